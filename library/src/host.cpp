@@ -1,0 +1,41 @@
+// The host's handlers for messages and repaints, and the platform's defaults behind them.
+#include "connection.h"
+#include "kvtaglib.h"
+
+#include "kv/platform/messages.h"
+
+namespace kv {
+
+namespace {
+MessageHandler message_handler = nullptr;
+RepaintHandler repaint_handler = nullptr;
+void* handler_user = nullptr;
+}  // namespace
+
+void ShowMessage(const char* text) {
+  if (message_handler != nullptr)
+    message_handler(text, handler_user);
+  else
+    plat::message_box(text);
+}
+
+void RepaintWindow(void* window) {
+  if (repaint_handler != nullptr)
+    repaint_handler(window, handler_user);
+  else
+    plat::window_paint(window);
+}
+
+void SetHostHandlers(MessageHandler on_message, RepaintHandler on_repaint, void* user) {
+  message_handler = on_message;
+  repaint_handler = on_repaint;
+  handler_user = user;
+}
+
+}  // namespace kv
+
+#if !defined(_WIN32)
+KV_API(void) KV_SetHostHandlers(KV_MessageHandler on_message, KV_RepaintHandler on_repaint, void* user) {
+  kv::SetHostHandlers(on_message, on_repaint, user);
+}
+#endif

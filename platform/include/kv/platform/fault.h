@@ -1,0 +1,33 @@
+// Fault injection: a seam through which tests make the Nth call of one kind of platform service fail,
+// so that a failure path runs exactly the code it runs in real life. Nothing is armed in normal use,
+// and then each check is one load and one compare.
+#ifndef KV_PLATFORM_FAULT_H
+#define KV_PLATFORM_FAULT_H
+
+namespace kv::plat {
+
+enum class FaultSite {
+  Alloc,          // mem_alloc
+  FileCreate,     // file_create
+  FileOpenRead,   // file_open_read
+  FileWrite,      // file_write
+  FileRead,       // file_read
+  SpoolOpen,      // spool_open
+  SpoolStartDoc,  // spool_start_doc
+  SpoolWrite,     // spool_write
+  SpoolEndDoc,    // spool_end_doc
+  Count
+};
+
+// True when this call at `site` is to fail; counts the call down when armed.
+bool fault_now(FaultSite site);
+
+// Makes the `nth` next call at `site` fail (1: the very next); 0 disarms the site.
+void fault_arm(FaultSite site, int nth);
+
+// Disarms every site.
+void fault_clear();
+
+}  // namespace kv::plat
+
+#endif

@@ -1,0 +1,48 @@
+// Files of fixed name in the current directory: the spool file, work files, files to append.
+#ifndef KV_PLATFORM_FILES_H
+#define KV_PLATFORM_FILES_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kv::plat {
+
+// An open file; kInvalidFile (all bits set, as the Windows invalid handle) when there is none.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kInvalidFile = -1;
+
+// The separator that joins a directory and a name ("/" or "\").
+extern const char kPathSeparator[];
+
+// Writes the current directory, zero-terminated, into buf. Returns its length, or 0 when it cannot be
+// had or does not fit into `size` bytes together with its terminating zero.
+std::size_t current_directory(char* buf, std::size_t size);
+
+// Creates `path`, or truncates it to zero bytes, open for reading and writing and shared with other
+// readers and writers. A symbolic link at `path` is never followed: the call fails instead.
+FileHandle file_create(const char* path);
+
+// Opens an existing file for reading, byte for byte, shared with other readers and writers.
+FileHandle file_open_read(const char* path);
+
+// Writes len bytes at the file's position. Returns the number of bytes written, or -1.
+std::int64_t file_write(FileHandle file, const void* data, std::size_t len);
+
+// Reads up to len bytes. Returns the number read (0 at the end of the file), or -1 on a read error.
+std::int64_t file_read(FileHandle file, void* buf, std::size_t len);
+
+// The file's length in bytes, or -1.
+std::int64_t file_size(FileHandle file);
+
+// Closes the file; kInvalidFile is ignored.
+void file_close(FileHandle file);
+
+// Deletes the file of this name. False when it could not be deleted (or did not exist).
+bool file_delete(const char* path);
+
+// Whether something (a file, a directory, a link) exists at `path`, without following a link.
+bool file_exists(const char* path);
+
+}  // namespace kv::plat
+
+#endif

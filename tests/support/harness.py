@@ -1,0 +1,265 @@
+#!/usr/bin/env python3
+"""Private print spooler for the tests and the demo.
+
+  harness.py start DIR      start a capture printer and a private cupsd in DIR, create the test queues
+  harness.py stop DIR       stop both and remove the run-time files (captured jobs stay)
+  harness.py env DIR        print the environment lines (CUPS_SERVER=..., KV_CAPTURE_DIR=...)
+  harness.py capture DIR    (internal) run the capture printer in the foreground
+
+The capture printer is a loopback TCP listener: every connection is one job, saved as
+DIR/jobs/job-NNNNNN.prn once the connection has ended (written first as .part, then renamed,
+so a reader never sees half a job). Every queue sends to it with socket://127.0.0.1:PORT.
+
+cupsd refuses to run its filters and backends as root, so it runs them as User lp; DIR is
+made readable for lp. The server listens only on DIR/cups.sock.
+"""
+
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PPD_DIR = os.path.join(HERE, "ppd")
+
+# queue name -> (printer description file or None for a plain raw queue, state)
+QUEUES = [
+    ("KIRV_R5", "KIRV_R5.ppd", "enabled"),
+    ("KIRV_R5i", "KIRV_R5i.ppd", "enabled"),
+    ("Office_KIRV_R500i", "KIRV_R500i.ppd", "enabled"),
+    ("Label_1", "KIRV_Label_1.ppd", "enabled"),
+    ("Office_Laser", "Office_Laser.ppd", "enabled"),
+    ("KIRV_R5_Stopped", "KIRV_R5.ppd", "stopped"),
+    ("Raw_Refusing", None, "rejecting"),
+]
+
+
+def sock_path(d):
+    return os.path.join(d, "cups.sock")
+
+
+def env_lines(d):
+    return [f"CUPS_SERVER={sock_path(d)}", f"KV_CAPTURE_DIR={os.path.join(d, 'jobs')}"]
+
+
+def run_capture(d):
+    jobs = os.path.join(d, "jobs")
+    os.makedirs(jobs, exist_ok=True)
+    srv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    srv.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    srv.bind(("127.0.0.1", 0))
+    srv.listen(16)
+    with open(os.path.join(d, "capture.port.tmp"), "w") as f:
+        f.write(str(srv.getsockname()[1]))
+    os.rename(os.path.join(d, "capture.port.tmp"), os.path.join(d, "capture.port"))
+    lock = threading.Lock()
+    counter = [len([n for n in os.listdir(jobs) if n.endswith(".prn")])]
+
+    def serve(conn):
+        with lock:
+            counter[0] += 1
+            n = counter[0]
+        part = os.path.join(jobs, f"job-{n:06d}.part")
+        with conn, open(part, "wb") as out:
+            while True:
+                data = conn.recv(65536)
+                if not data:
+                    break
+                out.write(data)
+        os.rename(part, os.path.join(jobs, f"job-{n:06d}.prn"))
+
+    while True:
+        conn, _ = srv.accept()
+        threading.Thread(target=serve, args=(conn,), daemon=True).start()
+
+
+def wait_for(what, test, seconds=30.0):
+    end = time.time() + seconds
+    while time.time() < end:
+        if test():
+            return
+        time.sleep(0.05)
+    raise SystemExit(f"harness: timed out waiting for {what}")
+
+
+def cups_env(d):
+    env = dict(os.environ)
+    env["CUPS_SERVER"] = sock_path(d)
+    return env
+
+
+def lp(d, *args, check=True):
+    r = subprocess.run(list(args), env=cups_env(d), stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    if check and r.returncode != 0:
+        raise SystemExit(f"harness: {' '.join(args)} failed: {r.stderr.strip()}")
+    return r
+
+
+def write_config(d, port):
+    etc = os.path.join(d, "etc")
+    for sub in ("etc", "etc/ppd", "spool", "spool/tmp", "cache", "log", "state", "jobs"):
+        os.makedirs(os.path.join(d, sub), exist_ok=True)
+    with open(os.path.join(etc, "cupsd.conf"), "w") as f:
+        f.write(f"""LogLevel {os.environ.get("KV_HARNESS_LOGLEVEL", "warn")}
+Listen {sock_path(d)}
+Browsing No
+DefaultAuthType None
+WebInterface No
+ErrorPolicy abort-job
+JobRetryInterval 1
+MaxJobs 0
+PreserveJobHistory Yes
+PreserveJobFiles No
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Location /admin>
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+""")
+    with open(os.path.join(etc, "cups-files.conf"), "w") as f:
+        f.write(f"""User lp
+Group lp
+SystemGroup root
+ServerRoot {etc}
+RequestRoot {d}/spool
+TempDir {d}/spool/tmp
+CacheDir {d}/cache
+StateDir {d}/state
+ErrorLog {d}/log/error_log
+AccessLog {d}/log/access_log
+PageLog {d}/log/page_log
+FatalErrors none
+Sandboxing Relaxed
+ServerBin /usr/lib/cups
+DataDir {d}/data
+""")
+    # A data folder of our own: the system's, except for the type database. With no typing rules, every
+    # document that a client sends as application/octet-stream (Wine's spooler does) stays that type and
+    # goes to the printer raw, as a Windows RAW job does, instead of being auto-typed as text and refused.
+    data = os.path.join(d, "data")
+    shutil.rmtree(data, ignore_errors=True)
+    os.makedirs(os.path.join(data, "mime"))
+    for name in os.listdir("/usr/share/cups"):
+        if name != "mime":
+            os.symlink(os.path.join("/usr/share/cups", name), os.path.join(data, name))
+    with open(os.path.join(data, "mime", "raw.types"), "w") as f:
+        f.write("application/octet-stream\napplication/vnd.cups-raw\n")
+    with open(os.path.join(data, "mime", "raw.convs"), "w") as f:
+        f.write("application/octet-stream application/vnd.cups-raw 0 -\n")
+
+
+def start(d):
+    d = os.path.abspath(d)
+    if os.path.exists(os.path.join(d, "pids")):
+        stop(d)
+    os.makedirs(d, exist_ok=True)
+    for sub in ("spool", "cache", "state", "log", "etc"):
+        shutil.rmtree(os.path.join(d, sub), ignore_errors=True)
+    for name in ("capture.port", "cups.sock"):
+        if os.path.exists(os.path.join(d, name)):
+            os.remove(os.path.join(d, name))
+
+    cap = subprocess.Popen([sys.executable, os.path.abspath(__file__), "capture", d],
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, start_new_session=True)
+    wait_for("the capture printer", lambda: os.path.exists(os.path.join(d, "capture.port")))
+    port = int(open(os.path.join(d, "capture.port")).read())
+
+    write_config(d, port)
+    # cupsd drops to User lp for its helpers and checks that its files are not world-writable.
+    os.chmod(d, 0o755)
+    for root, dirs, files in os.walk(d):
+        for name in dirs:
+            os.chmod(os.path.join(root, name), 0o755)
+    subprocess.run(["chown", "-R", "root:lp", os.path.join(d, "spool"), os.path.join(d, "cache"),
+                    os.path.join(d, "state"), os.path.join(d, "log")], check=True)
+    for sub in ("spool", "spool/tmp", "cache", "state"):
+        os.chmod(os.path.join(d, sub), 0o775)
+    with open(os.path.join(d, "log", "cupsd.out"), "w") as out:
+        cupsd = subprocess.Popen(["cupsd", "-f", "-c", os.path.join(d, "etc", "cupsd.conf"),
+                                  "-s", os.path.join(d, "etc", "cups-files.conf")],
+                                 stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
+                                 start_new_session=True)
+    with open(os.path.join(d, "pids"), "w") as f:
+        f.write(f"{cap.pid}\n{cupsd.pid}\n")
+
+    def running():
+        if cupsd.poll() is not None:
+            raise SystemExit("harness: cupsd ended at start-up; see " + os.path.join(d, "log"))
+        return os.path.exists(sock_path(d)) and lp(d, "lpstat", "-r", check=False).stdout.startswith(
+            "scheduler is running")
+    wait_for("cupsd", running)
+
+    # No SNMP: the capture printer has no agent, and the query would cost seconds per job.
+    uri = f"socket://127.0.0.1:{port}/?snmp=false"
+    for queue, ppd, state in QUEUES:
+        args = ["lpadmin", "-p", queue, "-v", uri, "-E"]
+        if ppd:
+            args += ["-P", os.path.join(PPD_DIR, ppd)]
+        else:
+            args += ["-m", "raw"]
+        r = lp(d, *args, check=False)
+        if r.returncode != 0 and ppd is None:
+            # Newer CUPS has no "raw" model: a queue without any description is raw as well.
+            lp(d, "lpadmin", "-p", queue, "-v", uri, "-E")
+        elif r.returncode != 0:
+            raise SystemExit(f"harness: lpadmin for {queue} failed: {r.stderr.strip()}")
+        if state == "stopped":
+            lp(d, "cupsdisable", queue)
+        elif state == "rejecting":
+            lp(d, "cupsreject", queue)
+    for line in env_lines(d):
+        print(line)
+
+
+def stop(d):
+    d = os.path.abspath(d)
+    pids = os.path.join(d, "pids")
+    if not os.path.exists(pids):
+        return
+    for pid in open(pids).read().split():
+        try:
+            os.killpg(int(pid), signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+    for pid in open(pids).read().split():
+        for _ in range(100):
+            try:
+                os.kill(int(pid), 0)
+            except ProcessLookupError:
+                break
+            time.sleep(0.05)
+    os.remove(pids)
+    for name in ("capture.port", "cups.sock"):
+        if os.path.exists(os.path.join(d, name)):
+            os.remove(os.path.join(d, name))
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[1] not in ("start", "stop", "env", "capture"):
+        raise SystemExit(__doc__)
+    cmd, d = sys.argv[1], sys.argv[2]
+    if cmd == "start":
+        start(d)
+    elif cmd == "stop":
+        stop(d)
+    elif cmd == "env":
+        for line in env_lines(os.path.abspath(d)):
+            print(line)
+    else:
+        run_capture(os.path.abspath(d))
+
+
+if __name__ == "__main__":
+    main()
