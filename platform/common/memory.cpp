@@ -6,11 +6,23 @@
 
 namespace kv::plat {
 
+namespace {
+std::size_t blocks_in_use = 0;
+}  // namespace
+
 void* mem_alloc(std::size_t size) {
   if (fault_now(FaultSite::Alloc)) return nullptr;
-  return std::malloc(size == 0 ? 1 : size);
+  void* block = std::malloc(size == 0 ? 1 : size);
+  if (block != nullptr) ++blocks_in_use;
+  return block;
 }
 
-void mem_free(void* block) { std::free(block); }
+void mem_free(void* block) {
+  if (block == nullptr) return;
+  --blocks_in_use;
+  std::free(block);
+}
+
+std::size_t mem_blocks_in_use() { return blocks_in_use; }
 
 }  // namespace kv::plat

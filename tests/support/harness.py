@@ -165,14 +165,19 @@ def start(d):
     if os.path.exists(os.path.join(d, "pids")):
         stop(d)
     os.makedirs(d, exist_ok=True)
-    for sub in ("spool", "cache", "state", "log", "etc"):
+    for sub in ("spool", "cache", "state", "etc"):
         shutil.rmtree(os.path.join(d, sub), ignore_errors=True)
     for name in ("capture.port", "cups.sock"):
         if os.path.exists(os.path.join(d, name)):
             os.remove(os.path.join(d, name))
 
-    cap = subprocess.Popen([sys.executable, os.path.abspath(__file__), "capture", d],
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, start_new_session=True)
+    # The helpers get no descriptor of ours: whoever waits for this command to finish (ctest) must not
+    # wait for them too.
+    os.makedirs(os.path.join(d, "log"), exist_ok=True)
+    with open(os.path.join(d, "log", "capture.out"), "w") as out:
+        cap = subprocess.Popen([sys.executable, os.path.abspath(__file__), "capture", d],
+                               stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
+                               start_new_session=True, close_fds=True)
     wait_for("the capture printer", lambda: os.path.exists(os.path.join(d, "capture.port")))
     port = int(open(os.path.join(d, "capture.port")).read())
 

@@ -12,6 +12,9 @@ void* mem_alloc(std::size_t size);
 // Releases a block of mem_alloc; null is ignored.
 void mem_free(void* block);
 
+// How many blocks of mem_alloc are not yet released: tests check that a failure leaks none.
+std::size_t mem_blocks_in_use();
+
 }  // namespace kv::plat
 
 #endif

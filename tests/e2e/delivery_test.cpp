@@ -1,0 +1,129 @@
+// Jobs through the real spooler to the capture printer: exactly the spool file's bytes, one job each.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "capture.h"
+#include "connection.h"
+#include "kv/platform/fault.h"
+#include "kvtaglib.h"
+#include "test_env.h"
+
+namespace {
+
+using kvtest::Bytes;
+using kvtest::CapturedJobCount;
+using kvtest::kPrinter;
+using kvtest::WaitForJob;
+
+class DeliveryTest : public kvtest::LibraryTest {
+ protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    first_ = CapturedJobCount();
+  }
+
+  // Prints a marker job on the test printer and returns the number of jobs that reached the
+  // capture printer before it: the jobs of the test, since one queue prints in order.
+  std::size_t JobsBeforeMarker() {
+    ClosePort();
+    EXPECT_EQ(OpenPort(kPrinter), KV_OK);
+    EXPECT_EQ(ClearTmpFile(), KV_OK);
+    EXPECT_EQ(Pulse("marker", 6, 0), KV_OK);
+    EXPECT_EQ(KV_WritePrinter(), KV_OK);
+    for (std::size_t i = first_;; ++i) {
+      std::string job = WaitForJob(i);
+      if (job == "marker" || job == "<no job>") return i - first_;
+    }
+  }
+
+  std::size_t first_ = 0;  // the number of the first job this test can cause
+};
+
+TEST_F(DeliveryTest, ClearBufferJobIsExactlyN) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(KV_WritePrinter(), KV_OK);
+  EXPECT_EQ(WaitForJob(first_), "N\r\n");
+}
+
+TEST_F(DeliveryTest, EmptyJobIsAcceptedAndPrintsNothing) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  EXPECT_EQ(KV_WritePrinter(), KV_OK);
+  // The spooler takes the job of zero bytes; no byte reaches the printer.
+  EXPECT_EQ(JobsBeforeMarker(), 0u);
+}
+
+TEST_F(DeliveryTest, JobOfSeveralPiecesArrivesWhole) {
+  const std::string label = "N\r\n" + Bytes(3 * kv::kBufferSize - 17, 3) + "W1,1\r\n";
+  kvtest::WriteWhole(dir_ / "graphic.bin", label.substr(3, label.size() - 9));
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(OurSendFile("graphic.bin", 0), KV_OK);
+  ASSERT_EQ(Pulse("W1,1\r\n", 6, 0), KV_OK);
+  ASSERT_EQ(SpoolBytes(), label);
+  ASSERT_EQ(KV_WritePrinter(), KV_OK);
+  EXPECT_EQ(WaitForJob(first_), label);
+}
+
+TEST_F(DeliveryTest, SecondDeliverySendsTheSameJobAgain) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  ASSERT_EQ(Pulse("A10,10,0,1,1,1,N,\"twice\"\r\nW1,1\r\n", 32, 0), KV_OK);
+  ASSERT_EQ(KV_WritePrinter(), KV_OK);
+  ASSERT_EQ(KV_WritePrinter(), KV_OK);
+  const std::string expected = "A10,10,0,1,1,1,N,\"twice\"\r\nW1,1\r\n";
+  EXPECT_EQ(WaitForJob(first_), expected);
+  EXPECT_EQ(WaitForJob(first_ + 1), expected);
+  EXPECT_EQ(JobsBeforeMarker(), 2u);
+}
+
+TEST_F(DeliveryTest, PrinterClosedAloneSendsNothing) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(KV_ClosePrinter(), 1);
+  EXPECT_EQ(KV_WritePrinter(), KV_ERR_NO_PRINTER);
+  EXPECT_EQ(JobsBeforeMarker(), 0u);
+}
+
+TEST_F(DeliveryTest, RefusedDataLeavesNoDocumentBehind) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);
+  ASSERT_EQ(KV_WritePrinter(), KV_ERR_WRITE_DATA);
+  // The abandoned document does not hold up or leak into the next job.
+  ASSERT_EQ(KV_WritePrinter(), KV_OK);
+  EXPECT_EQ(WaitForJob(first_), "N\r\n");
+  EXPECT_EQ(JobsBeforeMarker(), 1u);
+}
+
+TEST_F(DeliveryTest, StoppedPrinterTakesTheJobAndHoldsIt) {
+  ASSERT_EQ(OpenPort("KIRV R5 Stopped"), KV_OK);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  EXPECT_EQ(KV_WritePrinter(), KV_OK) << "a paused printer still accepts jobs";
+  EXPECT_EQ(JobsBeforeMarker(), 0u) << "nothing reaches the printer while it is stopped";
+}
+
+TEST_F(DeliveryTest, PrinterRefusingJobsFailsTheDelivery) {
+  ASSERT_EQ(OpenPort("Raw Refusing"), KV_OK);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+#if defined(_WIN32)
+  // Wine's spooler keeps the document itself and hands it to CUPS only when it ends, so the refusal
+  // shows when the document is ended.
+  EXPECT_EQ(KV_WritePrinter(), KV_ERR_END_DOC);
+#else
+  EXPECT_EQ(KV_WritePrinter(), KV_ERR_START_DOC);
+#endif
+  EXPECT_EQ(JobsBeforeMarker(), 0u);
+}
+
+TEST_F(DeliveryTest, PrinterThatDoesNotExist) {
+  EXPECT_EQ(OpenPort("KIRV R9 Absent"), KV_ERR_OPEN_PRINTER);
+  EXPECT_EQ(messages_, (std::vector<std::string>{"打开打印机出错！", "请检查打印机是否安装正常！"}));
+  EXPECT_EQ(JobsBeforeMarker(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+// What every library test stands on: a fresh connection, its own working directory, the library's
+// messages recorded instead of shown, and the test spooler's printers.
+#ifndef KV_TESTS_TEST_ENV_H
+#define KV_TESTS_TEST_ENV_H
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kvtest {
+
+// The printer that every end-to-end test prints to; the spooler's queue KIRV_R5.
+inline constexpr const char kPrinter[] = "KIRV R5";
+
+std::string ReadWhole(const std::filesystem::path& path);
+void WriteWhole(const std::filesystem::path& path, const std::string& bytes);
+
+// `n` bytes of every value 0 to 255, CR, LF and zero bytes among them, in a fixed pseudo-random order.
+std::string Bytes(std::size_t n, unsigned seed = 1);
+
+// A window that records each paint request: the value of the byte counter it is watching at that
+// moment. On Windows a real (message-only) window that receives WM_PAINT; elsewhere an opaque
+// value that the host's repaint handler receives.
+class PaintRecorder {
+ public:
+  explicit PaintRecorder(const int* counter);
+  ~PaintRecorder();
+  PaintRecorder(const PaintRecorder&) = delete;
+  PaintRecorder& operator=(const PaintRecorder&) = delete;
+
+  void* window() const { return window_; }
+  const std::vector<int>& paints() const { return paints_; }
+  void Record() { paints_.push_back(*counter_); }
+
+ private:
+  const int* counter_;
+  void* window_ = nullptr;
+  std::vector<int> paints_;
+};
+
+class LibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The spool file of the current job.
+  std::filesystem::path SpoolFile() const;
+  std::string SpoolBytes() const { return ReadWhole(SpoolFile()); }
+
+  std::filesystem::path dir_;          // the current directory during the test
+  std::vector<std::string> messages_;  // messages the library showed, in order
+};
+
+}  // namespace kvtest
+
+#endif

@@ -1,0 +1,246 @@
+// The connection's states and transitions, its codes and LastError, its messages.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "connection.h"
+#include "kv/platform/fault.h"
+#include "kv/platform/memory.h"
+#include "kvtaglib.h"
+#include "test_env.h"
+
+namespace {
+
+using kv::conn;
+using kvtest::kPrinter;
+using Messages = std::vector<std::string>;
+
+const std::string kAlreadyOpen = "请检测打印机是否正常！";
+const std::string kOpenFailed = "打开打印机出错！";
+const std::string kNotInstalled = "请检查打印机是否安装正常！";
+const std::string kCloseFailed = "关闭打印机出错！";
+
+bool AllZero(const char* block) {
+  for (int i = 0; i < kv::kBufferSize; ++i)
+    if (block[i] != 0) return false;
+  return true;
+}
+
+class ConnectionTest : public kvtest::LibraryTest {};
+
+TEST_F(ConnectionTest, StartsClosedWithNoErrorStored) {
+  EXPECT_EQ(GetErrState(), 0);
+  EXPECT_TRUE(kv::PortIsClosed());
+  EXPECT_EQ(conn.PrinterHandle, nullptr);
+  EXPECT_EQ(conn.CmdBuffer, nullptr);
+}
+
+TEST_F(ConnectionTest, OpenPortOpensPrinterAndZeroFilledBuffers) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  EXPECT_FALSE(kv::PortIsClosed());
+  EXPECT_NE(conn.PrinterHandle, nullptr);
+  EXPECT_EQ(conn.PortHandle, conn.PrinterHandle);
+  ASSERT_NE(conn.CmdBuffer, nullptr);
+  ASSERT_NE(conn.ScratchBuffer, nullptr);
+  EXPECT_TRUE(AllZero(conn.CmdBuffer));
+  EXPECT_TRUE(AllZero(conn.ScratchBuffer));
+  EXPECT_EQ(ClearTmpFile(), KV_OK) << "OpenPort creates no spool file; ClearTmpFile does";
+  EXPECT_EQ(messages_, Messages{});
+}
+
+TEST_F(ConnectionTest, QueueNameOpensAsWellAsPrinterName) {
+  // The spooler's queue KIRV_R5 is the printer "KIRV R5"; both spellings open it.
+  ASSERT_EQ(OpenPort("KIRV_R5"), KV_OK);
+  ClosePort();
+  EXPECT_EQ(OpenPort(kPrinter), KV_OK);
+}
+
+TEST_F(ConnectionTest, SecondOpenPortIsRefusedAndChangesNothing) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  const auto before = conn;
+  EXPECT_EQ(OpenPort(kPrinter), KV_ERR_ALREADY_OPEN);
+  EXPECT_EQ(messages_, Messages{kAlreadyOpen});
+  EXPECT_EQ(conn.PrinterHandle, before.PrinterHandle);
+  EXPECT_EQ(conn.PortHandle, before.PortHandle);
+  EXPECT_EQ(conn.CmdBuffer, before.CmdBuffer);
+  EXPECT_EQ(conn.ScratchBuffer, before.ScratchBuffer);
+  EXPECT_EQ(GetErrState(), 0) << "-4000 is returned, not stored";
+}
+
+TEST_F(ConnectionTest, UnknownPrinterShowsTwoMessagesAndStaysClosed) {
+  EXPECT_EQ(OpenPort("No Such Printer"), KV_ERR_OPEN_PRINTER);
+  EXPECT_EQ(messages_, (Messages{kOpenFailed, kNotInstalled}));
+  EXPECT_TRUE(kv::PortIsClosed());
+  EXPECT_NE(conn.CmdBuffer, nullptr) << "the buffers stay until ClosePort";
+  EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_RAW_CLOSED);
+  EXPECT_EQ(GetErrState(), 0);
+}
+
+TEST_F(ConnectionTest, NullAndEmptyPrinterNamesAreRefused) {
+  EXPECT_EQ(OpenPort(nullptr), KV_ERR_OPEN_PRINTER);
+  EXPECT_EQ(OpenPort(""), KV_ERR_OPEN_PRINTER);
+  EXPECT_EQ(KV_OpenPrinter(nullptr), nullptr);
+  EXPECT_TRUE(kv::PortIsClosed());
+}
+
+TEST_F(ConnectionTest, OpenPortAfterRefusedPrinterReusesNoOldBuffers) {
+  ASSERT_EQ(OpenPort("No Such Printer"), KV_ERR_OPEN_PRINTER);
+  ASSERT_EQ(kv::plat::mem_blocks_in_use(), 2u);
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  EXPECT_EQ(kv::plat::mem_blocks_in_use(), 2u) << "the buffers of the refused open were leaked";
+}
+
+TEST_F(ConnectionTest, BufferAllocationFailuresCloseTheConnection) {
+  struct Case {
+    int failing_allocation;
+    int code;
+  } cases[] = {{1, KV_ERR_CMD_BUFFER}, {2, KV_ERR_SCRATCH_BUFFER}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    kv::plat::fault_arm(kv::plat::FaultSite::Alloc, c.failing_allocation);
+    EXPECT_EQ(OpenPort(kPrinter), c.code);
+    EXPECT_EQ(GetErrState(), KV_ERR_PORT_CLOSED) << "ClosePort has run";
+    EXPECT_TRUE(kv::PortIsClosed());
+    EXPECT_EQ(conn.CmdBuffer, nullptr);
+    EXPECT_EQ(conn.ScratchBuffer, nullptr);
+    EXPECT_EQ(kv::plat::mem_blocks_in_use(), 0u);
+    // ClosePort found no printer to close: its message is the only one.
+    EXPECT_EQ(messages_, Messages{kCloseFailed});
+    messages_.clear();
+  }
+}
+
+TEST_F(ConnectionTest, ClosePortEndsEverythingAndStoresMinusOne) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  const auto spool = SpoolFile();
+  ASSERT_TRUE(std::filesystem::exists(spool));
+  ClosePort();
+  EXPECT_EQ(GetErrState(), KV_ERR_PORT_CLOSED);
+  EXPECT_EQ(conn.PortHandle, nullptr);
+  EXPECT_EQ(conn.PrinterHandle, nullptr);
+  EXPECT_EQ(conn.CmdBuffer, nullptr);
+  EXPECT_EQ(conn.ScratchBuffer, nullptr);
+  EXPECT_FALSE(std::filesystem::exists(spool)) << "ClosePort deletes the spool file";
+  EXPECT_EQ(messages_, Messages{});
+  // Closed again: everything answers with its closed code, and a new OpenPort starts afresh.
+  EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CLOSED);
+  EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_RAW_CLOSED);
+  EXPECT_EQ(SetPCComPort(9600, 0), KV_ERR_COM_CLOSED);
+  EXPECT_EQ(OpenPort(kPrinter), KV_OK);
+}
+
+TEST_F(ConnectionTest, ClosePortWithoutOpenPortOnlyComplainsAboutThePrinter) {
+  ClosePort();
+  EXPECT_EQ(messages_, Messages{kCloseFailed});
+  EXPECT_EQ(GetErrState(), KV_ERR_PORT_CLOSED);
+  EXPECT_EQ(conn.PortHandle, nullptr);
+}
+
+TEST_F(ConnectionTest, PrinterClosedAloneKeepsComposingButCannotDeliver) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  EXPECT_EQ(KV_ClosePrinter(), 1);
+  EXPECT_EQ(conn.PrinterHandle, nullptr);
+  EXPECT_FALSE(kv::PortIsClosed()) << "the connection still counts as open";
+  EXPECT_EQ(Pulse("AB", 2, 0), KV_OK);
+  EXPECT_EQ(SpoolBytes(), "AB");
+  EXPECT_EQ(SetPCComPort(9600, 1), KV_ERR_COM_CLOSED) << "nothing may be applied to the closed handle";
+  EXPECT_EQ(KV_WritePrinter(), KV_ERR_NO_PRINTER);
+  EXPECT_EQ(messages_, Messages{});
+}
+
+TEST_F(ConnectionTest, OpenPrinterAfterPrinterClosedReturnsToOpen) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(KV_ClosePrinter(), 1);
+  void* handle = KV_OpenPrinter(kPrinter);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(conn.PrinterHandle, handle);
+  EXPECT_EQ(conn.PortHandle, handle);
+  EXPECT_NE(conn.CmdBuffer, nullptr);
+}
+
+TEST_F(ConnectionTest, OpenPortAfterPrinterClosedLeaksNoBuffers) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(KV_ClosePrinter(), 1);
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  EXPECT_EQ(kv::plat::mem_blocks_in_use(), 2u);
+}
+
+TEST_F(ConnectionTest, PrinterOnlyHasNoBuffersSoComposingIsRefused) {
+  void* handle = KV_OpenPrinter(kPrinter);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(conn.PortHandle, handle);
+  EXPECT_FALSE(kv::PortIsClosed());
+  EXPECT_EQ(conn.CmdBuffer, nullptr);
+  EXPECT_EQ(KV_ClearBuffer(), KV_ERR_TMP_CLOSED);
+  EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_RAW_CLOSED);
+  EXPECT_EQ(OurSendFile("anything", 0), KV_ERR_RAW_CLOSED);
+  int counter = 0;
+  EXPECT_EQ(OurSendFileEx("anything", 0, nullptr, &counter), KV_ERR_RAW_CLOSED);
+  // OpenPort refuses while this printer is open.
+  EXPECT_EQ(OpenPort(kPrinter), KV_ERR_ALREADY_OPEN);
+  EXPECT_EQ(messages_, Messages{kAlreadyOpen});
+}
+
+TEST_F(ConnectionTest, ClosePrinterWithoutPrinterFailsWithItsMessage) {
+  EXPECT_EQ(KV_ClosePrinter(), 0);
+  EXPECT_EQ(messages_, Messages{kCloseFailed});
+  EXPECT_EQ(GetErrState(), 0) << "KV_ClosePrinter stores nothing";
+}
+
+TEST_F(ConnectionTest, SerialSettingsBeforeOpenTouchNothing) {
+  EXPECT_EQ(SetPCComPort(9600, 1), KV_ERR_COM_CLOSED);
+  const kv::plat::SerialSettings zero = {};
+  EXPECT_EQ(std::memcmp(&conn.ComSettings, &zero, sizeof zero), 0);
+  EXPECT_EQ(GetErrState(), 0);
+}
+
+TEST_F(ConnectionTest, SerialSettingsFollowTheHandshakeFlag) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  struct Case {
+    unsigned baud;
+    int handshake;
+    unsigned flow;     // fOutxCtsFlow, fOutxDsrFlow
+    unsigned control;  // fDtrControl, fRtsControl
+  } cases[] = {{9600, 0, 0, 0}, {115200, 1, 1, 2}, {0, 7, 1, 2}, {19200, 0, 0, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.baud << "/" << c.handshake);
+    // A spooler queue has no serial line behind it: the settings are kept but cannot be applied.
+    EXPECT_EQ(SetPCComPort(c.baud, c.handshake), KV_ERR_COM_STATE);
+    const auto& s = conn.ComSettings;
+    EXPECT_EQ(s.DCBlength, 28u);
+    EXPECT_EQ(s.BaudRate, c.baud);
+    EXPECT_EQ(s.fBinary, 1u);
+    EXPECT_EQ(s.fParity, 1u);
+    EXPECT_EQ(s.fOutxCtsFlow, c.flow);
+    EXPECT_EQ(s.fOutxDsrFlow, c.flow);
+    EXPECT_EQ(s.fDtrControl, c.control);
+    EXPECT_EQ(s.fRtsControl, c.control);
+    EXPECT_EQ(s.fDsrSensitivity + s.fTXContinueOnXoff + s.fOutX + s.fInX + s.fErrorChar + s.fNull + s.fAbortOnError, 0u);
+    EXPECT_EQ(s.XonLim, 2048);
+    EXPECT_EQ(s.XoffLim, 3072);
+    EXPECT_EQ(s.ByteSize, 8);
+    EXPECT_EQ(s.Parity, 0);
+    EXPECT_EQ(s.StopBits, 0);
+    EXPECT_EQ(s.XonChar, 17);
+    EXPECT_EQ(s.XoffChar, 19);
+    EXPECT_EQ(s.ErrorChar + s.EofChar + s.EvtChar, 0);
+  }
+  EXPECT_EQ(GetErrState(), 0) << "SetPCComPort stores nothing";
+}
+
+TEST_F(ConnectionTest, SuccessDoesNotClearLastError) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  ASSERT_EQ(KV_WritePrinter(), KV_OK);
+  ASSERT_EQ(OurSendFile(nullptr, 0), KV_ERR_FILE_OPEN);
+  EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_TMP_WRITE) << "the job was delivered: no spool file is open";
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  EXPECT_EQ(GetErrState(), KV_ERR_TMP_WRITE);
+  EXPECT_EQ(SetPCComPort(9600, 0), KV_ERR_COM_STATE);
+  EXPECT_EQ(GetErrState(), KV_ERR_TMP_WRITE) << "a success, or a code that is not stored, keeps it";
+}
+
+}  // namespace

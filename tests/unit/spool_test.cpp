@@ -1,0 +1,312 @@
+// The spool file: its name, creation, the raw appenders and their pieces, and delivery's failures.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "connection.h"
+#include "kv/platform/fault.h"
+#include "kvtaglib.h"
+#include "test_env.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using kv::conn;
+using kv::SetErrState;
+using kv::plat::FaultSite;
+using kvtest::Bytes;
+using kvtest::kPrinter;
+using kvtest::ReadWhole;
+using kvtest::WriteWhole;
+
+void* const kNoWindow = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
+
+class SpoolTest : public kvtest::LibraryTest {
+ protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  }
+};
+
+TEST_F(SpoolTest, ClearTmpFileNamesTheFileInTheCurrentDirectory) {
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  EXPECT_TRUE(fs::equivalent(SpoolFile().parent_path(), fs::current_path()));
+  EXPECT_EQ(SpoolFile().filename(), "KIRVtemp.prn");
+  EXPECT_EQ(SpoolBytes(), "");
+  EXPECT_NE(conn.TmpFileHandle, kv::plat::kInvalidFile);
+}
+
+TEST_F(SpoolTest, ClearTmpFileTruncatesThePreviousJob) {
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(Pulse("old job", 7, 0), KV_OK);
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  EXPECT_EQ(SpoolBytes(), "");
+}
+
+TEST_F(SpoolTest, SpoolFileNameStaysWhenTheDirectoryChanges) {
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  const fs::path first = SpoolFile();
+  fs::create_directory(dir_ / "elsewhere");
+  fs::current_path(dir_ / "elsewhere");
+  ASSERT_EQ(Pulse("AB", 2, 0), KV_OK);
+  EXPECT_EQ(SpoolFile(), first);
+  EXPECT_EQ(ReadWhole(first), "AB");
+}
+
+TEST_F(SpoolTest, ClearBufferStartsTheJobWithN) {
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  EXPECT_EQ(SpoolBytes(), "N\r\n");
+}
+
+TEST_F(SpoolTest, ClearBufferReportsAFailedFirstLine) {
+  kv::plat::fault_arm(FaultSite::FileWrite, 1);
+  EXPECT_EQ(KV_ClearBuffer(), KV_ERR_CLEAR_WRITE);
+  EXPECT_EQ(GetErrState(), KV_ERR_CLEAR_WRITE);
+}
+
+TEST_F(SpoolTest, ClosedConnectionLeavesTheNameAlone) {
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  const std::string name = conn.TmpFileName;
+  ClosePort();
+  const int stored = GetErrState();
+  EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CLOSED);
+  EXPECT_EQ(KV_ClearBuffer(), KV_ERR_TMP_CLOSED);
+  EXPECT_EQ(conn.TmpFileName, name);
+  EXPECT_EQ(GetErrState(), stored) << "closed codes are returned, not stored";
+}
+
+TEST_F(SpoolTest, SpoolFileThatCannotBeCreatedIsStored) {
+  kv::plat::fault_arm(FaultSite::FileCreate, 1);
+  EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CREATE);
+  EXPECT_EQ(GetErrState(), KV_ERR_TMP_CREATE);
+  EXPECT_EQ(conn.TmpFileHandle, kv::plat::kInvalidFile);
+  EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_TMP_WRITE) << "nothing is open to append to";
+  kv::plat::fault_arm(FaultSite::FileCreate, 1);
+  EXPECT_EQ(KV_ClearBuffer(), KV_ERR_TMP_CREATE);
+}
+
+// The full name (directory, separator, "KIRVtemp.prn", terminating zero) must fit in 260 bytes.
+TEST_F(SpoolTest, CurrentDirectoryAtTheLimitOfTheName) {
+  const std::size_t longest_dir = kv::kMaxPath - 1 - std::strlen("/KIRVtemp.prn");
+  for (std::size_t length : {longest_dir, longest_dir + 1}) {
+    SCOPED_TRACE(length);
+    fs::path deep = dir_;
+    const std::size_t base = deep.string().size();
+    ASSERT_LT(base + 2, length) << "the temporary folder is already too deep for this test";
+    std::size_t left = length - base;
+    while (left > 0) {  // add components of at most 100 characters, each with its separator
+      std::size_t part = std::min<std::size_t>(left - 1, 100);
+      if (left - 1 - part == 1) --part;  // never leave a remainder of a bare separator
+      deep /= std::string(part, 'd');
+      left -= part + 1;
+    }
+    ASSERT_EQ(deep.string().size(), length);
+    fs::create_directories(deep);
+    fs::current_path(deep);
+    if (length == longest_dir) {
+      EXPECT_EQ(ClearTmpFile(), KV_OK);
+      EXPECT_EQ(std::strlen(conn.TmpFileName), static_cast<std::size_t>(kv::kMaxPath - 1));
+      EXPECT_TRUE(fs::exists(SpoolFile()));
+    } else {
+      EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CREATE);
+      EXPECT_EQ(conn.TmpFileName[0], '\0') << "no cut-off name is kept";
+      EXPECT_FALSE(fs::exists(deep / "KIRVtemp.prn"));
+    }
+    fs::current_path(dir_);
+  }
+}
+
+TEST_F(SpoolTest, LinkAtTheFixedNameIsNotFollowed) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "Wine makes no symbolic links for a Windows program to plant";
+#else
+  WriteWhole(dir_ / "victim", "precious");
+  fs::create_symlink(dir_ / "victim", dir_ / "KIRVtemp.prn");
+  EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CREATE);
+  EXPECT_EQ(ReadWhole(dir_ / "victim"), "precious");
+  EXPECT_EQ(KV_ClearBuffer(), KV_ERR_TMP_CREATE);
+  EXPECT_EQ(ReadWhole(dir_ / "victim"), "precious");
+#endif
+}
+
+TEST_F(SpoolTest, PulseLengths) {
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  const std::string data = Bytes(kv::kBufferSize + 1);
+  struct Case {
+    int length;
+    int code;
+  } cases[] = {{10240, KV_OK}, {10241, KV_ERR_PULSE_LENGTH}, {0, KV_OK}, {-1, KV_ERR_PULSE_LENGTH},
+               {INT32_MIN, KV_ERR_PULSE_LENGTH}, {1, KV_OK}};
+  std::string expected;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    SetErrState(-77);
+    EXPECT_EQ(Pulse(data.data(), c.length, 0), c.code);
+    if (c.code == KV_OK) {
+      expected.append(data, 0, static_cast<std::size_t>(c.length));
+      EXPECT_EQ(GetErrState(), 0) << "Pulse stores its result, 0 included";
+    } else {
+      EXPECT_EQ(GetErrState(), -77) << "a refused length is not stored";
+    }
+    EXPECT_EQ(SpoolBytes(), expected);
+  }
+}
+
+TEST_F(SpoolTest, PulseWithoutDataIsRefused) {
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  EXPECT_EQ(Pulse(nullptr, 5, 0), KV_ERR_PULSE_LENGTH);
+  EXPECT_EQ(Pulse(nullptr, 0, 0), KV_ERR_PULSE_LENGTH);
+  EXPECT_EQ(SpoolBytes(), "");
+}
+
+TEST_F(SpoolTest, WriteAfterDeliveryFailsUntilTheNextJob) {
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(KV_WritePrinter(), KV_OK);
+  EXPECT_EQ(Pulse("late", 4, 0), KV_ERR_TMP_WRITE);
+  EXPECT_EQ(GetErrState(), KV_ERR_TMP_WRITE);
+  EXPECT_EQ(Pulse("late", 0, 0), KV_OK) << "an append of zero bytes still succeeds";
+  EXPECT_EQ(SpoolBytes(), "N\r\n") << "the delivered job is left as it was";
+}
+
+TEST_F(SpoolTest, FileAppendersGoInPiecesOfOneBuffer) {
+  const std::string content = Bytes(2 * kv::kBufferSize + 1234, 7);
+  WriteWhole(dir_ / "payload.bin", content);
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  ASSERT_EQ(OurSendFile("payload.bin", 0), KV_OK);
+  EXPECT_EQ(SpoolBytes(), content);
+
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  int counter = 5;  // the library adds to whatever the caller put there
+  kvtest::PaintRecorder window(&counter);
+  ASSERT_EQ(OurSendFileEx("payload.bin", 0, window.window(), &counter), KV_OK);
+  EXPECT_EQ(SpoolBytes(), content);
+  EXPECT_EQ(counter, 5 + static_cast<int>(content.size()));
+  const std::vector<int> paints = {5 + 10240, 5 + 20480, 5 + 20480 + 1234};
+  EXPECT_EQ(window.paints(), paints) << "one paint after each piece, with the counter already added to";
+}
+
+TEST_F(SpoolTest, NoWindowMeansNoCounterAndNoPaint) {
+  WriteWhole(dir_ / "payload.bin", Bytes(15000));
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  int counter = 42;
+  kvtest::PaintRecorder window(&counter);
+  ASSERT_EQ(OurSendFileEx("payload.bin", 0, kNoWindow, &counter), KV_OK);
+  EXPECT_EQ(counter, 42);
+  EXPECT_TRUE(window.paints().empty());
+  EXPECT_EQ(SpoolBytes().size(), 15000u);
+}
+
+TEST_F(SpoolTest, NullCounterIsNeverWrittenThrough) {
+  WriteWhole(dir_ / "payload.bin", Bytes(15000));
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  int watched = 0;
+  kvtest::PaintRecorder window(&watched);
+  EXPECT_EQ(OurSendFileEx("payload.bin", 0, window.window(), nullptr), KV_OK);
+  EXPECT_EQ(window.paints().size(), 2u) << "the window is still told of each piece";
+  EXPECT_EQ(SpoolBytes().size(), 15000u);
+}
+
+TEST_F(SpoolTest, EmptyAndMissingFiles) {
+  WriteWhole(dir_ / "empty.bin", "");
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  int counter = 0;
+  kvtest::PaintRecorder window(&counter);
+  SetErrState(-77);
+  EXPECT_EQ(OurSendFileEx("empty.bin", 0, window.window(), &counter), KV_OK);
+  EXPECT_TRUE(window.paints().empty()) << "no paint at the end of the file";
+  EXPECT_EQ(OurSendFile("missing.bin", 0), KV_ERR_FILE_OPEN);
+  EXPECT_EQ(OurSendFileEx("missing.bin", 0, window.window(), &counter), KV_ERR_FILE_OPEN);
+  EXPECT_EQ(OurSendFile(nullptr, 0), KV_ERR_FILE_OPEN);
+  EXPECT_EQ(OurSendFile(".", 0), KV_ERR_FILE_OPEN) << "a directory is no file to append";
+  EXPECT_TRUE(window.paints().empty());
+  EXPECT_EQ(counter, 0);
+  EXPECT_EQ(GetErrState(), -77) << "-2222 is returned, not stored";
+  EXPECT_EQ(SpoolBytes(), "");
+}
+
+TEST_F(SpoolTest, FailedPieceEndsTheTransferAndKeepsWhatCameBefore) {
+  const std::string content = Bytes(3 * kv::kBufferSize);
+  WriteWhole(dir_ / "payload.bin", content);
+  struct Case {
+    FaultSite site;
+    int code;
+  } cases[] = {{FaultSite::FileWrite, KV_ERR_TMP_WRITE}, {FaultSite::FileRead, KV_ERR_FILE_READ}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    ASSERT_EQ(ClearTmpFile(), KV_OK);
+    int counter = 0;
+    kvtest::PaintRecorder window(&counter);
+    kv::plat::fault_arm(c.site, 2);
+    EXPECT_EQ(OurSendFileEx("payload.bin", 0, window.window(), &counter), c.code);
+    EXPECT_EQ(GetErrState(), c.code);
+    EXPECT_EQ(SpoolBytes(), content.substr(0, kv::kBufferSize)) << "the spool file is never rolled back";
+    EXPECT_EQ(counter, kv::kBufferSize) << "no count for the failed piece";
+    EXPECT_EQ(window.paints(), std::vector<int>{kv::kBufferSize});
+  }
+}
+
+TEST_F(SpoolTest, DeliveryFromUnreadableSpoolFileSendsNothing) {
+  struct Case {
+    FaultSite site;
+    const char* what;
+  } cases[] = {{FaultSite::FileOpenRead, "cannot be opened"}, {FaultSite::FileRead, "reads short"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+    kv::plat::fault_arm(c.site, 1);
+    // A start of document would mean a job was sent: arm it to fail so that it would show.
+    kv::plat::fault_arm(FaultSite::SpoolStartDoc, 1);
+    EXPECT_EQ(KV_WritePrinter(), KV_ERR_TMP_READ);
+    EXPECT_EQ(GetErrState(), KV_ERR_TMP_READ);
+    EXPECT_TRUE(kv::plat::fault_now(FaultSite::SpoolStartDoc)) << "no document was started";
+  }
+}
+
+TEST_F(SpoolTest, DeliveryWithoutAnyJobIsAReadFailure) {
+  EXPECT_EQ(KV_WritePrinter(), KV_ERR_TMP_READ) << "no spool file was ever named";
+}
+
+TEST_F(SpoolTest, SpoolerRefusalsHaveTheirCodes) {
+  struct Case {
+    FaultSite site;
+    int code;
+  } cases[] = {{FaultSite::SpoolStartDoc, KV_ERR_START_DOC},
+               {FaultSite::SpoolWrite, KV_ERR_WRITE_DATA},
+               {FaultSite::SpoolEndDoc, KV_ERR_END_DOC}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+    SetErrState(-77);
+    kv::plat::fault_arm(c.site, 1);
+    EXPECT_EQ(KV_WritePrinter(), c.code);
+    EXPECT_EQ(GetErrState(), -77) << "delivery codes are returned, not stored";
+    EXPECT_TRUE(fs::exists(SpoolFile())) << "the job stays on disk and can be sent again";
+  }
+}
+
+TEST_F(SpoolTest, NoMemoryForTheJobClosesTheConnection) {
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  const fs::path spool = SpoolFile();
+  kv::plat::fault_arm(FaultSite::Alloc, 1);
+  EXPECT_EQ(KV_WritePrinter(), KV_ERR_JOB_MEMORY);
+  EXPECT_TRUE(kv::PortIsClosed());
+  EXPECT_EQ(GetErrState(), KV_ERR_PORT_CLOSED);
+  EXPECT_EQ(conn.CmdBuffer, nullptr);
+  EXPECT_FALSE(fs::exists(spool));
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(SpoolTest, ClosePortClosesAnUndeliveredJobBeforeDeletingIt) {
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  const fs::path spool = SpoolFile();
+  ClosePort();
+  EXPECT_FALSE(fs::exists(spool));
+  EXPECT_EQ(conn.TmpFileHandle, kv::plat::kInvalidFile);
+}
+
+}  // namespace
