@@ -280,6 +280,11 @@ TEST_F(SpoolTest, SpoolerRefusalsHaveTheirCodes) {
                {FaultSite::SpoolEndDoc, KV_ERR_END_DOC}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
+    // A fresh printer for each case, and a stopped one, so that no job of this test reaches the
+    // capture printer: Wine cannot abandon a document (its AbortPrinter does nothing), and ends it
+    // when the printer is closed.
+    ClosePort();
+    ASSERT_EQ(OpenPort("KIRV R5 Stopped"), KV_OK);
     ASSERT_EQ(KV_ClearBuffer(), KV_OK);
     SetErrState(-77);
     kv::plat::fault_arm(c.site, 1);
