@@ -28,7 +28,7 @@ class DeliveryTest : public kvtest::LibraryTest {
   // Prints a marker job on the test printer and returns the number of jobs that reached the
   // capture printer before it: the jobs of the test, since one queue prints in order.
   std::size_t JobsBeforeMarker() {
-    ClosePort();
+    kv::ResetConnectionForTests();
     EXPECT_EQ(OpenPort(kPrinter), KV_OK);
     EXPECT_EQ(ClearTmpFile(), KV_OK);
     EXPECT_EQ(Pulse("marker", 6, 0), KV_OK);
@@ -133,7 +133,7 @@ TEST_F(DeliveryTest, PrinterRefusingJobsFailsTheDelivery) {
 
 TEST_F(DeliveryTest, PrinterThatDoesNotExist) {
   EXPECT_EQ(OpenPort("KIRV R9 Absent"), KV_ERR_OPEN_PRINTER);
-  EXPECT_EQ(messages_, (std::vector<std::string>{"打开打印机出错！", "请检查打印机是否安装正常！"}));
+  EXPECT_EQ(TakeMessages(), (std::vector<std::string>{"打开打印机出错！", "请检查打印机是否安装正常！"}));
   EXPECT_EQ(JobsBeforeMarker(), 0u);
 }
 

@@ -143,7 +143,14 @@ void LibraryTest::SetUp() {
 #endif
 }
 
+std::vector<std::string> LibraryTest::TakeMessages() {
+  std::vector<std::string> taken;
+  taken.swap(messages_);
+  return taken;
+}
+
 void LibraryTest::TearDown() {
+  EXPECT_EQ(TakeMessages(), std::vector<std::string>{}) << "the library showed messages no one expected";
   kv::ResetConnectionForTests();
   kv::plat::fault_clear();
   EXPECT_EQ(kv::plat::mem_blocks_in_use(), 0u) << "the library kept blocks it should have released";

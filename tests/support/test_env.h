@@ -49,6 +49,10 @@ class LibraryTest : public ::testing::Test {
   std::filesystem::path SpoolFile() const;
   std::string SpoolBytes() const { return ReadWhole(SpoolFile()); }
 
+  // The messages the library has shown since the last call. Every message must be taken: one left
+  // at the end of a test is a message shown where none belongs, and fails the test.
+  std::vector<std::string> TakeMessages();
+
   std::filesystem::path dir_;          // the current directory during the test
   std::vector<std::string> messages_;  // messages the library showed, in order
 };
