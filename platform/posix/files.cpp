@@ -2,6 +2,7 @@
 #include "kv/platform/files.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +13,8 @@
 namespace kv::plat {
 
 const char kPathSeparator[] = "/";
+const char kPathSeparators[] = "/";
+const bool kNamesIgnoreCase = false;
 
 std::size_t current_directory(char* buf, std::size_t size) {
   if (buf == nullptr || size == 0) return 0;
@@ -86,6 +89,11 @@ void file_close(FileHandle file) {
 
 bool file_delete(const char* path) {
   return path != nullptr && path[0] != '\0' && unlink(path) == 0;
+}
+
+bool file_replace(const char* from, const char* to) {
+  if (from == nullptr || to == nullptr || fault_now(FaultSite::FileReplace)) return false;
+  return rename(from, to) == 0;
 }
 
 bool file_exists(const char* path) {

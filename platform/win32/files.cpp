@@ -15,6 +15,8 @@ FileHandle file_of(HANDLE h) { return reinterpret_cast<FileHandle>(h); }
 }  // namespace
 
 const char kPathSeparator[] = "\\";
+const char kPathSeparators[] = "\\/:";
+const bool kNamesIgnoreCase = true;
 
 std::size_t current_directory(char* buf, std::size_t size) {
   if (buf == nullptr || size == 0) return 0;
@@ -77,6 +79,11 @@ void file_close(FileHandle file) {
 
 bool file_delete(const char* path) {
   return path != nullptr && path[0] != '\0' && DeleteFileA(path) != 0;
+}
+
+bool file_replace(const char* from, const char* to) {
+  if (from == nullptr || to == nullptr || fault_now(FaultSite::FileReplace)) return false;
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool file_exists(const char* path) {

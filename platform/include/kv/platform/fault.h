@@ -12,6 +12,7 @@ enum class FaultSite {
   FileOpenRead,   // file_open_read
   FileWrite,      // file_write
   FileRead,       // file_read
+  FileReplace,    // file_replace
   SpoolOpen,      // spool_open
   SpoolStartDoc,  // spool_start_doc
   SpoolWrite,     // spool_write

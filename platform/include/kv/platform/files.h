@@ -14,6 +14,12 @@ inline constexpr FileHandle kInvalidFile = -1;
 // The separator that joins a directory and a name ("/" or "\").
 extern const char kPathSeparator[];
 
+// Every character after which a path's last name begins ("/"; on Windows also "\" and a drive's ":").
+extern const char kPathSeparators[];
+
+// Whether the file system compares names without regard to case (Windows).
+extern const bool kNamesIgnoreCase;
+
 // Writes the current directory, zero-terminated, into buf. Returns its length, or 0 when it cannot be
 // had or does not fit into `size` bytes together with its terminating zero.
 std::size_t current_directory(char* buf, std::size_t size);
@@ -39,6 +45,11 @@ void file_close(FileHandle file);
 
 // Deletes the file of this name. False when it could not be deleted (or did not exist).
 bool file_delete(const char* path);
+
+// Puts the file `from` in the place of the file `to` in one step: a reader of `to` sees either the
+// old file or the new one, never neither. Both must be in the same directory. False on failure,
+// when `to` is unchanged.
+bool file_replace(const char* from, const char* to);
 
 // Whether something (a file, a directory, a link) exists at `path`, without following a link.
 bool file_exists(const char* path);

@@ -1,0 +1,32 @@
+// The steps every command builder shares: start a line in the command buffer, refuse, append.
+#ifndef KV_LIBRARY_COMPOSE_H
+#define KV_LIBRARY_COMPOSE_H
+
+#include "connection.h"
+#include "line.h"
+
+namespace kv {
+
+// Empties the command buffer and returns a line composed into it. The connection must be usable.
+inline Line StartLine() {
+  conn.CmdLength = 0;
+  return Line(conn.CmdBuffer, kBufferSize);
+}
+
+// Stores a code in LastError and returns it: a refused argument, a failed write.
+inline int Refuse(int code) {
+  SetErrState(code);
+  return code;
+}
+
+// Appends the composed line to the spool file. A line that did not fit is refused with `check`,
+// a failed write with `write`; both are stored.
+inline int AppendLine(const Line& line, int check, int write) {
+  if (!line.ok()) return Refuse(check);
+  conn.CmdLength = line.length();
+  return WriteTmpFile() == 0 ? 0 : Refuse(write);
+}
+
+}  // namespace kv
+
+#endif

@@ -1,0 +1,126 @@
+// ChangeCopies: the copy count of a tagged print file ("#BD#", "#CP#", digits, the rest) rewritten.
+//
+// The rewritten copy is made beside the print file under the work name "PrnTmp" and then takes the
+// file's place in one step, so that the print file is at every moment either the old one or the
+// new one, whatever fails.
+#include "copies.h"
+
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "compose.h"
+#include "connection.h"
+#include "kv/platform/files.h"
+#include "kvtaglib.h"
+
+namespace kv {
+
+namespace {
+
+struct Tag {
+  int number;
+  const char* text;
+};
+
+// In the order of comparison.
+constexpr Tag kTags[] = {
+    {1, "#BD#"},  {2, "#ED#"},  {3, "#BP#"},  {4, "#EP#"},  {5, "#YR#"},  {6, "#XA#"},
+    {7, "qp"},    {8, "#CP#"},  {9, "#TG#"},  {10, "#TB#"}, {11, "#TC#"}, {12, "#DG#"},
+    {13, "#DB#"}, {14, "#DC#"}, {15, "#CO#"}, {16, "ql"},   {100, "\t "},
+};
+
+constexpr const char kWorkName[] = "PrnTmp";
+
+// The work file's path: "PrnTmp" in the print file's own directory, where taking the file's place is
+// one step. Should the print file itself be called "PrnTmp", the work file is "PrnTmp~".
+std::string WorkPath(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p != '\0'; ++p)
+    if (std::strchr(plat::kPathSeparators, *p) != nullptr) name = p + 1;
+  std::string work(path, static_cast<std::size_t>(name - path));
+  work += kWorkName;
+  bool same = std::strlen(name) == sizeof kWorkName - 1;
+  for (std::size_t i = 0; same && i < sizeof kWorkName - 1; ++i)
+    same = plat::kNamesIgnoreCase ? std::tolower(static_cast<unsigned char>(name[i])) ==
+                                        std::tolower(static_cast<unsigned char>(kWorkName[i]))
+                                  : name[i] == kWorkName[i];
+  if (same) work += '~';
+  return work;
+}
+
+bool WriteAll(plat::FileHandle out, const char* data, std::size_t n) {
+  return plat::file_write(out, data, n) == static_cast<std::int64_t>(n);
+}
+
+// Reads the next tag and, when it is the expected one, writes it to the copy.
+int CopyTag(plat::FileHandle in, plat::FileHandle out, int expected, int refused) {
+  char bytes[4] = {};
+  if (plat::file_read(in, bytes, sizeof bytes) < 0) return KV_ERR_COPIES_READ;
+  if (RecognizeTag(bytes) != expected) return refused;
+  return WriteAll(out, bytes, sizeof bytes) ? KV_OK : KV_ERR_COPIES_WRITE;
+}
+
+// Writes the copy of the print file with the new count.
+int Rewrite(plat::FileHandle in, plat::FileHandle out, int copies) {
+  int rc = CopyTag(in, out, kTagBeginDocument, KV_ERR_COPIES_NO_BD);
+  if (rc == KV_OK) rc = CopyTag(in, out, kTagCopies, KV_ERR_COPIES_NO_CP);
+  if (rc != KV_OK) return rc;
+
+  // The old count's digits are dropped; the byte after them stays. A count has to end before the
+  // file does, and must have fitted the command buffer.
+  char stop = 0;
+  for (int digits = 0;; ++digits) {
+    const std::int64_t got = plat::file_read(in, &stop, 1);
+    if (got < 0) return KV_ERR_COPIES_READ;
+    if (got == 0) return KV_ERR_COPIES_TRUNCATED;
+    if (stop < '0' || stop > '9') break;
+    if (digits + 1 >= kBufferSize) return KV_ERR_COPIES_COUNT_TOO_LONG;
+  }
+  Line count(conn.ScratchBuffer, kBufferSize);
+  count.Int(copies).Bytes(&stop, 1);
+  if (!WriteAll(out, conn.ScratchBuffer, static_cast<std::size_t>(count.length()))) return KV_ERR_COPIES_WRITE;
+
+  for (;;) {
+    const std::int64_t got = plat::file_read(in, conn.CmdBuffer, kBufferSize);
+    if (got < 0) return KV_ERR_COPIES_READ;
+    if (got == 0) return KV_OK;
+    if (!WriteAll(out, conn.CmdBuffer, static_cast<std::size_t>(got))) return KV_ERR_COPIES_WRITE;
+  }
+}
+
+}  // namespace
+
+int RecognizeTag(const char bytes[4]) {
+  char text[5] = {};
+  std::memcpy(text, bytes, 4);
+  for (const Tag& tag : kTags)
+    if (std::strcmp(text, tag.text) == 0) return tag.number;
+  return 0;
+}
+
+}  // namespace kv
+
+using namespace kv;
+
+KV_API(int) ChangeCopies(const char* path, int copies) {
+  if (CannotCompose()) return KV_ERR_COPIES_CLOSED;
+  std::memset(conn.CmdBuffer, 0, kBufferSize);
+  std::memset(conn.ScratchBuffer, 0, kBufferSize);
+  conn.CmdLength = 0;
+  plat::FileHandle in = plat::file_open_read(path);
+  if (in == plat::kInvalidFile) return KV_ERR_COPIES_OPEN;
+  const std::string work = WorkPath(path);
+  plat::FileHandle out = plat::file_create(work.c_str());
+  if (out == plat::kInvalidFile) {
+    plat::file_close(in);
+    return KV_ERR_COPIES_WORK_FILE;
+  }
+  int rc = Rewrite(in, out, copies);
+  plat::file_close(in);
+  plat::file_close(out);
+  if (rc == KV_OK && !plat::file_replace(work.c_str(), path)) rc = KV_ERR_COPIES_REPLACE;
+  if (rc != KV_OK) plat::file_delete(work.c_str());  // the print file stays as it was
+  return rc;
+}
