@@ -13,6 +13,7 @@
 #include "compose.h"
 #include "connection.h"
 #include "kv/platform/files.h"
+#include "kv/platform/memory.h"
 #include "kvtaglib.h"
 
 namespace kv {
@@ -32,6 +33,7 @@ constexpr Tag kTags[] = {
 };
 
 constexpr const char kWorkName[] = "PrnTmp";
+constexpr std::size_t kCopyBlock = 1 << 20;
 
 // The work file's path: "PrnTmp" in the print file's own directory, where taking the file's place is
 // one step. Should the print file itself be called "PrnTmp", the work file is "PrnTmp~".
@@ -82,12 +84,24 @@ int Rewrite(plat::FileHandle in, plat::FileHandle out, int copies) {
   count.Int(copies).Bytes(&stop, 1);
   if (!WriteAll(out, conn.ScratchBuffer, static_cast<std::size_t>(count.length()))) return KV_ERR_COPIES_WRITE;
 
+  // The rest goes in large pieces when a block for them can be had (a print file can be large), else
+  // through the command buffer.
+  char* block = static_cast<char*>(plat::mem_alloc(kCopyBlock));
+  char* piece = block != nullptr ? block : conn.CmdBuffer;
+  const std::size_t size = block != nullptr ? kCopyBlock : kBufferSize;
   for (;;) {
-    const std::int64_t got = plat::file_read(in, conn.CmdBuffer, kBufferSize);
-    if (got < 0) return KV_ERR_COPIES_READ;
-    if (got == 0) return KV_OK;
-    if (!WriteAll(out, conn.CmdBuffer, static_cast<std::size_t>(got))) return KV_ERR_COPIES_WRITE;
+    const std::int64_t got = plat::file_read(in, piece, size);
+    if (got <= 0) {
+      rc = got < 0 ? KV_ERR_COPIES_READ : KV_OK;
+      break;
+    }
+    if (!WriteAll(out, piece, static_cast<std::size_t>(got))) {
+      rc = KV_ERR_COPIES_WRITE;
+      break;
+    }
   }
+  plat::mem_free(block);
+  return rc;
 }
 
 }  // namespace

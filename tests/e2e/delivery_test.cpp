@@ -49,6 +49,38 @@ TEST_F(DeliveryTest, ClearBufferJobIsExactlyN) {
   EXPECT_EQ(WaitForJob(first_), "N\r\n");
 }
 
+TEST_F(DeliveryTest, FullLabelArrivesByteForByte) {
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(KV_SetLabelWidth(812), KV_OK);
+  ASSERT_EQ(KV_SetLabelHeight(406, 24), KV_OK);
+  ASSERT_EQ(KV_SetDarkness(10), KV_OK);
+  ASSERT_EQ(KV_SetPrintSpeed(4), KV_OK);
+  ASSERT_EQ(KV_SetDirection('T'), KV_OK);
+  ASSERT_EQ(KV_DrawText(40, 30, 0, 4, 1, 1, 'N', "Font 4"), KV_OK);
+  ASSERT_EQ(KV_DrawText(40, 80, 0, 'A', 2, 2, 'R', "Soft font A"), KV_OK);
+  ASSERT_EQ(KV_DrawBarcode(40, 140, 0, "1", 2, 4, 60, 'B', "KV-000042"), KV_OK);
+  ASSERT_EQ(KV_DrawBar2D_Pdf417(420, 140, 300, 120, 0, 0, 2, 6, 0, 0, 0, 0, "KIRV label kit"), KV_OK);
+  ASSERT_EQ(KV_DrawRectangle(20, 20, 3, 790, 390), KV_OK);
+  ASSERT_EQ(KV_DrawLineOr(20, 120, 770, 2), KV_OK);
+  ASSERT_EQ(KV_DefineCounter(0, 6, 'R', "+1", "Serial"), KV_OK);
+  ASSERT_EQ(KV_DefineVariable(1, 20, 'L', "Batch"), KV_OK);
+  ASSERT_EQ(KV_CutPage(1), KV_OK);
+  ASSERT_EQ(KV_PrintLabel(1, 2), KV_OK);
+  EXPECT_EQ(WaitForJob(first_),
+            "N\r\nq812\r\nQ406,24\r\nH10\r\nS4\r\nZT\r\n"
+            "T40,30,0,4,1,1,N,\"Font 4\"\r\n"
+            "T40,80,0,A,2,2,R,\"Soft font A\"\r\n"
+            "B40,140,0,1,2,4,60,B,\"KV-000042\"\r\n"
+            "b420,140,P,300,120,s0,c0,x2,y6,r0,l0,t0,o0,\"KIRV label kit\"\r\n"
+            "X20,20,3,790,390\r\n"
+            "LE20,120,770,2\r\n"
+            "C0,6,R,+1\r\n,\"Serial\"\r\n\r\n"
+            "V1,20,L\r\n\"Batch\"\r\n"
+            "#UM>CP  1\r\n"
+            "W1,2\r\n");
+}
+
 TEST_F(DeliveryTest, EmptyJobIsAcceptedAndPrintsNothing) {
   ASSERT_EQ(OpenPort(kPrinter), KV_OK);
   ASSERT_EQ(ClearTmpFile(), KV_OK);

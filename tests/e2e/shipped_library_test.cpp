@@ -59,14 +59,17 @@ TEST(ShippedLibrary, PrintsAJobThroughItsExports) {
   using Close = void(KV_CALL*)();
   using PulseFn = int(KV_CALL*)(const char*, int, int);
   using SendFileEx = int(KV_CALL*)(const char*, int, void*, int*);
+  using DrawBarcode = int(KV_CALL*)(int, int, int, const char*, int, int, int, int, const char*);
+  using PrintLabel = int(KV_CALL*)(unsigned, unsigned);
   auto open = lib.Bind<Open>("OpenPort");
   auto clear = lib.Bind<NoArgs>("KV_ClearBuffer");
   auto pulse = lib.Bind<PulseFn>("Pulse");
   auto send_ex = lib.Bind<SendFileEx>("OurSendFileEx");
-  auto write = lib.Bind<NoArgs>("KV_WritePrinter");
+  auto barcode = lib.Bind<DrawBarcode>("KV_DrawBarcode");
+  auto print = lib.Bind<PrintLabel>("KV_PrintLabel");
   auto errors = lib.Bind<NoArgs>("GetErrState");
   auto close = lib.Bind<Close>("ClosePort");
-  ASSERT_TRUE(open && clear && pulse && send_ex && write && errors && close);
+  ASSERT_TRUE(open && clear && pulse && send_ex && barcode && print && errors && close);
 
   const auto work = std::filesystem::temp_directory_path() / "kvtest-shipped";
   std::filesystem::create_directories(work);
@@ -78,11 +81,14 @@ TEST(ShippedLibrary, PrintsAJobThroughItsExports) {
   ASSERT_EQ(clear(), KV_OK);
   int counter = 0;
   ASSERT_EQ(send_ex("body.prn", 0, reinterpret_cast<void*>(static_cast<std::intptr_t>(-1)), &counter), KV_OK);
-  ASSERT_EQ(pulse("W1,1\r\n", 6, 0), KV_OK);
-  ASSERT_EQ(write(), KV_OK);
+  // Nine arguments through the export's calling convention: a mismatch would corrupt the stack.
+  ASSERT_EQ(barcode(10, 60, 0, "3", 2, 4, 50, 'B', "123"), KV_OK);
+  ASSERT_EQ(pulse("P1\r\n", 4, 0), KV_OK);
+  ASSERT_EQ(print(1, 1), KV_OK);
   close();
   EXPECT_EQ(errors(), KV_ERR_PORT_CLOSED);
-  EXPECT_EQ(kvtest::WaitForJob(first), "N\r\nA10,10,0,1,1,1,N,\"shipped\"\r\nW1,1\r\n");
+  EXPECT_EQ(kvtest::WaitForJob(first),
+            "N\r\nA10,10,0,1,1,1,N,\"shipped\"\r\nB10,60,0,3,2,4,50,B,\"123\"\r\nP1\r\nW1,1\r\n");
   EXPECT_FALSE(std::filesystem::exists(work / "KIRVtemp.prn"));
   std::filesystem::current_path(std::filesystem::temp_directory_path());
   std::filesystem::remove_all(work);

@@ -76,6 +76,14 @@ TEST_F(CopiesTest, RewritesTheCountAndNothingElse) {
   }
 }
 
+TEST_F(CopiesTest, WithoutMemoryForALargeBlockTheRestGoesThroughTheCommandBuffer) {
+  const std::string rest = Bytes(3 * 10240 + 5, 2);
+  WriteWhole(dir_ / "label.prn", "#BD##CP#1\r\n" + rest);
+  kv::plat::fault_arm(FaultSite::Alloc, 1);
+  EXPECT_EQ(ChangeCopies("label.prn", 4), KV_OK);
+  EXPECT_EQ(ReadWhole(dir_ / "label.prn"), "#BD##CP#4\r\n" + rest);
+}
+
 TEST_F(CopiesTest, RefusalsLeaveTheFileByteIdentical) {
   const struct {
     const char* name;
@@ -114,7 +122,7 @@ TEST_F(CopiesTest, FailureAtEveryStepKeepsTheOriginal) {
       {"reading the rest", FaultSite::FileRead, 6, KV_ERR_COPIES_READ},
       {"writing the first tag", FaultSite::FileWrite, 1, KV_ERR_COPIES_WRITE},
       {"writing the count", FaultSite::FileWrite, 3, KV_ERR_COPIES_WRITE},
-      {"writing the rest", FaultSite::FileWrite, 5, KV_ERR_COPIES_WRITE},
+      {"writing the rest", FaultSite::FileWrite, 4, KV_ERR_COPIES_WRITE},
       {"putting the copy in place", FaultSite::FileReplace, 1, KV_ERR_COPIES_REPLACE},
   };
   for (const auto& c : cases) {

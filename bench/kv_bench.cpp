@@ -1,0 +1,173 @@
+// How the library's costs compare with the plainest way of doing the same work:
+//   (a) one builder call against a bare write() of the same bytes to the same kind of file;
+//   (b) composing and delivering a 1,000-line label through CUPS against `lp -o raw` of the same file;
+//   (c) ChangeCopies on a 100 MB print file against copying the file with `cp`.
+// Each pair is printed as a ratio after the runs. Needs the private spooler (CUPS_SERVER), as
+// scripts/bench provides, and runs in the current directory.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+
+#include "kvtaglib.h"
+
+namespace {
+
+constexpr const char kPrinter[] = "KIRV R5";
+constexpr const char kLine[] = "H10\r\n";  // what KV_SetDarkness(10) appends
+
+void BuilderCall(benchmark::State& state) {
+  if (OpenPort(kPrinter) != KV_OK || ClearTmpFile() != KV_OK) {
+    state.SkipWithError("the printer \"KIRV R5\" cannot be opened: is the spooler running?");
+    return;
+  }
+  int n = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(KV_SetDarkness(10));
+    if (++n == 1 << 20) {  // keep the spool file from growing without end
+      state.PauseTiming();
+      ClearTmpFile();
+      n = 0;
+      state.ResumeTiming();
+    }
+  }
+  ClosePort();
+}
+
+void BareWrite(benchmark::State& state) {
+  int fd = open("bare-write.prn", O_RDWR | O_CREAT | O_TRUNC, 0644);
+  int n = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(write(fd, kLine, sizeof kLine - 1));
+    if (++n == 1 << 20) {
+      state.PauseTiming();
+      if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) state.SkipWithError("cannot truncate");
+      n = 0;
+      state.ResumeTiming();
+    }
+  }
+  close(fd);
+  unlink("bare-write.prn");
+}
+
+// The 1,000 lines of the label, as the builders compose them.
+void ComposeLabel() {
+  KV_ClearBuffer();
+  for (int i = 0; i < 997; ++i) KV_DrawText(10, 10 + i, 0, 3, 1, 1, 'N', "One line of a long label");
+  KV_SetLabelWidth(812);
+  KV_PrintLabelAuto(1, 1);
+}
+
+void LabelThroughLibrary(benchmark::State& state) {
+  if (OpenPort(kPrinter) != KV_OK) {
+    state.SkipWithError("the printer \"KIRV R5\" cannot be opened: is the spooler running?");
+    return;
+  }
+  for (auto _ : state) {
+    ComposeLabel();
+    if (KV_WritePrinter() != KV_OK) state.SkipWithError("delivery failed");
+  }
+  ClosePort();
+}
+
+void LabelThroughLp(benchmark::State& state) {
+  // The same bytes, composed once beforehand and kept in a file of their own.
+  if (OpenPort(kPrinter) != KV_OK) {
+    state.SkipWithError("the printer \"KIRV R5\" cannot be opened: is the spooler running?");
+    return;
+  }
+  ComposeLabel();
+  ClosePort();  // deletes the spool file: compose again into a kept copy
+  OpenPort(kPrinter);
+  ComposeLabel();
+  std::ifstream in("KIRVtemp.prn", std::ios::binary);
+  std::ofstream("label-1000.prn", std::ios::binary) << in.rdbuf();
+  ClosePort();
+  for (auto _ : state) {
+    if (std::system("lp -d KIRV_R5 -o raw label-1000.prn >/dev/null") != 0) state.SkipWithError("lp failed");
+  }
+  unlink("label-1000.prn");
+}
+
+constexpr const char kBigFile[] = "big-100mb.prn";
+
+void MakeBigFile() {
+  std::ofstream out(kBigFile, std::ios::binary | std::ios::trunc);
+  out << "#BD##CP#1\r\n";
+  std::mt19937 random(7);
+  std::string block(1 << 20, '\0');
+  for (char& c : block) c = static_cast<char>(random());
+  for (int i = 0; i < 100; ++i) out << block;
+}
+
+void ChangeCopiesBig(benchmark::State& state) {
+  if (OpenPort(kPrinter) != KV_OK) {
+    state.SkipWithError("the printer \"KIRV R5\" cannot be opened: is the spooler running?");
+    return;
+  }
+  MakeBigFile();
+  int copies = 1;
+  for (auto _ : state) {
+    if (ChangeCopies(kBigFile, ++copies % 1000) != KV_OK) state.SkipWithError("ChangeCopies failed");
+  }
+  ClosePort();
+}
+
+void CopyBig(benchmark::State& state) {
+  MakeBigFile();
+  for (auto _ : state) {
+    if (std::system("cp big-100mb.prn big-copy.prn") != 0) state.SkipWithError("cp failed");
+  }
+  unlink("big-copy.prn");
+  unlink(kBigFile);
+}
+
+BENCHMARK(BuilderCall);
+BENCHMARK(BareWrite);
+BENCHMARK(LabelThroughLibrary)->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK(LabelThroughLp)->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK(ChangeCopiesBig)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(CopyBig)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Keeps each benchmark's real time per iteration, in nanoseconds, to print the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs)
+      if (!run.error_occurred && run.iterations > 0)
+        seconds_[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void PrintRatio(const char* what, const std::string& ours, const std::string& theirs) const {
+    auto a = seconds_.find(ours), b = seconds_.find(theirs);
+    if (a == seconds_.end() || b == seconds_.end() || b->second <= 0) {
+      std::printf("%-66s   (not measured)\n", what);
+      return;
+    }
+    std::printf("%-66s %8.2f\n", what, a->second / b->second);
+  }
+
+ private:
+  std::map<std::string, double> seconds_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\nRatios (the library's time over the plain way's time):\n");
+  reporter.PrintRatio("(a) one builder call / bare write() of the same bytes", "BuilderCall", "BareWrite");
+  reporter.PrintRatio("(b) 1,000-line label composed and delivered / lp -o raw of it", "LabelThroughLibrary/iterations:40",
+                      "LabelThroughLp/iterations:40");
+  reporter.PrintRatio("(c) ChangeCopies on 100 MB / cp of the file", "ChangeCopiesBig/iterations:5", "CopyBig/iterations:5");
+  return 0;
+}
