@@ -1,10 +1,11 @@
 // A sample label through the library: size, darkness and speed, a text line in a numbered font and
-// one in a soft font, a barcode, a PDF417 symbol, a box and a line, a counter and a variable, and a
-// prepared command file, printed with KV_PrintLabel.
+// one in a soft font, a barcode, a PDF417 symbol, a box and a line, a counter and a variable, two lines
+// of TrueType text (one Latin, one Chinese), a downloaded PCX logo and a prepared command file,
+// printed with KV_PrintLabel.
 //
-//   sample_label [printer] [command file]
+//   sample_label [printer] [command file] [logo.pcx]
 //
-// The printer defaults to "KIRV R5"; the command file, when given, is appended before the print command.
+// The printer defaults to "KIRV R5"; the command file and the logo are used when given.
 #include <cstdio>
 
 #include "kvtaglib.h"
@@ -30,6 +31,7 @@ class Label {
 int main(int argc, char** argv) {
   const char* printer = argc > 1 ? argv[1] : "KIRV R5";
   const char* command_file = argc > 2 ? argv[2] : nullptr;
+  const char* logo = argc > 3 ? argv[3] : nullptr;
 
   Label label;
   label.Step("OpenPort", OpenPort(printer));
@@ -47,6 +49,14 @@ int main(int argc, char** argv) {
   label.Step("KV_DrawBar2D_Pdf417", KV_DrawBar2D_Pdf417(460, 140, 300, 120, 0, 0, 2, 6, 0, 0, 0, 0, "KIRV KV-000042"));
   label.Step("KV_DefineCounter", KV_DefineCounter(0, 6, 'R', "+1", "Serial number"));
   label.Step("KV_DefineVariable", KV_DefineVariable(1, 20, 'L', "Batch"));
+  label.Step("KV_DrawTextTrueTypeW", KV_DrawTextTrueTypeW(40, 280, 40, 0, "Liberation Sans", 0, 700, 0, 0, 0,
+                                                          "TTLATIN", "TrueType: Liberation Sans, bold"));
+  label.Step("KV_DrawTextTrueTypeW", KV_DrawTextTrueTypeW(40, 330, 40, 0, "SimSun", 0, 400, 0, 1, 0,
+                                                          "TTCHINESE", "中文标签 (SimSun, underlined)"));
+  if (logo != nullptr) {
+    label.Step("KV_PcxGraphicsDownload", KV_PcxGraphicsDownload("LOGO", logo));
+    label.Step("KV_DrawPcxGraphics", KV_DrawPcxGraphics(690, 270, "LOGO"));
+  }
   if (command_file != nullptr) label.Step("OurSendFile", OurSendFile(command_file, 0));
   label.Step("KV_PrintLabel", KV_PrintLabel(1, 1));
   ClosePort();

@@ -161,6 +161,37 @@ extern "C" {
 #define KV_ERR_DEFINE_VARIABLE_WRITE        (-3062)
 #define KV_ERR_DEFINE_VARIABLE_CHECK        (-3064)
 
+/* Graphics stored in the printer by name (1 to 16 characters), and bitmaps */
+#define KV_ERR_PCX_PLACE_CLOSED             (-3213)
+#define KV_ERR_PCX_PLACE_CHECK              (-3029) /* graphic name missing, empty or over 16 characters */
+#define KV_ERR_PCX_PLACE_WRITE              (-3030)
+#define KV_ERR_PCX_LIST_CLOSED              (-3230)
+#define KV_ERR_PCX_LIST_WRITE               (-3031)
+#define KV_ERR_PCX_DEL_CLOSED               (-3228)
+#define KV_ERR_PCX_DEL_CHECK                (-3033) /* graphic name missing, empty or over 16 characters */
+#define KV_ERR_PCX_DEL_WRITE                (-3034)
+#define KV_ERR_PCX_DOWNLOAD_CLOSED          (-3229)
+#define KV_ERR_PCX_DOWNLOAD_CHECK           (-3040) /* graphic name missing, empty or over 16 characters */
+#define KV_ERR_PCX_DOWNLOAD_OPEN            (-3036) /* the file cannot be opened or read (or is over 2 GB) */
+#define KV_ERR_PCX_DOWNLOAD_WRITE           (-3037)
+#define KV_ERR_BIN_GRAPHICS_CLOSED          (-3209)
+#define KV_ERR_BIN_GRAPHICS_CHECK           (-3038) /* negative sizes, a size over 2 GB, or no data */
+#define KV_ERR_BIN_GRAPHICS_WRITE           (-3038) /* the command line could not be written */
+#define KV_ERR_BIN_GRAPHICS_DATA_WRITE      (-3039) /* the image data could not be written */
+#define KV_ERR_PRINT_PCX_CLOSED             (-3236)
+#define KV_ERR_PRINT_PCX_FAILED             (-3080) /* deleting, downloading or placing failed */
+
+/* TrueType text as a graphic */
+#define KV_ERR_TRUETYPE_CLOSED              (-3216)
+#define KV_ERR_TRUETYPE_CHECK               (-3083) /* text empty or missing; face or graphic name unusable */
+#define KV_ERR_TRUETYPE_NO_PRINTER          (-3081) /* neither reference printer "KIRV R5" nor "KIRV R5i" */
+#define KV_ERR_TRUETYPE_NO_MEMORY           (-3082) /* no memory for the image */
+#define KV_ERR_TRUETYPE_NO_SURFACE          (-3084) /* no drawing surface for the text could be made */
+#define KV_ERR_PCX_HEADER_MEMORY            (-3075)
+#define KV_ERR_PCX_ROW_MEMORY               (-3076)
+#define KV_ERR_PCX_FILE                     (-3078) /* the work file "KIRV.pcx" cannot be created or written */
+#define KV_ERR_PCX_ROW_TOO_LONG             (-3079) /* an encoded row needs more than 1024 bytes */
+
 /* ChangeCopies: the print file is never left half rewritten; on every failure it is unchanged. */
 #define KV_ERR_COPIES_CLOSED                (-1099) /* no open printer */
 #define KV_ERR_COPIES_OPEN                  (-2222) /* the print file cannot be opened for reading */
@@ -342,6 +373,34 @@ KV_API(int) KV_DefineCounter(int number, int digits, int justify, const char *st
 /* Defines variable 0 to 99 of 1 to 99 characters, justified 'L', 'C', 'R' or 'N', with its prompt (at
  * most 95 characters): "V%d,%d,%c" and the prompt's line. */
 KV_API(int) KV_DefineVariable(unsigned int number, unsigned int length, int justify, const char *prompt);
+
+/* ---- graphics ---------------------------------------------------------------------------------- */
+
+/* Places the stored graphic `name` at x, y: "GG%d,%d,\"name\"". */
+KV_API(int) KV_DrawPcxGraphics(int x, int y, const char *name);
+
+/* Asks the printer to list its stored graphics: "GI". */
+KV_API(int) KV_PcxGraphicsList(void);
+
+/* Deletes the stored graphic `name`: "GK\"name\"". */
+KV_API(int) KV_PcxGraphicsDel(const char *name);
+
+/* Stores the PCX file at `path` in the printer as `name`: "GM\"name\"<length>" and the file's bytes. */
+KV_API(int) KV_PcxGraphicsDownload(const char *name, const char *path);
+
+/* Draws a bitmap of `rows` rows of `row_bytes` bytes: "GW%d,%d,%d,%d" and the bytes. */
+KV_API(int) KV_DrawBinGraphics(int x, int y, int row_bytes, int rows, const unsigned char *data);
+
+/* Deletes, downloads and places the PCX file at `path`, named by its last 15 characters. */
+KV_API(int) KV_PrintPCX(int x, int y, const char *path);
+
+/* Draws `text` in a TrueType font as a graphic stored as `name` and places it at x, y. The height and
+ * width are in printer dots (width 0: the font's own proportions); orientation 2, 3 or 4 turns the
+ * text by 90, 180 or 270 degrees counter-clockwise; weight 100 to 900 (0: normal). The text is in the
+ * system's code page on Windows and UTF-8 on Linux. */
+KV_API(int) KV_DrawTextTrueTypeW(int x, int y, int height, int width, const char *face, int orientation,
+                                 int weight, int italic, int underline, int strike_out, const char *name,
+                                 const char *text);
 
 /* ---- print files ------------------------------------------------------------------------------ */
 

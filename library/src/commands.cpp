@@ -134,12 +134,10 @@ int Compose(const FixedCommand& c, Numbers v, const char* name = nullptr) {
       if (!AcceptsChar(c.chars, v[0])) return Refuse(c.check);
       line.Quote().Char(v[0]).Quote();
       break;
-    case Field::QuotedName: {
-      const std::size_t n = name != nullptr ? strnlen(name, 17) : 0;
-      if (n < 1 || n > 16) return Refuse(c.check);
+    case Field::QuotedName:
+      if (!IsStoredName(name)) return Refuse(c.check);
       line.Quote().Text(name).Quote();
       break;
-    }
   }
   line.End();
   // A line of fixed form always fits the command buffer: the write code stands in for an unlikely

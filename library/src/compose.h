@@ -13,6 +13,14 @@ inline Line StartLine() {
   return Line(conn.CmdBuffer, kBufferSize);
 }
 
+// Whether `name` can name something the printer stores (a form, a graphic): 1 to 16 characters.
+inline bool IsStoredName(const char* name) {
+  if (name == nullptr) return false;
+  std::size_t n = 0;
+  while (n <= 16 && name[n] != '\0') ++n;
+  return n >= 1 && n <= 16;
+}
+
 // Stores a code in LastError and returns it: a refused argument, a failed write.
 inline int Refuse(int code) {
   SetErrState(code);

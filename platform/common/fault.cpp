@@ -3,22 +3,27 @@
 namespace kv::plat {
 
 namespace {
-// Calls left before the armed failure at each site; 0 when the site is not armed.
-int countdown[static_cast<int>(FaultSite::Count)];
+struct Armed {
+  int countdown;  // calls left up to the first failure; 0 when the site is not armed
+  int failures;   // failing calls from there on
+};
+Armed armed[static_cast<int>(FaultSite::Count)];
 }  // namespace
 
 bool fault_now(FaultSite site) {
-  int& left = countdown[static_cast<int>(site)];
-  if (left == 0) return false;
-  return --left == 0;
+  Armed& a = armed[static_cast<int>(site)];
+  if (a.countdown == 0) return false;
+  if (--a.countdown > 0) return false;
+  if (--a.failures > 0) a.countdown = 1;  // the next call fails as well
+  return true;
 }
 
-void fault_arm(FaultSite site, int nth) {
-  countdown[static_cast<int>(site)] = nth > 0 ? nth : 0;
+void fault_arm(FaultSite site, int nth, int times) {
+  armed[static_cast<int>(site)] = nth > 0 && times > 0 ? Armed{nth, times} : Armed{0, 0};
 }
 
 void fault_clear() {
-  for (int& left : countdown) left = 0;
+  for (Armed& a : armed) a = Armed{0, 0};
 }
 
 }  // namespace kv::plat

@@ -23,6 +23,8 @@ struct BuilderCase {
   int write;          // its code when the spool file is not open
 };
 
+void PrintTo(const BuilderCase& c, std::ostream* out) { *out << c.name; }
+
 std::string S(const char* text, std::size_t n) { return std::string(text, n); }
 
 const std::string k16(16, 'f'), k17(17, 'f');
@@ -51,6 +53,19 @@ constexpr int kPdf = KV_ERR_PDF417_CHECK, kPdfW = KV_ERR_PDF417_WRITE;
 constexpr int kCo = KV_ERR_DEFINE_COUNTER_CLOSED, kCoW = KV_ERR_DEFINE_COUNTER_WRITE, kCoC = KV_ERR_DEFINE_COUNTER_CHECK;
 constexpr int kVa = KV_ERR_DEFINE_VARIABLE_CLOSED, kVaW = KV_ERR_DEFINE_VARIABLE_WRITE,
               kVaC = KV_ERR_DEFINE_VARIABLE_CHECK;
+
+constexpr int kGg = KV_ERR_PCX_PLACE_CLOSED, kGgW = KV_ERR_PCX_PLACE_WRITE, kGgC = KV_ERR_PCX_PLACE_CHECK;
+constexpr int kGk = KV_ERR_PCX_DEL_CLOSED, kGkW = KV_ERR_PCX_DEL_WRITE, kGkC = KV_ERR_PCX_DEL_CHECK;
+constexpr int kGm = KV_ERR_PCX_DOWNLOAD_CLOSED, kGmW = KV_ERR_PCX_DOWNLOAD_WRITE, kGmC = KV_ERR_PCX_DOWNLOAD_CHECK,
+              kGmO = KV_ERR_PCX_DOWNLOAD_OPEN;
+constexpr int kGw = KV_ERR_BIN_GRAPHICS_CLOSED, kGwW = KV_ERR_BIN_GRAPHICS_WRITE, kGwC = KV_ERR_BIN_GRAPHICS_CHECK;
+const unsigned char kSixBytes[] = {0x00, 0xFF, '\r', '\n', 0x80, 'W'};
+
+// Downloads `content` as the file "g.pcx" of the current directory under `name`.
+int Download(const char* name, const std::string& content) {
+  kvtest::WriteWhole("g.pcx", content);
+  return KV_PcxGraphicsDownload(name, "g.pcx");
+}
 
 int Pdf417(int y_module, int o, const char* data) { return KV_DrawBar2D_Pdf417(1, 2, 3, 4, 5, 0, 6, y_module, 8, 9, 1, o, data); }
 
@@ -129,6 +144,31 @@ const BuilderCase kCases[] = {
   {"CutTmp0BecomesOne", [] { return KV_CutPageTmp(0); }, "CT1\r\n", 0, kCut, kCutW},
   {"CutTmp999", [] { return KV_CutPageTmp(999); }, "CT999\r\n", 0, kCut, kCutW},
   {"CutTmp1000BecomesOne", [] { return KV_CutPageTmp(1000); }, "CT1\r\n", 0, kCut, kCutW},
+
+  {"PlaceGraphic", [] { return KV_DrawPcxGraphics(10, 20, "LOGO"); }, "GG10,20,\"LOGO\"\r\n", 0, kGg, kGgW},
+  {"PlaceGraphic16", [] { return KV_DrawPcxGraphics(-1, 0, k16.c_str()); }, "GG-1,0,\"" + k16 + "\"\r\n", 0, kGg, kGgW},
+  {"PlaceGraphic17", [] { return KV_DrawPcxGraphics(10, 20, k17.c_str()); }, "", kGgC, kGg, kGgC},
+  {"PlaceGraphicEmpty", [] { return KV_DrawPcxGraphics(10, 20, ""); }, "", kGgC, kGg, kGgC},
+  {"PlaceGraphicNull", [] { return KV_DrawPcxGraphics(10, 20, nullptr); }, "", kGgC, kGg, kGgC},
+  {"ListGraphics", [] { return KV_PcxGraphicsList(); }, "GI\r\n", 0, KV_ERR_PCX_LIST_CLOSED, KV_ERR_PCX_LIST_WRITE},
+  {"DeleteGraphic16", [] { return KV_PcxGraphicsDel(k16.c_str()); }, "GK\"" + k16 + "\"\r\n", 0, kGk, kGkW},
+  {"DeleteGraphic17", [] { return KV_PcxGraphicsDel(k17.c_str()); }, "", kGkC, kGk, kGkC},
+  {"DeleteGraphicEmpty", [] { return KV_PcxGraphicsDel(""); }, "", kGkC, kGk, kGkC},
+  {"DeleteGraphicNull", [] { return KV_PcxGraphicsDel(nullptr); }, "", kGkC, kGk, kGkC},
+  {"Download16", [] { return Download(k16.c_str(), "PCX\r\ndata"); }, "GM\"" + k16 + "\"9\r\nPCX\r\ndata", 0, kGm, kGmW},
+  {"DownloadEmptyFile", [] { return Download("EMPTY", ""); }, "GM\"EMPTY\"0\r\n", 0, kGm, kGmW},
+  {"DownloadName17", [] { return Download(k17.c_str(), "x"); }, "", kGmC, kGm, kGmC},
+  {"DownloadNameEmpty", [] { return Download("", "x"); }, "", kGmC, kGm, kGmC},
+  {"DownloadNameNull", [] { return Download(nullptr, "x"); }, "", kGmC, kGm, kGmC},
+  {"DownloadMissingFile", [] { return KV_PcxGraphicsDownload("LOGO", "missing.pcx"); }, "", kGmO, kGm, kGmO},
+  {"DownloadNullPath", [] { return KV_PcxGraphicsDownload("LOGO", nullptr); }, "", kGmO, kGm, kGmO},
+  {"Bitmap", [] { return KV_DrawBinGraphics(0, 0, 2, 3, kSixBytes); }, "GW0,0,2,3" + S("\0\xFF\r\n\x80W", 6), 0, kGw,
+   KV_ERR_BIN_GRAPHICS_DATA_WRITE},
+  {"BitmapNoRows", [] { return KV_DrawBinGraphics(5, 6, 2, 0, kSixBytes); }, "GW5,6,2,0", 0, kGw, kGwW},
+  {"BitmapNegativeRows", [] { return KV_DrawBinGraphics(0, 0, 2, -3, kSixBytes); }, "", kGwC, kGw, kGwC},
+  {"BitmapNegativeRowBytes", [] { return KV_DrawBinGraphics(0, 0, -2, 3, kSixBytes); }, "", kGwC, kGw, kGwC},
+  {"BitmapSizeOverflows", [] { return KV_DrawBinGraphics(0, 0, 65536, 65536, kSixBytes); }, "", kGwC, kGw, kGwC},
+  {"BitmapNoData", [] { return KV_DrawBinGraphics(0, 0, 2, 3, nullptr); }, "", kGwC, kGw, kGwC},
 
   {"Info", [] { return KV_GetInfo(); },
    "KIRV ELECTRONIC CO.LTD\r\nCopyright (C) KIRV ELECTRONIC CO.LTD, label command library 2.0.0.1\r\n"

@@ -23,8 +23,9 @@ enum class FaultSite {
 // True when this call at `site` is to fail; counts the call down when armed.
 bool fault_now(FaultSite site);
 
-// Makes the `nth` next call at `site` fail (1: the very next); 0 disarms the site.
-void fault_arm(FaultSite site, int nth);
+// Makes the `nth` next call at `site` fail (1: the very next), and the `times` - 1 calls after it;
+// nth 0 disarms the site.
+void fault_arm(FaultSite site, int nth, int times = 1);
 
 // Disarms every site.
 void fault_clear();

@@ -1,0 +1,111 @@
+#include "pcx.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "connection.h"
+#include "kv/platform/files.h"
+#include "kv/platform/memory.h"
+#include "kvtaglib.h"
+
+namespace kv {
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 128;
+constexpr std::size_t kLongestRun = 63;
+constexpr const char kWorkFileName[] = "KIRV.pcx";
+
+void Put16(unsigned char* at, int value) {
+  at[0] = static_cast<unsigned char>(value & 0xFF);
+  at[1] = static_cast<unsigned char>((value >> 8) & 0xFF);
+}
+
+void FillHeader(unsigned char* h, const ImageDesc& image) {
+  std::memset(h, 0, kHeaderSize);
+  h[0] = 0x0A;  // PCX
+  h[1] = 5;     // version
+  h[2] = 1;     // run-length encoded
+  h[3] = static_cast<unsigned char>(image.bits_per_pixel);
+  Put16(h + 8, image.width - 1);    // Xmax
+  Put16(h + 10, image.height - 1);  // Ymax
+  h[65] = 1;                        // colour planes
+  Put16(h + 66, image.width / 8);   // bytes per line
+  Put16(h + 68, 1);                 // palette information
+}
+
+// The work file's full name in the current directory, in a 260-byte buffer; false when it does not fit.
+bool WorkFileName(char (&path)[kMaxPath]) {
+  std::memset(path, 0, sizeof path);
+  const std::size_t dir = plat::current_directory(path, sizeof path);
+  if (dir == 0 || dir + std::strlen(plat::kPathSeparator) + sizeof kWorkFileName > sizeof path) return false;
+  std::strcat(path, plat::kPathSeparator);
+  std::strcat(path, kWorkFileName);
+  return true;
+}
+
+int Fail(int code) {
+  SetErrState(code);
+  return code;
+}
+
+}  // namespace
+
+std::size_t PcxEncodeRow(unsigned char* out, std::size_t capacity, const unsigned char* row, std::size_t length) {
+  std::size_t n = 0;
+  auto put = [&](unsigned char b) {
+    if (n < capacity) out[n] = b;
+    ++n;
+  };
+  for (std::size_t i = 0; i < length;) {
+    const unsigned char b = row[i];
+    std::size_t run = 1;
+    while (run < kLongestRun && i + run < length && row[i + run] == b) ++run;
+    if (run > 1 || b >= 0x40) {  // a run, or a single byte that could be taken for a run's count
+      put(static_cast<unsigned char>(0xC0 | run));
+      put(b);
+    } else {
+      put(b);
+    }
+    i += run;
+  }
+  return n;
+}
+
+int DownloadBitsAsPcx(const ImageDesc& image, const unsigned char* bits, const char* name) {
+  unsigned char* header = static_cast<unsigned char*>(plat::mem_alloc(kHeaderSize));
+  if (header == nullptr) return Fail(KV_ERR_PCX_HEADER_MEMORY);
+  FillHeader(header, image);
+  char path[kMaxPath];
+  plat::FileHandle file = WorkFileName(path) ? plat::file_create(path) : plat::kInvalidFile;
+  if (file == plat::kInvalidFile) {
+    plat::mem_free(header);
+    return Fail(KV_ERR_PCX_FILE);
+  }
+  const bool header_written = plat::file_write(file, header, kHeaderSize) == static_cast<std::int64_t>(kHeaderSize);
+  plat::mem_free(header);
+  unsigned char* encoded = header_written ? static_cast<unsigned char*>(plat::mem_alloc(kPcxRowBuffer)) : nullptr;
+  int rc = !header_written ? KV_ERR_PCX_FILE : encoded == nullptr ? KV_ERR_PCX_ROW_MEMORY : KV_OK;
+  const std::size_t row_bytes = static_cast<std::size_t>(image.width / 8);
+  for (int y = 0; rc == KV_OK && y < image.height; ++y) {
+    std::memset(encoded, 0, kPcxRowBuffer);
+    const std::size_t n = PcxEncodeRow(encoded, kPcxRowBuffer, bits + static_cast<std::size_t>(y) * row_bytes, row_bytes);
+    if (n > kPcxRowBuffer)
+      rc = KV_ERR_PCX_ROW_TOO_LONG;
+    else if (plat::file_write(file, encoded, n) != static_cast<std::int64_t>(n))
+      rc = KV_ERR_PCX_FILE;
+  }
+  plat::mem_free(encoded);
+  plat::file_close(file);
+  if (rc != KV_OK) {
+    plat::file_delete(path);
+    return Fail(rc);
+  }
+  KV_PcxGraphicsDel(name);
+  rc = KV_PcxGraphicsDownload(name, path);
+  SetErrState(rc);
+  plat::file_delete(path);
+  return rc;
+}
+
+}  // namespace kv
