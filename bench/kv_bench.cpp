@@ -1,7 +1,9 @@
 // How the library's costs compare with the plainest way of doing the same work:
 //   (a) one builder call against a bare write() of the same bytes to the same kind of file;
 //   (b) composing and delivering a 1,000-line label through CUPS against `lp -o raw` of the same file;
-//   (c) ChangeCopies on a 100 MB print file against copying the file with `cp`.
+//   (c) ChangeCopies on a 100 MB print file against copying the file with `cp`;
+//   (d) a 40-character line of TrueType text at 48 dots against ImageMagick making the same PCX;
+//   (e) the PCX row code against memcpy of the same rows.
 // Each pair is printed as a ratio after the runs. Needs the private spooler (CUPS_SERVER), as
 // scripts/bench provides, and runs in the current directory.
 #include <benchmark/benchmark.h>
@@ -11,12 +13,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "kvtaglib.h"
+#include "pcx.h"
 
 namespace {
 
@@ -129,12 +134,73 @@ void CopyBig(benchmark::State& state) {
   unlink(kBigFile);
 }
 
+constexpr const char kFortyCharacters[] = "The quick brown fox jumps over the lazy 1";
+
+void TrueTypeLine(benchmark::State& state) {
+  if (OpenPort(kPrinter) != KV_OK) {
+    state.SkipWithError("the printer \"KIRV R5\" cannot be opened: is the spooler running?");
+    return;
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    ClearTmpFile();
+    state.ResumeTiming();
+    if (KV_DrawTextTrueTypeW(0, 0, 48, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "LINE", kFortyCharacters) != KV_OK)
+      state.SkipWithError("KV_DrawTextTrueTypeW failed");
+  }
+  ClosePort();
+}
+
+void TrueTypeLineImageMagick(benchmark::State& state) {
+  const std::string command = std::string("convert -font DejaVu-Sans -density 72 -pointsize 48 -monochrome label:'") +
+                              kFortyCharacters + "' pcx:line.pcx";
+  for (auto _ : state) {
+    if (std::system(command.c_str()) != 0) state.SkipWithError("convert failed (is ImageMagick installed?)");
+  }
+  unlink("line.pcx");
+}
+
+// Rows of a typical text image: long white runs with some ink.
+std::vector<unsigned char> TextRows(std::size_t rows, std::size_t row_bytes) {
+  std::vector<unsigned char> image(rows * row_bytes, 0xFF);
+  std::mt19937 random(3);
+  for (std::size_t i = 0; i < image.size(); ++i)
+    if (random() % 5 == 0) image[i] = static_cast<unsigned char>(random());
+  return image;
+}
+
+void PcxRows(benchmark::State& state) {
+  const std::size_t row_bytes = 128, rows = 1024;
+  const auto image = TextRows(rows, row_bytes);
+  std::vector<unsigned char> out(kv::kPcxRowBuffer);
+  for (auto _ : state)
+    for (std::size_t r = 0; r < rows; ++r)
+      benchmark::DoNotOptimize(kv::PcxEncodeRow(out.data(), out.size(), &image[r * row_bytes], row_bytes));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * rows * row_bytes));
+}
+
+void MemcpyRows(benchmark::State& state) {
+  const std::size_t row_bytes = 128, rows = 1024;
+  const auto image = TextRows(rows, row_bytes);
+  std::vector<unsigned char> out(kv::kPcxRowBuffer);
+  for (auto _ : state)
+    for (std::size_t r = 0; r < rows; ++r) {
+      std::memcpy(out.data(), &image[r * row_bytes], row_bytes);
+      benchmark::ClobberMemory();
+    }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * rows * row_bytes));
+}
+
 BENCHMARK(BuilderCall);
 BENCHMARK(BareWrite);
 BENCHMARK(LabelThroughLibrary)->Unit(benchmark::kMillisecond)->Iterations(40);
 BENCHMARK(LabelThroughLp)->Unit(benchmark::kMillisecond)->Iterations(40);
 BENCHMARK(ChangeCopiesBig)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(CopyBig)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(TrueTypeLine)->Unit(benchmark::kMillisecond);
+BENCHMARK(TrueTypeLineImageMagick)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(PcxRows);
+BENCHMARK(MemcpyRows);
 
 // Keeps each benchmark's real time per iteration, in nanoseconds, to print the ratios.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -169,5 +235,8 @@ int main(int argc, char** argv) {
   reporter.PrintRatio("(b) 1,000-line label composed and delivered / lp -o raw of it", "LabelThroughLibrary/iterations:40",
                       "LabelThroughLp/iterations:40");
   reporter.PrintRatio("(c) ChangeCopies on 100 MB / cp of the file", "ChangeCopiesBig/iterations:5", "CopyBig/iterations:5");
+  reporter.PrintRatio("(d) 40-character TrueType line at 48 dots / ImageMagick convert", "TrueTypeLine",
+                      "TrueTypeLineImageMagick/iterations:20");
+  reporter.PrintRatio("(e) PCX row code / memcpy of the same rows", "PcxRows", "MemcpyRows");
   return 0;
 }

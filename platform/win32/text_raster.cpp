@@ -3,6 +3,8 @@
 // compatible with it.
 #include "kv/platform/text_raster.h"
 
+#include "kv/platform/fault.h"
+
 #include <windows.h>
 
 #include <new>
@@ -17,6 +19,7 @@ struct TextRaster {
 };
 
 TextRaster* raster_open(const char* reference_printer, const FontSpec& spec, const char*) {
+  if (fault_now(FaultSite::RasterOpen)) return nullptr;
   HFONT font = CreateFontA(spec.height, spec.width, spec.escapement, 0, spec.weight, spec.italic, spec.underline,
                            spec.strike_out, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_CHARACTER_PRECIS, PROOF_QUALITY, 0,
                            spec.face);
@@ -46,7 +49,7 @@ bool raster_measure(TextRaster* r, const char* text, int* cx, int* cy) {
 }
 
 bool raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
-  if (r == nullptr || text == nullptr || bits == nullptr) return false;
+  if (r == nullptr || text == nullptr || bits == nullptr || fault_now(FaultSite::RasterDraw)) return false;
   const LONG bytes = width / 8 * height;
   HBITMAP bitmap = CreateBitmap(width, height, 1, 1, nullptr);
   if (bitmap == nullptr) return false;

@@ -81,6 +81,21 @@ TEST_F(DeliveryTest, FullLabelArrivesByteForByte) {
             "W1,2\r\n");
 }
 
+TEST_F(DeliveryTest, GraphicsArriveByteForByte) {
+  kvtest::WriteWhole(dir_ / "logo.pcx", Bytes(12000, 8));
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(KV_PrintPCX(10, 10, "logo.pcx"), KV_OK);
+  ASSERT_EQ(KV_DrawTextTrueTypeW(40, 200, 48, 0, "DejaVu Sans", 0, 700, 0, 0, 0, "TT1", "Delivered"), KV_OK);
+  const unsigned char bitmap[] = {0xF0, 0x0F, 0xAA, 0x55};
+  ASSERT_EQ(KV_DrawBinGraphics(5, 5, 2, 2, bitmap), KV_OK);
+  ASSERT_EQ(Pulse("\r\nW1,1\r\n", 8, 0), KV_OK);
+  const std::string job = SpoolBytes();
+  ASSERT_EQ(KV_WritePrinter(), KV_OK);
+  EXPECT_EQ(WaitForJob(first_), job);
+  EXPECT_NE(job.find("GM\"TT1\""), std::string::npos);
+}
+
 TEST_F(DeliveryTest, EmptyJobIsAcceptedAndPrintsNothing) {
   ASSERT_EQ(OpenPort(kPrinter), KV_OK);
   ASSERT_EQ(ClearTmpFile(), KV_OK);

@@ -400,6 +400,23 @@ TEST_F(TrueTypeTest, AbsentFaceIsSubstitutedAndStillDrawn) {
   EXPECT_GT(d.image.DarkCount(), 100);
 }
 
+TEST_F(TrueTypeTest, SecondReferencePrinterStandsInForTheFirst) {
+  kv::plat::fault_arm(FaultSite::RasterOpen, 1);  // no "KIRV R5"
+  EXPECT_EQ(Draw("Second", 30).rc, KV_OK);
+  kv::plat::fault_arm(FaultSite::RasterOpen, 1, 2);  // neither "KIRV R5" nor "KIRV R5i"
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_ERR_TRUETYPE_NO_PRINTER);
+  EXPECT_EQ(GetErrState(), KV_ERR_TRUETYPE_NO_PRINTER);
+  EXPECT_EQ(SpoolBytes(), "");
+}
+
+TEST_F(TrueTypeTest, NoDrawingSurfaceIsReported) {
+  kv::plat::fault_arm(FaultSite::RasterDraw, 1);
+  EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_ERR_TRUETYPE_NO_SURFACE);
+  EXPECT_EQ(GetErrState(), KV_ERR_TRUETYPE_NO_SURFACE);
+  EXPECT_EQ(SpoolBytes(), "");
+}
+
 TEST_F(TrueTypeTest, NoMemoryForTheImage) {
   kv::plat::fault_arm(FaultSite::Alloc, 1);
   EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_ERR_TRUETYPE_NO_MEMORY);

@@ -17,6 +17,11 @@ enum class FaultSite {
   SpoolStartDoc,  // spool_start_doc
   SpoolWrite,     // spool_write
   SpoolEndDoc,    // spool_end_doc
+  RasterOpen,     // raster_open: as if the reference printer were not there
+  RasterDraw,     // raster_draw: as if no drawing surface could be made
+  PrinterList,    // printers_list: the spooler's listing of its printers
+  PrinterBuffer,  // printers_list: the block that holds the listed records
+  ModuleLoad,     // module_load
   Count
 };
 
