@@ -88,6 +88,22 @@ void WriteWhole(const fs::path& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+fs::path MakeDirectoryOfLength(const fs::path& base, std::size_t length) {
+  fs::path deep = base;
+  const std::size_t start = deep.string().size();
+  EXPECT_LT(start + 2, length) << "the temporary folder is already too deep";
+  std::size_t left = length > start ? length - start : 0;
+  while (left > 1) {  // components of at most 100 characters, each after its separator
+    std::size_t part = std::min<std::size_t>(left - 1, 100);
+    if (left - 1 - part == 1) --part;  // never leave a remainder of a bare separator
+    deep /= std::string(part, 'd');
+    left -= part + 1;
+  }
+  EXPECT_EQ(deep.string().size(), length);
+  fs::create_directories(deep);
+  return deep;
+}
+
 std::string Bytes(std::size_t n, unsigned seed) {
   std::string s(n, '\0');
   unsigned x = seed * 2654435761u + 1;

@@ -17,6 +17,9 @@ inline constexpr const char kPrinter[] = "KIRV R5";
 std::string ReadWhole(const std::filesystem::path& path);
 void WriteWhole(const std::filesystem::path& path, const std::string& bytes);
 
+// Makes a folder inside `base` whose full path is exactly `length` characters long.
+std::filesystem::path MakeDirectoryOfLength(const std::filesystem::path& base, std::size_t length);
+
 // `n` bytes of every value 0 to 255, CR, LF and zero bytes among them, in a fixed pseudo-random order.
 std::string Bytes(std::size_t n, unsigned seed = 1);
 

@@ -417,6 +417,18 @@ TEST_F(TrueTypeTest, NoDrawingSurfaceIsReported) {
   EXPECT_EQ(SpoolBytes(), "");
 }
 
+TEST_F(TrueTypeTest, WorkFileNameTooLongIsRefusedNotCut) {
+  // The work file's full name, "KIRV.pcx" after the directory and its separator, must fit 260 bytes.
+  const std::size_t longest = kv::kMaxPath - 1 - std::strlen("/KIRV.pcx");
+  fs::current_path(kvtest::MakeDirectoryOfLength(dir_, longest + 1));
+  EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_ERR_PCX_FILE);
+  EXPECT_EQ(SpoolBytes(), "");
+  fs::current_path(kvtest::MakeDirectoryOfLength(dir_, longest));
+  EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_OK);
+  EXPECT_FALSE(fs::exists("KIRV.pcx"));
+  fs::current_path(dir_);
+}
+
 TEST_F(TrueTypeTest, NoMemoryForTheImage) {
   kv::plat::fault_arm(FaultSite::Alloc, 1);
   EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_ERR_TRUETYPE_NO_MEMORY);

@@ -95,18 +95,7 @@ TEST_F(SpoolTest, CurrentDirectoryAtTheLimitOfTheName) {
   const std::size_t longest_dir = kv::kMaxPath - 1 - std::strlen("/KIRVtemp.prn");
   for (std::size_t length : {longest_dir, longest_dir + 1}) {
     SCOPED_TRACE(length);
-    fs::path deep = dir_;
-    const std::size_t base = deep.string().size();
-    ASSERT_LT(base + 2, length) << "the temporary folder is already too deep for this test";
-    std::size_t left = length - base;
-    while (left > 0) {  // add components of at most 100 characters, each with its separator
-      std::size_t part = std::min<std::size_t>(left - 1, 100);
-      if (left - 1 - part == 1) --part;  // never leave a remainder of a bare separator
-      deep /= std::string(part, 'd');
-      left -= part + 1;
-    }
-    ASSERT_EQ(deep.string().size(), length);
-    fs::create_directories(deep);
+    const fs::path deep = kvtest::MakeDirectoryOfLength(dir_, length);
     fs::current_path(deep);
     if (length == longest_dir) {
       EXPECT_EQ(ClearTmpFile(), KV_OK);
