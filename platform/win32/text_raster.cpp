@@ -18,11 +18,11 @@ struct TextRaster {
   HGDIOBJ printer_font = nullptr;  // the font the reference context had before ours
 };
 
-TextRaster* raster_open(const char* reference_printer, const FontSpec& spec, const char*) {
+TextRaster* raster_open(const char* reference_printer, const FontSpec& request, const char*) {
   if (fault_now(FaultSite::RasterOpen)) return nullptr;
-  HFONT font = CreateFontA(spec.height, spec.width, spec.escapement, 0, spec.weight, spec.italic, spec.underline,
-                           spec.strike_out, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_CHARACTER_PRECIS, PROOF_QUALITY, 0,
-                           spec.face);
+  HFONT font = CreateFontA(request.height, request.width, request.escapement, 0, request.weight, request.italic, request.underline,
+                           request.strike_out, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_CHARACTER_PRECIS, PROOF_QUALITY, 0,
+                           request.face);
   const bool stock = font == nullptr;
   if (stock) font = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
   HDC printer = CreateDCA(reference_printer, reference_printer, nullptr, nullptr);
