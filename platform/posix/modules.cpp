@@ -1,0 +1,24 @@
+// Run-time libraries through dlopen.
+#include "kv/platform/modules.h"
+
+#include <dlfcn.h>
+
+#include "kv/platform/fault.h"
+
+namespace kv::plat {
+
+ModuleHandle module_load(const char* file_name) {
+  if (file_name == nullptr || file_name[0] == '\0' || fault_now(FaultSite::ModuleLoad)) return nullptr;
+  return dlopen(file_name, RTLD_NOW | RTLD_LOCAL);
+}
+
+void* module_symbol(ModuleHandle module, const char* name) {
+  if (module == nullptr || name == nullptr) return nullptr;
+  return dlsym(module, name);
+}
+
+void module_unload(ModuleHandle module) {
+  if (module != nullptr) dlclose(module);
+}
+
+}  // namespace kv::plat

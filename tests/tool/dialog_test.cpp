@@ -1,0 +1,412 @@
+// The main dialog's handlers through the in-memory view, with the settings file on disk, the test
+// spooler's capture printer and the shipped label library: what each option shows, the command the
+// printer receives for a typed value, and what is stored.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "capture.h"
+#include "codes.h"
+#include "kv/platform/fault.h"
+#include "options.h"
+#include "resources/resource_ids.h"
+#include "tool_test.h"
+
+namespace {
+
+using namespace kv::tool;
+using kvtest::Box;
+using kvtest::ToolTest;
+
+using DialogTest = ToolTest;
+
+TEST_F(DialogTest, InitialisationInEnglish) {
+  Start(Language::English);
+  EXPECT_EQ(view_->menu_items, (std::vector<std::pair<unsigned, std::string>>{{16, "About KVPanel(&A)..."}}));
+  EXPECT_TRUE(MainDialog::IsAboutCommand(view_->menu_items[0].first | 0x5));
+  EXPECT_EQ(view_->timers, (std::vector<std::pair<unsigned, unsigned>>{{1, 1000}}));
+  const std::vector<std::string> options = view_->Entries(kIdOptionList);
+  ASSERT_EQ(options.size(), 20u);
+  EXPECT_EQ(options[0], "Back to factory Settings(Reset)");
+  EXPECT_EQ(options[19], "Net Config");
+  EXPECT_EQ(view_->Selection(kIdOptionList), 0);
+  EXPECT_EQ(view_->Text(kIdHelpText), ToolString(Language::English, 2113));
+  EXPECT_EQ(view_->Selection(kIdLanguageList), 1);
+  EXPECT_EQ(Ini(), "[Setting]\r\nDisplayLan=1\r\n") << "the first start's 00000001, rewritten as a plain number";
+  EXPECT_EQ(view_->Text(kIdPrinterList), "KIRV R5");
+  EXPECT_GE(view_->Selection(kIdPrinterList), 0);
+  EXPECT_NE(view_->Visible(kIdOnLinePicture), view_->Visible(kIdOffLinePicture)) << "exactly one lamp";
+  EXPECT_FALSE(view_->Enabled(kIdSendCommand)) << "no TestCmd.txt here";
+  EXPECT_TRUE(dialog_->library().complete());
+  EXPECT_TRUE(dialog_->TakeBackgroundPending());
+  EXPECT_FALSE(dialog_->TakeBackgroundPending()) << "the background is drawn once";
+  EXPECT_EQ(view_->posted_closes, 0);
+}
+
+TEST_F(DialogTest, InitialisationInChinese) {
+  Start(Language::Chinese);
+  EXPECT_EQ(view_->menu_items[0].second, "关于 KVPanel(&A)...");
+  EXPECT_EQ(view_->EntryText(kIdOptionList, 3), "撕纸位置调整");
+  EXPECT_EQ(view_->Selection(kIdLanguageList), 0);
+  EXPECT_EQ(view_->Text(kIdLanguageList), "中文");
+  EXPECT_EQ(Ini(), "[Setting]\r\nDisplayLan=0\r\n");
+  EXPECT_EQ(view_->posted_closes, 0);
+}
+
+TEST_F(DialogTest, EveryOptionShowsItsControls) {
+  Start();
+  const int switchable[] = {kIdSet,         kIdValue,          kIdValueCaption, kIdForward,     kIdReverse,
+                            kIdChinese,     kIdEnglish,        kIdEnable,       kIdDisable,     kIdIpAddress,
+                            kIdIpCaption,   kIdSubnetMask,     kIdMaskCaption,  kIdGateway,     kIdGatewayCaption,
+                            kIdPortNumber,  kIdPortCaption};
+  const std::set<int> value = {kIdSet, kIdValue, kIdValueCaption};
+  const std::set<int> network = {kIdSet,      kIdIpAddress,      kIdIpCaption,  kIdSubnetMask, kIdMaskCaption,
+                                 kIdGateway,  kIdGatewayCaption, kIdPortNumber, kIdPortCaption};
+  const struct {
+    std::set<int> shown;
+    bool value_enabled;
+  } rows[kOptionCount] = {
+      {value, false}, {value, false}, {value, false}, {value, true}, {value, true}, {value, true}, {value, true},
+      {value, true},
+      {{kIdValue, kIdValueCaption, kIdForward, kIdReverse}, false},
+      {{kIdValue, kIdValueCaption, kIdChinese, kIdEnglish}, false},
+      {value, true}, {value, true}, {value, false},
+      {{kIdValue, kIdValueCaption, kIdEnable, kIdDisable}, false},
+      {value, true}, {value, true}, {value, true}, {value, true},
+      {{kIdValue, kIdValueCaption, kIdEnable, kIdDisable}, false},
+      {network, false},
+  };
+  for (int index = 0; index < kOptionCount; ++index) {
+    PickOption(index);
+    std::set<int> shown;
+    for (int id : switchable)
+      if (view_->Visible(id)) shown.insert(id);
+    EXPECT_EQ(shown, rows[index].shown) << "option " << index;
+    EXPECT_EQ(view_->Enabled(kIdValue), rows[index].value_enabled) << "option " << index;
+    EXPECT_FALSE(view_->Enabled(kIdPortNumber)) << "the port is for reference only";
+    EXPECT_EQ(view_->Text(kIdHelpText), ToolString(Language::English, OptionAt(index)->help_id));
+    EXPECT_EQ(dialog_->data().OptionText, view_->EntryText(kIdOptionList, index));
+    if (!rows[index].value_enabled) {
+      EXPECT_EQ(view_->Text(kIdValue), "") << "option " << index;
+    }
+  }
+}
+
+// One option set with a typed value: what the value field shows for the stored number, what reaches
+// the printer, what is stored and what the field shows afterwards.
+struct SetCase {
+  const char* name;
+  int index;
+  const char* printer;
+  const char* stored;    // the number stored beforehand under the option's key; null: none
+  const char* shown;
+  const char* typed;
+  const char* command;
+  const char* kept;      // the value stored afterwards; null: the settings file is unchanged
+  const char* echo;
+};
+
+std::ostream& operator<<(std::ostream& os, const SetCase& c) { return os << c.name; }
+
+class OptionSetTest : public ToolTest, public ::testing::WithParamInterface<SetCase> {};
+
+TEST_P(OptionSetTest, ShowSendStore) {
+  const SetCase& c = GetParam();
+  const OptionInfo* option = OptionAt(c.index);
+  std::string ini = "[Setting]\r\nDisplayLan=1\r\n";
+  if (c.stored != nullptr) ini += std::string("[") + c.printer + "]\r\n" + option->key + "=" + c.stored + "\r\n";
+  StartWith(ini);
+  PickPrinter(c.printer);
+  PickOption(c.index);
+  EXPECT_EQ(view_->Text(kIdValue), c.shown);
+  const std::string before = Ini();
+  SetValue(c.typed);
+  EXPECT_EQ(view_->Text(kIdValue), c.echo);
+  EXPECT_EQ(NextJob(), c.command);
+  if (c.kept != nullptr) {
+    EXPECT_EQ(Stored(c.printer, option->key), c.kept);
+  } else {
+    EXPECT_EQ(Ini(), before);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryOption, OptionSetTest,
+    ::testing::Values(
+        SetCase{"Reset", 0, "KIRV R5", nullptr, "", "", "^@\r\n", nullptr, ""},
+        SetCase{"MediaCalibration", 1, "KIRV R5", nullptr, "", "", "MD\r\n", nullptr, ""},
+        SetCase{"SelfTest", 2, "KIRV R5", nullptr, "", "", "U\r\n", nullptr, ""},
+        SetCase{"TearOff200", 3, "KIRV R5", "150", "18.750mm", "18.76", "#UM>FD150\r\n", "150", "18.750mm"},
+        SetCase{"TearOff300", 3, "KIRV R5i", "225", "18.750mm", "18.76", "#UM>FD225\r\n", "225", "18.750mm"},
+        SetCase{"TearOffBelowOneDot", 3, "KIRV R5", nullptr, "0.000mm", "0.1", "#UM>FD000\r\n", "0", "0.000mm"},
+        SetCase{"Sensitivity", 4, "KIRV R5", "12", "12", "8", "#UM>DL08\r\n", "8", "8"},
+        SetCase{"ErrorRange", 5, "KIRV R5i", "10", "10", "5", "#UM>SP05\r\n", "5", "5"},
+        SetCase{"Refractive200", 6, "KIRV R5", "120", "15.000mm", "2000", "#UM>SD0000\r\n^@\r\n", "0", "0.000mm"},
+        SetCase{"Refractive300", 6, "KIRV R5i", "177", "14.750mm", "15", "#UM>SD0180\r\n^@\r\n", "180", "15.000mm"},
+        SetCase{"Transmissive", 7, "KIRV R5", "628", "78.500mm", "78.5mm", "#UM>ST0628\r\n^@\r\n", "628", "78.500mm"},
+        SetCase{"LabelLength", 10, "KIRV R5i", "200", "200mm", "300mm", "#UM>DM0300\r\n", "300", "300mm"},
+        SetCase{"Peeler", 11, "KIRV R5i", "160", "13.333mm", "9", "#UM>PD108\r\n", "108", "9.000mm"},
+        SetCase{"XOffsetNegative200", 14, "KIRV R5", "824", "-5.000mm", "-5", "#UM>MX+0824\r\n", "824", "-5.000mm"},
+        SetCase{"XOffsetWrapShown", 14, "KIRV R5", "433", "-53.875mm", "54", "#UM>MX+0432\r\n", "432", "54.000mm"},
+        SetCase{"XOffsetBeyond", 14, "KIRV R5", nullptr, "0.000mm", "-55", "#UM>MX+0000\r\n", "0", "0.000mm"},
+        SetCase{"XOffsetNegative300", 14, "KIRV R5i", "1188", "-5.000mm", "-5", "#UM>MX+1188\r\n", "1188", "-5.000mm"},
+        SetCase{"YOffsetLowest", 15, "KIRV R5", "-200", "-25.000mm", "-25", "#UM>MY-0200\r\n", "-200", "-25.000mm"},
+        SetCase{"YOffsetBeyond", 15, "KIRV R5", nullptr, "0.000mm", "-26", "#UM>MY+0000\r\n", "0", "0.000mm"},
+        SetCase{"Darkness", 16, "KIRV R5", nullptr, "0", "5", "#UM>OD05\r\n", "5", "5"},
+        SetCase{"DarknessUnchecked", 16, "KIRV R5", nullptr, "0", "-3", "#UM>OD-3\r\n", "-3", "-3"},
+        SetCase{"SpeedNineCharacters", 17, "KIRV R5", "4", "4", "123456789012", "#UM>OS00\r\n", "0", "0"}),
+    [](const ::testing::TestParamInfo<SetCase>& row) { return std::string(row.param.name); });
+
+TEST_F(DialogTest, OptionButtons) {
+  Start();
+  const struct {
+    int index;
+    void (MainDialog::*press)();
+    const char* command;
+    const char* stored_di;  // null: nothing stored
+  } rows[] = {
+      {8, &MainDialog::OnForward, "#UM>DI1\r\n^@\r\n", "1"},
+      {8, &MainDialog::OnReverse, "#UM>DI0\r\n^@\r\n", "0"},
+      {9, &MainDialog::OnChinese, "#UM>PLC\r\n^@\r\n", nullptr},
+      {9, &MainDialog::OnEnglish, "#UM>PLE\r\n^@\r\n", nullptr},
+      {13, &MainDialog::OnEnable, "#UM>DA1\r\n", nullptr},
+      {13, &MainDialog::OnDisable, "#UM>DA0\r\n", nullptr},
+      {18, &MainDialog::OnEnable, "#UM>AG1\r\n", nullptr},
+      {18, &MainDialog::OnDisable, "#UM>AG0\r\n", nullptr},
+  };
+  for (const auto& row : rows) {
+    PickOption(row.index);
+    const std::string before = Ini();
+    (dialog_.get()->*row.press)();
+    EXPECT_EQ(NextJob(), row.command);
+    if (row.stored_di != nullptr) {
+      EXPECT_EQ(Stored("KIRV R5", "DI"), row.stored_di);
+    } else {
+      EXPECT_EQ(Ini(), before);
+    }
+  }
+  PickOption(3);
+  dialog_->OnEnable();
+  dialog_->OnDisable();
+  EXPECT_EQ(JobsBeforeMarker(), 0u) << "Enable and Disable belong to two options only";
+}
+
+TEST_F(DialogTest, AdvancedResetConfirmedOn300Dpi) {
+  StartWith("[Setting]\r\nDisplayLan=1\r\n[KIRV R5i]\r\nFD=1\r\nIA=10.0.0.1\r\n");
+  PickPrinter("KIRV R5i");
+  PickOption(12);
+  view_->answers.push_back(true);
+  dialog_->OnSet();
+  EXPECT_EQ(view_->questions, (std::vector<Box>{{"Set \"Advanced Reset\"?", "KVPanel"}}));
+  EXPECT_EQ(view_->question_icons, (std::vector<BoxIcon>{BoxIcon::Information}));
+  EXPECT_EQ(NextJob(), "#UM>IF\r\n");
+  EXPECT_EQ(Ini(),
+            "[Setting]\r\nDisplayLan=1\r\n[KIRV R5i]\r\nFD=220\r\nIA=192.168.8.180\r\nDL=12\r\nSP=10\r\nSD=177\r\n"
+            "ST=926\r\nDI=0\r\nPD=160\r\nDM=200\r\nMX=0\r\nMY=0\r\nOD=0\r\nOS=0\r\nMK=255.255.255.0\r\n"
+            "GT=0.0.0.0\r\nNP=9100\r\n");
+}
+
+TEST_F(DialogTest, AdvancedResetConfirmedOn200DpiAndDeclined) {
+  Start();
+  PickOption(12);
+  view_->answers = {false, true};
+  const std::string before = Ini();
+  dialog_->OnSet();
+  EXPECT_EQ(Ini(), before) << "declined: nothing stored";
+  EXPECT_EQ(JobsBeforeMarker(), 0u) << "declined: nothing sent";
+  dialog_->OnSet();
+  EXPECT_EQ(NextJob(), "#UM>IF\r\n");
+  const char* expected[][2] = {{"FD", "150"}, {"DL", "12"}, {"SP", "10"}, {"SD", "120"}, {"ST", "628"},
+                               {"DI", "0"},   {"PD", "108"}, {"DM", "200"}, {"MX", "0"},  {"MY", "0"},
+                               {"OD", "0"},   {"OS", "0"},   {"IA", "192.168.8.180"},     {"MK", "255.255.255.0"},
+                               {"GT", "0.0.0.0"},            {"NP", "9100"}};
+  for (const auto& kv : expected) EXPECT_EQ(Stored("KIRV R5", kv[0]), kv[1]) << kv[0];
+}
+
+TEST_F(DialogTest, NetworkSetSendsThreeJobsAndStoresThePort) {
+  StartWith("[Setting]\r\nDisplayLan=1\r\n[KIRV R5]\r\nIA=192.168.8.180\r\nMK=255.255.255.0\r\nGT=0.0.0.0\r\n"
+            "NP=9100\r\n");
+  PickOption(19);
+  EXPECT_EQ(view_->Text(kIdIpAddress), "192.168.8.180");
+  EXPECT_EQ(view_->Text(kIdPortNumber), "9100");
+  EXPECT_EQ(view_->Limit(kIdIpAddress), 15);
+  EXPECT_EQ(view_->Limit(kIdSubnetMask), 15);
+  EXPECT_EQ(view_->Limit(kIdGateway), 15);
+  EXPECT_EQ(view_->Limit(kIdPortNumber), 6);
+  view_->Type(kIdIpAddress, "192.168.100.200.7");  // the edit takes 15 characters
+  view_->Type(kIdSubnetMask, "255.255.0.0");
+  view_->Type(kIdGateway, "");
+  dialog_->OnSet();
+  EXPECT_EQ(NextJob(), "#UM>IA192.168.100.200\r\n");
+  EXPECT_EQ(NextJob(), "#UM>MK255.255.0.0\r\n");
+  EXPECT_EQ(NextJob(), "#UM>GT\r\n");
+  EXPECT_EQ(JobsBeforeMarker(), 0u) << "the port number is not sent";
+  EXPECT_EQ(Ini(), "[Setting]\r\nDisplayLan=1\r\n[KIRV R5]\r\nIA=192.168.100.200\r\nMK=255.255.0.0\r\nGT=\r\n"
+                   "NP=9100\r\n");
+}
+
+TEST_F(DialogTest, PrinterThatCannotBeOpened) {
+  Start();
+  PickOption(3);
+  view_->Type(kIdPrinterList, "KIRV R9 Absent");
+  const std::string before = Ini();
+  SetValue("18.76");
+  EXPECT_EQ(view_->TakeBoxes(), (std::vector<Box>{{"打开打印机出错！", "KVPanel"}}));
+  EXPECT_EQ(view_->Text(kIdValue), "18.750mm") << "the echo stays";
+  PickOption(19);  // shows the printer of the last save again: the name is typed anew
+  view_->Type(kIdPrinterList, "KIRV R9 Absent");
+  dialog_->OnSet();
+  EXPECT_EQ(view_->TakeBoxes().size(), 4u) << "one box for each exchange of the network Set";
+  EXPECT_EQ(Ini(), before) << "nothing stored";
+  EXPECT_EQ(JobsBeforeMarker(), 0u);
+}
+
+TEST_F(DialogTest, SpoolerRefusals) {
+  Start();
+  PickOption(16);
+  const std::string before = Ini();
+  view_->Type(kIdPrinterList, "Raw Refusing");
+  SetValue("5");
+#if defined(_WIN32)
+  // Wine's spooler keeps the document itself and hands it to CUPS only when it ends, so a queue that
+  // refuses jobs shows when the document is ended.
+  EXPECT_EQ(dialog_->SendConfigCommand("OD", kKindDarkness), kErrEndDoc);
+#else
+  EXPECT_EQ(dialog_->SendConfigCommand("OD", kKindDarkness), kErrStartDoc);
+#endif
+  // On a stopped printer, so that no refused document can reach the capture printer, whatever the
+  // spooler makes of it (Wine's AbortPrinter does nothing, and Wine prints a document left open
+  // when its printer is closed).
+  view_->Type(kIdPrinterList, "KIRV R5 Stopped");
+  kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);
+  SetValue("6");
+  kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);
+  EXPECT_EQ(dialog_->SendConfigCommand("OD", kKindDarkness), kErrWriteData);
+  kv::plat::fault_arm(kv::plat::FaultSite::SpoolStartDoc, 1);
+  EXPECT_EQ(dialog_->SendConfigCommand("OD", kKindDarkness), kErrStartDoc);
+  kv::plat::fault_arm(kv::plat::FaultSite::SpoolEndDoc, 1);
+  EXPECT_EQ(dialog_->SendConfigCommand("OD", kKindDarkness), kErrEndDoc);
+  EXPECT_EQ(Ini(), before) << "nothing stored after a refusal";
+  EXPECT_EQ(view_->TakeBoxes(), std::vector<Box>{}) << "refusals are reported by code alone";
+  // Each refused exchange closed its printer: the next one goes through as ever.
+  view_->Type(kIdPrinterList, "KIRV R5");
+  SetValue("7");
+  EXPECT_EQ(NextJob(), "#UM>OD07\r\n");
+  EXPECT_EQ(Stored("KIRV R5", "OD"), "7");
+  EXPECT_EQ(JobsBeforeMarker(), 0u);
+}
+
+TEST_F(DialogTest, TextTypedIntoTheOptionListSelectsNoOption) {
+  Start();
+  PickOption(3);
+  view_->Select(kIdOptionList, -1);
+  view_->Type(kIdOptionList, "Tear");
+  dialog_->OnOptionSelected();
+  EXPECT_EQ(dialog_->OptionKind(), kKindNone);
+  EXPECT_EQ(view_->Text(kIdValue), "");
+  SetValue("18.76");
+  EXPECT_EQ(JobsBeforeMarker(), 0u) << "Set sends nothing for an option that is not selected";
+  EXPECT_EQ(Stored("KIRV R5", "FD"), "");
+}
+
+// Started where no settings file can be made (nothing can be created in /proc, even by root): the
+// tool runs in Chinese, shows 0 for every value, and sends its commands without storing them.
+TEST_F(DialogTest, StartedWhereNothingCanBeStored) {
+#if defined(_WIN32)
+  std::filesystem::current_path("Z:\\proc");
+#else
+  std::filesystem::current_path("/proc");
+#endif
+  Start(Language::English);
+  EXPECT_EQ(process_->DisplayLanguage, 0);
+  EXPECT_EQ(view_->Selection(kIdLanguageList), 0);
+  EXPECT_EQ(view_->posted_closes, 0) << "the failed read agrees with the start-up language";
+  PickOption(3);
+  EXPECT_EQ(view_->Text(kIdValue), "0.000mm");
+  SetValue("18.76");
+  EXPECT_EQ(NextJob(), "#UM>FD150\r\n");
+  EXPECT_EQ(view_->TakeBoxes(), std::vector<Box>{}) << "a failed write shows nothing";
+}
+
+TEST_F(DialogTest, LanguageChangeRelaunches) {
+  Start(Language::English);
+  view_->Select(kIdLanguageList, 1);
+  dialog_->OnLanguageSelected();
+  EXPECT_EQ(view_->posted_closes, 0) << "the language in force: nothing more happens";
+  EXPECT_EQ(Stored("Setting", "DisplayLan"), "1");
+  view_->Select(kIdLanguageList, 0);
+  dialog_->OnLanguageSelected();
+  EXPECT_EQ(Stored("Setting", "DisplayLan"), "0");
+  EXPECT_EQ(view_->posted_closes, 1);
+  EXPECT_TRUE(process_->RestartPending);
+  dialog_->OnClose();
+  EXPECT_EQ(view_->relaunches, 1);
+  EXPECT_FALSE(process_->RestartPending);
+  EXPECT_FALSE(dialog_->library().loaded());
+  dialog_.reset();
+}
+
+TEST_F(DialogTest, DisplayLanguageBeyondTheList) {
+  StartWith("[Setting]\r\nDisplayLan=2\r\n");
+  EXPECT_EQ(process_->DisplayLanguage, 2) << "English";
+  EXPECT_EQ(view_->Selection(kIdLanguageList), -1) << "the list has no entry for 2";
+  EXPECT_EQ(Stored("Setting", "DisplayLan"), "2");
+  EXPECT_EQ(view_->posted_closes, 0);
+}
+
+// 65536 starts in Chinese (its low 16 bits are 0); the language list must agree with that, or every
+// start would relaunch the program at once, without end.
+TEST_F(DialogTest, DisplayLanguageBeyond16BitsDoesNotRelaunch) {
+  StartWith("[Setting]\r\nDisplayLan=65536\r\n");
+  EXPECT_EQ(process_->DisplayLanguage, 0);
+  EXPECT_EQ(view_->posted_closes, 0);
+  EXPECT_FALSE(process_->RestartPending);
+}
+
+TEST_F(DialogTest, LibraryThatCannotBeLoaded) {
+  process_ = std::make_unique<ToolProcess>(StartProgram(1033));
+  view_ = std::make_unique<kvtest::RecordingView>(Language::English);
+  dialog_ = std::make_unique<MainDialog>(*view_, *process_);
+  kv::plat::fault_arm(kv::plat::FaultSite::ModuleLoad, 1);
+  EXPECT_FALSE(dialog_->OnInitDialog());
+  EXPECT_EQ(view_->TakeBoxes(), (std::vector<Box>{{"Can't load the \"dllfile\", exit!", "KVPanel"}}));
+  EXPECT_EQ(view_->exit_code, 0);
+  EXPECT_TRUE(view_->timers.empty());
+}
+
+TEST_F(DialogTest, TestCommandFile) {
+  const std::string bytes = kvtest::Bytes(2 * 10240 + 4520);
+  kvtest::WriteWhole(dir_ / "TestCmd.txt", bytes);
+  Start();
+  EXPECT_TRUE(view_->Enabled(kIdSendCommand));
+  view_->answers = {false, true};
+  dialog_->OnSendTestCommand();
+  EXPECT_EQ(view_->questions, (std::vector<Box>{{"Send TestCmd.txt?", "KVPanel"}}));
+  EXPECT_EQ(JobsBeforeMarker(), 0u) << "No: nothing sent";
+  dialog_->OnSendTestCommand();
+  EXPECT_EQ(NextJob(), bytes);
+  EXPECT_EQ(dialog_->SentBytes(), static_cast<int>(bytes.size()));
+  EXPECT_EQ(view_->PaintCount(), 3) << "one paint after each piece";
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "KIRVtemp.prn")) << "the library's port was closed";
+}
+
+#if !defined(_WIN32)
+// On Linux the library's own messages reach the user through the tool's window. (The Windows library
+// shows them in the system's box, which a test must not open.)
+TEST_F(DialogTest, LibraryMessagesShownThroughTheDialog) {
+  kvtest::WriteWhole(dir_ / "TestCmd.txt", "N\r\n");
+  Start();
+  view_->Type(kIdPrinterList, "KIRV R9 Absent");
+  view_->answers = {true, true};
+  dialog_->OnSendTestCommand();
+  EXPECT_EQ(view_->TakeBoxes(), (std::vector<Box>{{"打开打印机出错！", ""}, {"请检查打印机是否安装正常！", ""}}));
+  // The name typed into the list is the one the library is given; the next send reaches the printer.
+  view_->Type(kIdPrinterList, "KIRV R5");
+  dialog_->OnSendTestCommand();
+  EXPECT_EQ(NextJob(), "N\r\n");
+}
+#endif
+
+}  // namespace

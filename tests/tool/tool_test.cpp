@@ -1,0 +1,102 @@
+#include "tool_test.h"
+
+#include <sstream>
+
+#include "capture.h"
+#include "kv/platform/fault.h"
+#include "kv/platform/language.h"
+#include "kv/platform/profile.h"
+#include "kv/platform/spooler.h"
+#include "resources/resource_ids.h"
+
+namespace fs = std::filesystem;
+using kv::tool::Language;
+
+namespace kvtest {
+
+void ToolTest::SetUp() {
+  kv::plat::fault_clear();
+  static int serial = 0;
+  std::ostringstream name;
+  name << "kvtool-" << ::testing::UnitTest::GetInstance()->current_test_info()->name() << "-" << ++serial;
+  std::string leaf = name.str();
+  for (char& c : leaf)
+    if (c == '/') c = '_';
+  dir_ = fs::temp_directory_path() / leaf;
+  fs::remove_all(dir_);
+  fs::create_directories(dir_);
+  fs::current_path(dir_);
+  next_job_ = CapturedJobCount();
+}
+
+void ToolTest::TearDown() {
+  if (dialog_ != nullptr) dialog_->OnClose();
+  if (view_ != nullptr) {
+    EXPECT_EQ(view_->TakeBoxes(), std::vector<Box>{}) << "boxes shown that no one expected";
+    EXPECT_TRUE(view_->answers.empty()) << "questions expected that were never asked";
+  }
+  dialog_.reset();
+  view_.reset();
+  process_.reset();
+  kv::plat::fault_clear();
+  fs::current_path(fs::temp_directory_path());
+  std::error_code ec;
+  fs::remove_all(dir_, ec);
+}
+
+void ToolTest::Start(Language language) {
+  process_ = std::make_unique<kv::tool::ToolProcess>(kv::tool::StartProgram(
+      language == Language::English ? kv::plat::kLangEnglishUs : kv::plat::kLangChinesePrc));
+  view_ = std::make_unique<RecordingView>(kv::tool::LanguageOf(process_->DisplayLanguage));
+  dialog_ = std::make_unique<kv::tool::MainDialog>(*view_, *process_);
+  ASSERT_TRUE(dialog_->OnInitDialog());
+}
+
+void ToolTest::StartWith(const std::string& ini) {
+  WriteIni(ini);
+  Start();
+}
+
+std::string ToolTest::Ini() const { return ReadWhole(dir_ / "KV_setting.ini"); }
+
+std::string ToolTest::Stored(const std::string& section, const std::string& key) const {
+  char buf[256];
+  const std::string path = (dir_ / "KV_setting.ini").string();
+  kv::plat::profile_read(path.c_str(), section.c_str(), key.c_str(), "", buf, sizeof buf);
+  return buf;
+}
+
+void ToolTest::WriteIni(const std::string& text) const { WriteWhole(dir_ / "KV_setting.ini", text); }
+
+void ToolTest::PickOption(int index) {
+  view_->Select(kv::tool::kIdOptionList, index);
+  dialog_->OnOptionSelected();
+}
+
+void ToolTest::PickPrinter(const std::string& name) {
+  view_->Pick(kv::tool::kIdPrinterList, name);
+  dialog_->OnPrinterSelected();
+}
+
+void ToolTest::SetValue(const std::string& typed) {
+  view_->Type(kv::tool::kIdValue, typed);
+  dialog_->OnSet();
+}
+
+std::string ToolTest::NextJob() { return WaitForJob(next_job_++); }
+
+std::size_t ToolTest::JobsBeforeMarker(const std::string& printer) {
+  kv::plat::SpoolHandle h = kv::plat::spool_open(printer.c_str());
+  EXPECT_NE(h, nullptr);
+  if (h == nullptr) return 0;
+  EXPECT_TRUE(kv::plat::spool_start_doc(h, "marker", "RAW"));
+  kv::plat::spool_write(h, "marker", 6);
+  EXPECT_TRUE(kv::plat::spool_end_doc(h));
+  kv::plat::spool_close(h);
+  for (std::size_t n = 0;; ++n) {
+    const std::string job = NextJob();
+    if (job == "marker" || job == "<no job>") return n;
+  }
+}
+
+}  // namespace kvtest

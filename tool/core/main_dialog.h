@@ -1,0 +1,122 @@
+// The main dialog's behaviour: every handler of the parameter tool, speaking to its controls through
+// the View. The front end calls these on the matching notifications (resource_ids.h names the ids):
+//   selection change of 1010 -> OnPrinterSelected     click on 1015 -> OnChinese
+//   selection change of 1013 -> OnOptionSelected      click on 1016 -> OnEnglish
+//   selection change of 1014 -> OnLanguageSelected    click on 1017 -> OnSendTestCommand
+//   click on 1021 -> OnSet     1018 -> OnForward      1020 -> OnReverse
+//   click on 1026 -> OnEnable  1027 -> OnDisable      every timer tick -> OnTimer
+//   close request -> OnClose (then the default close)  system-menu command -> IsAboutCommand
+#ifndef KV_TOOL_MAIN_DIALOG_H
+#define KV_TOOL_MAIN_DIALOG_H
+
+#include <string>
+
+#include "dialog_data.h"
+#include "library_binding.h"
+#include "options.h"
+#include "printers.h"
+#include "resources/resource_ids.h"
+#include "resources/strings.h"
+#include "startup.h"
+#include "view.h"
+
+namespace kv::tool {
+
+class MainDialog {
+ public:
+  // The dialog of a started program; its texts are in the display language fixed at start.
+  MainDialog(View& view, ToolProcess& process);
+  ~MainDialog() = default;
+  MainDialog(const MainDialog&) = delete;
+  MainDialog& operator=(const MainDialog&) = delete;
+
+  // Start-up, display language and close.
+  bool OnInitDialog();
+  void OnLanguageSelected();
+  void OnClose();
+
+  // Options and their commands.
+  void OnOptionSelected();
+  void OnSet();
+  void OnForward();
+  void OnReverse();
+  void OnChinese();
+  void OnEnglish();
+  void OnEnable();
+  void OnDisable();
+
+  // Printers and their status.
+  void FillPrinterList();
+  void OnPrinterSelected();
+  int UpdatePrinterStatus();
+  void OnTimer();
+
+  // The test command file.
+  void CheckOptionalFiles();
+  void OnSendTestCommand();
+  void ConfirmAndSendFile(const char* file_name, const char* prompt);
+  int SendFileThroughLibrary(const char* file_name);
+
+  // Sends ConfigCommand to the printer named by the printer list as one raw job, then stores ValueText
+  // under the key (or, for Advanced Reset, the defaults of the printer's class) in its section.
+  // Returns kErrStartDoc, kErrWriteData or kErrEndDoc when the spooler refuses the job; otherwise the
+  // result of the last settings write when something was stored (1 written, 0 not), else 0 (also
+  // when the printer cannot be opened, after its message).
+  int SendConfigCommand(const char* key, int kind);
+
+  // Whether a system-menu command is the About item (its four low bits do not count).
+  static bool IsAboutCommand(unsigned command) { return (command & ~0xFu) == kCommandAbout; }
+
+  // Whether the background is to be drawn at this paint; clears the request.
+  bool TakeBackgroundPending();
+
+  const DialogData& data() const { return data_; }
+  double DotsPerMm() const { return dots_per_mm_; }
+  int ResolutionClass() const { return resolution_class_; }
+  int OptionKind() const { return option_kind_; }
+  bool HasValueField() const { return has_value_field_; }
+  bool ValueInMm() const { return value_in_mm_; }
+  const std::string& ConfigCommand() const { return config_command_; }
+  const std::string& ValueText() const { return value_text_; }
+  int SentBytes() const { return sent_bytes_; }
+  const std::string& WorkingDirectory() const { return working_directory_; }
+  const LabelLibrary& library() const { return library_; }
+
+ private:
+  std::string Str(int id) const { return ToolString(language_, id); }
+  void ShowOptionButtons(int first, int second);
+  void ShowNetworkEdits(bool shown);
+  int ReadStoredInt(const char* key) const;
+  void SetNetwork();
+  int SendDocument(void* printer) const;
+  int StoreResetDefaults(const std::string& section) const;
+  int SendButtonCommand(const char* command, const char* key);
+
+  static void OnLibraryMessage(const char* text, void* user);
+  static void OnLibraryRepaint(void* window, void* user);
+
+  View& view_;
+  ToolProcess& process_;
+  const Language language_;
+  DialogData data_;
+  PrinterLister lister_;
+  LabelLibrary library_;
+
+  bool option_list_pending_ = true;  // the option list is filled once
+  bool background_pending_ = false;
+  std::string working_directory_;    // where the test command file is looked for
+  int sent_bytes_ = 0;               // bytes of the test command file handed to the library
+
+  int option_kind_ = 0;              // OptionKind: the kind of the option selected last
+  bool has_value_field_ = true;
+  bool value_in_mm_ = false;
+  double dots_per_mm_ = kDotsPerMm200;  // DotsPerMm of the selected printer
+  int resolution_class_ = kClass200;    // ResolutionClass of the selected printer
+
+  std::string config_command_;       // ConfigCommand: the command SendConfigCommand sends
+  std::string value_text_;           // ValueText: the value SendConfigCommand stores
+};
+
+}  // namespace kv::tool
+
+#endif
