@@ -1,0 +1,208 @@
+// kvpanel's dialog in real Qt widgets (Qt's offscreen platform), in both display languages: every
+// control where the layout puts it, the lists filled, the status lamp, a command sent by pressing Set,
+// and the window rendered to PNG for a person to look at.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "capture.h"
+#include "core/startup.h"
+#include "kv/platform/language.h"
+#include "panel_dialog.h"
+#include "resources/layouts.h"
+#include "resources/resource_ids.h"
+#include "resources/strings.h"
+#include "test_env.h"
+
+namespace fs = std::filesystem;
+using namespace kv::tool;
+
+namespace {
+
+// One application for the whole program, made before the first test and ended after the last one
+// (before Qt's own globals go at exit).
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  int argc_ = 1;
+  char name_[16] = "kvpanel-test";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> app_;
+};
+
+::testing::Environment* const qt_environment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+class QtPanelTest : public ::testing::TestWithParam<Language> {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / (std::string("kvpanel-") + (GetParam() == Language::English ? "en" : "zh"));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    fs::current_path(dir_);
+    kvtest::WriteWhole(dir_ / "KV_setting.ini",
+                       std::string("[Setting]\r\nDisplayLan=") + (GetParam() == Language::English ? "1" : "0") + "\r\n");
+    process_ = std::make_unique<ToolProcess>(StartProgram(kv::plat::kLangEnglishUs));
+    dialog_ = std::make_unique<PanelDialog>(*process_);
+    dialog_->Initialise();
+    dialog_->show();
+    QApplication::processEvents();
+  }
+  void TearDown() override {
+    dialog_->hide();
+    dialog_.reset();
+    fs::current_path(fs::temp_directory_path());
+    fs::remove_all(dir_);
+  }
+
+  const DialogLayout& Layout() const { return MainDialogLayout(GetParam()); }
+  std::string Str(int id) const { return ToolString(GetParam(), id); }
+  template <typename W>
+  W* Get(int id) const {
+    W* w = qobject_cast<W*>(dialog_->Control(id));
+    EXPECT_NE(w, nullptr) << "control " << id;
+    return w;
+  }
+
+  // The user opens a list and clicks the entry with this text.
+  void Choose(int id, const QString& text) {
+    auto* box = Get<QComboBox>(id);
+    const int index = box->findText(text);
+    ASSERT_GE(index, 0) << text.toStdString();
+    box->showPopup();
+    QApplication::processEvents();
+    QAbstractItemView* view = box->view();
+    const QRect item = view->visualRect(view->model()->index(index, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
+    QApplication::processEvents();
+    ASSERT_EQ(box->currentIndex(), index);
+  }
+
+  fs::path dir_;
+  std::unique_ptr<ToolProcess> process_;
+  std::unique_ptr<PanelDialog> dialog_;
+};
+
+TEST_P(QtPanelTest, EveryControlStandsWhereTheLayoutPutsIt) {
+  const DialogLayout& layout = Layout();
+  EXPECT_EQ(dialog_->windowTitle().toStdString(), layout.title);
+  const DialogUnits units = UnitsOf(DialogFont(layout));
+  EXPECT_EQ(dialog_->width(), units.X(layout.width));
+  EXPECT_EQ(dialog_->height(), units.Y(layout.height));
+  EXPECT_EQ(dialog_->minimumSize(), dialog_->maximumSize()) << "the dialog has a fixed size";
+
+  // The controls the dialog's initialisation hides: the option buttons (the first option has none),
+  // the network fields (the first option is no network setting), the lamps until the status is known.
+  const int hidden_at_start[] = {kIdDisable, kIdEnglish, kIdReverse, kIdForward, kIdEnable, kIdChinese,
+                                 kIdIpAddress, kIdIpCaption, kIdSubnetMask, kIdMaskCaption, kIdGateway,
+                                 kIdGatewayCaption, kIdPortNumber, kIdPortCaption};
+  for (std::size_t i = 0; i < layout.control_count; ++i) {
+    const ControlLayout& c = layout.controls[i];
+    if (c.id == kIdUnaddressed) continue;
+    SCOPED_TRACE(c.id);
+    QWidget* w = dialog_->Control(c.id);
+    ASSERT_NE(w, nullptr);
+    switch (c.kind) {
+      case ControlKind::ComboBox: EXPECT_NE(qobject_cast<QComboBox*>(w), nullptr); break;
+      case ControlKind::Text: EXPECT_NE(qobject_cast<QLabel*>(w), nullptr); break;
+      case ControlKind::GroupBox: EXPECT_NE(qobject_cast<QGroupBox*>(w), nullptr); break;
+      case ControlKind::PushButton:
+      case ControlKind::DefPushButton: EXPECT_NE(qobject_cast<QPushButton*>(w), nullptr); break;
+      case ControlKind::Edit: EXPECT_NE(qobject_cast<QLineEdit*>(w), nullptr); break;
+      case ControlKind::Bitmap:
+      case ControlKind::Icon: EXPECT_NE(qobject_cast<QLabel*>(w)->pixmap().width(), 0); break;
+    }
+    EXPECT_EQ(w->x(), units.X(c.rect.x));
+    EXPECT_EQ(w->y(), units.Y(c.rect.y));
+    if (c.kind == ControlKind::Bitmap) {
+      EXPECT_EQ(w->size(), QSize(31, 31)) << "a picture control takes its picture's size";
+    } else {
+      EXPECT_EQ(w->width(), units.X(c.rect.width));
+      if (c.kind != ControlKind::ComboBox) {  // a closed list is one line high
+        EXPECT_EQ(w->height(), units.Y(c.rect.height));
+      }
+    }
+    if (c.id == kIdOnLinePicture || c.id == kIdOffLinePicture) continue;
+    const bool hidden = std::find(std::begin(hidden_at_start), std::end(hidden_at_start), c.id) != std::end(hidden_at_start);
+    EXPECT_EQ(w->isVisible(), !hidden);
+    // Disabled: the test file's button (no TestCmd.txt here), the value field (the first option takes no
+    // value) and the port number (shown for reference only).
+    const bool disabled = c.id == kIdSendCommand || c.id == kIdValue || c.id == kIdPortNumber;
+    EXPECT_EQ(w->isEnabled(), !disabled);
+    if (c.kind == ControlKind::PushButton || c.kind == ControlKind::GroupBox) {
+      EXPECT_EQ(dialog_->Text(c.id), c.caption);
+    }
+  }
+}
+
+TEST_P(QtPanelTest, ListsAreFilledAndTheStatusLampShows) {
+  auto* options = Get<QComboBox>(kIdOptionList);
+  ASSERT_EQ(options->count(), 20);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(options->itemText(i).toStdString(), Str(kStrOptionFirst + i));
+  EXPECT_EQ(options->currentIndex(), 0);
+
+  // The printers whose driver begins with a filter word, sorted; not the office laser printer.
+  auto* printers = Get<QComboBox>(kIdPrinterList);
+  QStringList names;
+  for (int i = 0; i < printers->count(); ++i) names << printers->itemText(i);
+  EXPECT_TRUE(names.contains("KIRV R5") && names.contains("KIRV R5i") && names.contains("Label 1") &&
+              names.contains("Office KIRV R500i") && names.contains("KIRV R5 Stopped"))
+      << names.join(", ").toStdString();
+  EXPECT_FALSE(names.contains("Office Laser"));
+  EXPECT_EQ(printers->currentText(), "KIRV R5");
+
+  auto* languages = Get<QComboBox>(kIdLanguageList);
+  EXPECT_EQ(languages->currentIndex(), GetParam() == Language::English ? 1 : 0);
+
+  EXPECT_TRUE(dialog_->Control(kIdOnLinePicture)->isVisible());
+  EXPECT_FALSE(dialog_->Control(kIdOffLinePicture)->isVisible());
+  EXPECT_EQ(dialog_->Text(kIdStatusText), Str(kStrOnLine));
+
+  Choose(kIdPrinterList, "KIRV R5 Stopped");
+  EXPECT_FALSE(dialog_->Control(kIdOnLinePicture)->isVisible());
+  EXPECT_TRUE(dialog_->Control(kIdOffLinePicture)->isVisible());
+  EXPECT_EQ(dialog_->Text(kIdStatusText), Str(kStrOffLine));
+}
+
+TEST_P(QtPanelTest, SetSendsTheOptionsCommandToThePrinter) {
+  const std::size_t first = kvtest::CapturedJobCount();
+  Choose(kIdOptionList, QString::fromStdString(Str(kStrOptionFirst + 2)));  // "Print Self-Test Label"
+  EXPECT_EQ(dialog_->Text(kIdHelpText), Str(kStrHelpFirst + 11));
+  QTest::mouseClick(Get<QPushButton>(kIdSet), Qt::LeftButton);
+  EXPECT_EQ(kvtest::WaitForJob(first), "U\r\n");
+}
+
+TEST_P(QtPanelTest, WindowIsRenderedToAPicture) {
+  QApplication::processEvents();
+  const QImage shot = dialog_->grab().toImage();
+  const char* artefacts = std::getenv("KV_ARTEFACT_DIR");
+  const fs::path out = fs::path(artefacts != nullptr ? artefacts : ".") /
+                       (std::string("kvpanel-") + (GetParam() == Language::English ? "english" : "chinese") + ".png");
+  fs::create_directories(out.parent_path());
+  ASSERT_TRUE(shot.save(QString::fromStdString(out.string())));
+  // The background's gradient: the top half in its lightest colour, the bottom row darkest.
+  const QColor top = shot.pixelColor(2, 2), bottom = shot.pixelColor(2, shot.height() - 1);
+  EXPECT_EQ(top, QColor(221, 235, 245));
+  EXPECT_LT(bottom.red(), 180);
+  EXPECT_GT(bottom.blue(), bottom.red());
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, QtPanelTest, ::testing::Values(Language::English, Language::Chinese),
+                         [](const ::testing::TestParamInfo<Language>& row) {
+                           return std::string(row.param == Language::English ? "English" : "Chinese");
+                         });
+
+}  // namespace
