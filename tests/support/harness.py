@@ -6,6 +6,9 @@
   harness.py env DIR        print the environment lines (CUPS_SERVER=..., KV_CAPTURE_DIR=...)
   harness.py capture DIR    (internal) run the capture printer in the foreground
 
+With KV_HARNESS_DISPLAY set (":N"), start also runs an X server (Xvfb) on that display for the tests
+that need real windows.
+
 The capture printer is a loopback TCP listener: every connection is one job, saved as
 DIR/jobs/job-NNNNNN.prn once the connection has ended (written first as .part, then renamed,
 so a reader never sees half a job). Every queue sends to it with socket://127.0.0.1:PORT.
@@ -196,8 +199,20 @@ def start(d):
                                   "-s", os.path.join(d, "etc", "cups-files.conf")],
                                  stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
                                  start_new_session=True)
+    pids = [cap.pid, cupsd.pid]
+    display = os.environ.get("KV_HARNESS_DISPLAY")
+    if display:
+        lock = f"/tmp/.X{display.lstrip(':')}-lock"
+        if os.path.exists(lock):
+            os.remove(lock)
+        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                start_new_session=True)
+        pids.append(xvfb.pid)
+        sock = f"/tmp/.X11-unix/X{display.lstrip(':')}"
+        wait_for("the X server", lambda: os.path.exists(sock))
     with open(os.path.join(d, "pids"), "w") as f:
-        f.write(f"{cap.pid}\n{cupsd.pid}\n")
+        f.write("".join(f"{pid}\n" for pid in pids))
 
     def running():
         if cupsd.poll() is not None:
