@@ -28,6 +28,16 @@ void FreeBuffers() {
   conn.ScratchBuffer = nullptr;
 }
 
+// When the library is unloaded, the work buffers and the spool file handle that the connection still
+// holds (an OpenPort refused by the spooler keeps its buffers until ClosePort) are released.
+struct ReleaseAtUnload {
+  ~ReleaseAtUnload() {
+    FreeBuffers();
+    plat::file_close(conn.TmpFileHandle);
+    conn.TmpFileHandle = plat::kInvalidFile;
+  }
+} release_at_unload;
+
 }  // namespace
 
 void ResetConnectionForTests() {
