@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
@@ -198,6 +199,33 @@ TEST_P(QtPanelTest, WindowIsRenderedToAPicture) {
   EXPECT_EQ(top, QColor(221, 235, 245));
   EXPECT_LT(bottom.red(), 180);
   EXPECT_GT(bottom.blue(), bottom.red());
+}
+
+TEST_P(QtPanelTest, EnterEndsTheDialogAsOkAndEscapeAsCancel) {
+  QTest::keyClick(dialog_.get(), Qt::Key_Return);
+  EXPECT_FALSE(dialog_->isVisible());
+  EXPECT_EQ(dialog_->result(), QDialog::Accepted);
+  dialog_->show();
+  QTest::keyClick(dialog_.get(), Qt::Key_Escape);
+  EXPECT_FALSE(dialog_->isVisible());
+  EXPECT_EQ(dialog_->result(), QDialog::Rejected);
+}
+
+TEST_P(QtPanelTest, AboutBoxShowsItsTemplate) {
+  const DialogLayout& about = AboutDialogLayout(GetParam());
+  std::string title, ok;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    ASSERT_NE(box, nullptr);
+    title = box->windowTitle().toStdString();
+    auto* button = box->findChild<QPushButton*>(QStringLiteral("control%1").arg(kIdAboutOk));
+    ASSERT_NE(button, nullptr);
+    ok = button->text().toStdString();
+    button->click();
+  });
+  dialog_->ShowAbout();
+  EXPECT_EQ(title, about.title);
+  EXPECT_EQ(ok, GetParam() == Language::English ? "OK" : "确定");
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, QtPanelTest, ::testing::Values(Language::English, Language::Chinese),
