@@ -88,6 +88,20 @@ void WriteWhole(const fs::path& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+fs::path EnterFreshDirectory(const char* prefix) {
+  static int serial = 0;
+  std::ostringstream name;
+  name << prefix << ::testing::UnitTest::GetInstance()->current_test_info()->name() << "-" << ++serial;
+  std::string leaf = name.str();
+  for (char& c : leaf)
+    if (c == '/') c = '_';
+  const fs::path dir = fs::temp_directory_path() / leaf;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  fs::current_path(dir);
+  return dir;
+}
+
 fs::path MakeDirectoryOfLength(const fs::path& base, std::size_t length) {
   fs::path deep = base;
   const std::size_t start = deep.string().size();
@@ -141,16 +155,7 @@ PaintRecorder::~PaintRecorder() {
 void LibraryTest::SetUp() {
   kv::ResetConnectionForTests();
   kv::plat::fault_clear();
-  static int serial = 0;
-  std::ostringstream name;
-  name << "kvtest-" << ::testing::UnitTest::GetInstance()->current_test_info()->name() << "-" << ++serial;
-  std::string leaf = name.str();
-  for (char& c : leaf)
-    if (c == '/') c = '_';
-  dir_ = fs::temp_directory_path() / leaf;
-  fs::remove_all(dir_);
-  fs::create_directories(dir_);
-  fs::current_path(dir_);
+  dir_ = EnterFreshDirectory("kvtest-");
   message_sink = &messages_;
 #if defined(_WIN32)
   kv::SetHostHandlers(OnMessage, nullptr, nullptr);  // paints go to the window, as in real use

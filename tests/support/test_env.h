@@ -17,6 +17,10 @@ inline constexpr const char kPrinter[] = "KIRV R5";
 std::string ReadWhole(const std::filesystem::path& path);
 void WriteWhole(const std::filesystem::path& path, const std::string& bytes);
 
+// Makes an empty folder of its own for the running test, named after it, and makes it the current
+// directory.
+std::filesystem::path EnterFreshDirectory(const char* prefix);
+
 // Makes a folder inside `base` whose full path is exactly `length` characters long.
 std::filesystem::path MakeDirectoryOfLength(const std::filesystem::path& base, std::size_t length);
 

@@ -8,6 +8,7 @@
 #include "kv/platform/profile.h"
 #include "kv/platform/spooler.h"
 #include "resources/resource_ids.h"
+#include "test_env.h"
 
 namespace fs = std::filesystem;
 using kv::tool::Language;
@@ -16,16 +17,7 @@ namespace kvtest {
 
 void ToolTest::SetUp() {
   kv::plat::fault_clear();
-  static int serial = 0;
-  std::ostringstream name;
-  name << "kvtool-" << ::testing::UnitTest::GetInstance()->current_test_info()->name() << "-" << ++serial;
-  std::string leaf = name.str();
-  for (char& c : leaf)
-    if (c == '/') c = '_';
-  dir_ = fs::temp_directory_path() / leaf;
-  fs::remove_all(dir_);
-  fs::create_directories(dir_);
-  fs::current_path(dir_);
+  dir_ = EnterFreshDirectory("kvtool-");
   next_job_ = CapturedJobCount();
 }
 
