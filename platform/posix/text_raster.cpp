@@ -5,13 +5,19 @@
 // italic pick a face or are made up (emboldened, slanted), underline and strike-out use the font's own
 // position and thickness, and the escapement turns the text counter-clockwise. The reference printer
 // only has to exist in the spooler: dots are the unit throughout.
+//
+// Faces come from the font layer, which matches and opens each font once; a raster brings its own
+// size object. The text's glyphs are rendered once, one bit a dot, when the text is first measured
+// or drawn, and drawn from there straight into the caller's one-bit image.
 #include "kv/platform/text_raster.h"
 
 #include "kv/platform/fault.h"
 
+#include "font_faces.h"
+
+#include <cups/cups.h>
 #include <fontconfig/fontconfig.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
+#include <unistd.h>
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
@@ -23,19 +29,34 @@
 #include <string>
 #include <vector>
 
-#include "kv/platform/spooler.h"
-
 namespace kv::plat {
 
+namespace {
+
+// One glyph of the text, rendered: its one-bit rows and where they go in the upright text.
+struct Glyph {
+  int left = 0, top = 0;  // of the bitmap, in dots from the top left of the text's cell
+  int width = 0, rows = 0, pitch = 0;
+  std::vector<unsigned char> bits;
+};
+
+}  // namespace
+
 struct TextRaster {
-  FT_Library library = nullptr;
-  FT_Face face = nullptr;
+  FT_Face face = nullptr;  // the font layer's, shared with other rasters
+  FT_Size size = nullptr;  // this raster's size of the face
   FontSpec font = {};
   FT_Matrix matrix = {0x10000, 0, 0, 0x10000};  // average-width scaling and made-up slant
   bool embolden = false;                         // a bold weight on a face that has none
   int ascent = 0, cell = 0;                      // dots
   int underline_top = 0, underline_rows = 0;     // rows from the top of the cell
   int strike_top = 0, strike_rows = 0;
+  // The glyphs of `text`, rendered by Render().
+  std::string text;
+  bool rendered = false;
+  bool out_of_memory = false;  // a glyph could not be rendered or kept for want of memory
+  FT_Pos advance = 0;          // the text's width, 26.6
+  std::vector<Glyph> glyphs;
 };
 
 namespace {
@@ -65,41 +86,6 @@ std::vector<FT_ULong> CodePoints(const char* text) {
 }
 
 int Round26(FT_Pos v) { return static_cast<int>((v + 32) >> 6); }
-
-// Finds the font file for the request: the named face when it can show the text, else the closest
-// font that can. False when fontconfig finds nothing at all.
-bool MatchFont(const FontSpec& font, const std::vector<FT_ULong>& text, std::string* file, int* index,
-               int* weight, int* slant) {
-  if (!FcInit()) return false;
-  FcPattern* pattern = FcPatternCreate();
-  FcCharSet* chars = FcCharSetCreate();
-  if (pattern == nullptr || chars == nullptr) {
-    if (pattern != nullptr) FcPatternDestroy(pattern);
-    if (chars != nullptr) FcCharSetDestroy(chars);
-    return false;
-  }
-  for (FT_ULong cp : text) FcCharSetAddChar(chars, static_cast<FcChar32>(cp));
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(font.face));
-  FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(font.weight));
-  FcPatternAddInteger(pattern, FC_SLANT, font.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcPatternAddCharSet(pattern, FC_CHARSET, chars);
-  FcCharSetDestroy(chars);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-  FcPatternDestroy(pattern);
-  if (match == nullptr) return false;
-  FcChar8* path = nullptr;
-  const bool found = FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch;
-  if (found) *file = reinterpret_cast<const char*>(path);
-  if (FcPatternGetInteger(match, FC_INDEX, 0, index) != FcResultMatch) *index = 0;
-  if (FcPatternGetInteger(match, FC_WEIGHT, 0, weight) != FcResultMatch) *weight = FC_WEIGHT_REGULAR;
-  if (FcPatternGetInteger(match, FC_SLANT, 0, slant) != FcResultMatch) *slant = FC_SLANT_ROMAN;
-  FcPatternDestroy(match);
-  return found;
-}
 
 // Sizes the face as the request says and works out the cell, the lines and the made-up styles.
 bool SizeFace(TextRaster* r, int matched_weight, int matched_slant) {
@@ -140,12 +126,55 @@ bool SizeFace(TextRaster* r, int matched_weight, int matched_slant) {
   return true;
 }
 
-// Loads one glyph with the request's transformation and made-up weight; false when it has none.
-bool LoadGlyph(TextRaster* r, FT_ULong cp, bool render) {
+// Renders each glyph of the text once and keeps it, with the text's advance. Glyphs the face cannot
+// load are left out, as they have no width either.
+void Render(TextRaster* r, const char* text) {
+  if (r->rendered && r->text == text) return;
+  r->rendered = false;
+  r->out_of_memory = false;
+  r->advance = 0;
+  r->glyphs.clear();
+  auto lock = font_lock();
+  if (FT_Activate_Size(r->size) != 0) return;
   FT_Set_Transform(r->face, &r->matrix, nullptr);
-  if (FT_Load_Char(r->face, cp, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO) != 0) return false;
-  if (r->embolden) FT_GlyphSlot_Embolden(r->face->glyph);
-  return !render || FT_Render_Glyph(r->face->glyph, FT_RENDER_MODE_MONO) == 0;
+  try {
+    r->text = text;
+    FT_Pos pen = 0;
+    for (FT_ULong cp : CodePoints(text)) {
+      FT_Error error = FT_Load_Char(r->face, cp, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO);
+      if (error == 0) {
+        if (r->embolden) FT_GlyphSlot_Embolden(r->face->glyph);
+        const FT_GlyphSlot g = r->face->glyph;
+        const FT_Pos advance = g->advance.x;
+        error = FT_Render_Glyph(g, FT_RENDER_MODE_MONO);
+        if (error == 0 && g->bitmap.rows > 0 && g->bitmap.width > 0) {
+          const FT_Bitmap& b = g->bitmap;
+          Glyph glyph;
+          glyph.left = static_cast<int>(pen >> 6) + g->bitmap_left;
+          glyph.top = r->ascent - g->bitmap_top;
+          glyph.width = static_cast<int>(b.width);
+          glyph.rows = static_cast<int>(b.rows);
+          glyph.pitch = static_cast<int>((b.width + 7) / 8);
+          glyph.bits.resize(static_cast<std::size_t>(glyph.pitch) * b.rows);
+          for (unsigned row = 0; row < b.rows; ++row) {
+            const unsigned char* from = b.pitch >= 0 ? b.buffer + static_cast<std::size_t>(row) * static_cast<unsigned>(b.pitch)
+                                                     : b.buffer + static_cast<std::size_t>(b.rows - 1 - row) * static_cast<unsigned>(-b.pitch);
+            std::copy(from, from + glyph.pitch, glyph.bits.begin() + static_cast<std::ptrdiff_t>(row) * glyph.pitch);
+          }
+          r->glyphs.push_back(std::move(glyph));
+        }
+        pen += advance;
+      }
+      if (error == FT_Err_Out_Of_Memory) r->out_of_memory = true;
+    }
+    r->advance = pen;
+  } catch (const std::bad_alloc&) {
+    r->out_of_memory = true;
+    r->glyphs.clear();
+    r->glyphs.shrink_to_fit();
+    return;
+  }
+  r->rendered = true;
 }
 
 // Clears the pixel at (x, y) of the image, when it lies inside.
@@ -155,23 +184,103 @@ void Darken(unsigned char* bits, int width, int height, int x, int y) {
       static_cast<unsigned char>(~(0x80u >> (x % 8)));
 }
 
+// The queue of a printer name: queue names hold "_" where printer names hold a blank.
+std::string QueueOf(const char* printer) {
+  std::string queue(printer);
+  std::replace(queue.begin(), queue.end(), ' ', '_');
+  return queue;
+}
+
+// Whether the spooler has the printer now. Asked on every call, so that a printer removed from the
+// spooler is missed at once, but on one connection kept from call to call (made again after a fork,
+// a change of server or a failure) and with the smallest question the spooler answers: the
+// printer's name alone.
+class SpoolerAsk {
+ public:
+  ~SpoolerAsk() { Drop(); }
+
+  bool Has(const char* printer) {
+    if (printer == nullptr || printer[0] == '\0') return false;
+    std::lock_guard<std::mutex> hold(mutex_);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (!Connect()) return false;
+      ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+      char uri[HTTP_MAX_URI];
+      if (request == nullptr || httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                                                 "/printers/%s", QueueOf(printer).c_str()) != HTTP_URI_STATUS_OK) {
+        ippDelete(request);
+        return false;
+      }
+      ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+      ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "printer-name");
+      ipp_t* response = cupsDoRequest(http_, request, "/");
+      if (response != nullptr) {
+        const bool known = ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE;
+        ippDelete(response);
+        return known;
+      }
+      Drop();  // no answer: the connection is stale or the server gone; try once on a new one
+    }
+    return false;
+  }
+
+ private:
+  bool Connect() {
+    const char* server = cupsServer();
+    const int port = ippPort();
+    if (http_ != nullptr && (pid_ != getpid() || server_ != server || port_ != port)) Drop();
+    if (http_ != nullptr) return true;
+    http_ = httpConnect2(server, port, nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr);
+    if (http_ == nullptr) return false;
+    httpSetTimeout(http_, 30.0, nullptr, nullptr);
+    pid_ = getpid();
+    server_ = server;
+    port_ = port;
+    return true;
+  }
+
+  void Drop() {
+    if (http_ != nullptr) httpClose(http_);
+    http_ = nullptr;
+  }
+
+  std::mutex mutex_;
+  http_t* http_ = nullptr;
+  pid_t pid_ = 0;
+  std::string server_;
+  int port_ = 0;
+};
+
+bool PrinterKnown(const char* printer) {
+  static SpoolerAsk spooler;
+  return spooler.Has(printer);
+}
+
 }  // namespace
 
 TextRaster* raster_open(const char* reference_printer, const FontSpec& font, const char* text) {
   if (fault_now(FaultSite::RasterOpen)) return nullptr;
-  SpoolHandle printer = spool_open(reference_printer);
-  if (printer == nullptr) return nullptr;
-  spool_close(printer);
+  if (!PrinterKnown(reference_printer)) return nullptr;
   auto* r = new (std::nothrow) TextRaster;
   if (r == nullptr) return nullptr;
   r->font = font;
-  std::string file;
-  int index = 0, weight = 0, slant = 0;
+  if (font.face == nullptr || text == nullptr) return r;
   // Without a face the raster exists, but measures and draws nothing: no drawing surface.
-  if (font.face != nullptr && text != nullptr && FT_Init_FreeType(&r->library) == 0 &&
-      MatchFont(font, CodePoints(text), &file, &index, &weight, &slant) &&
-      FT_New_Face(r->library, file.c_str(), index, &r->face) == 0 && !SizeFace(r, weight, slant)) {
-    FT_Done_Face(r->face);
+  auto lock = font_lock();
+  MatchedFace matched;
+  try {
+    if (!font_match(font.face, font.weight, font.italic, CodePoints(text), &matched)) return r;
+  } catch (const std::bad_alloc&) {
+    return r;
+  }
+  if (FT_New_Size(matched.face, &r->size) != 0) {
+    r->size = nullptr;
+    return r;
+  }
+  r->face = matched.face;
+  if (FT_Activate_Size(r->size) != 0 || !SizeFace(r, matched.weight, matched.slant)) {
+    FT_Done_Size(r->size);
+    r->size = nullptr;
     r->face = nullptr;
   }
   return r;
@@ -179,65 +288,48 @@ TextRaster* raster_open(const char* reference_printer, const FontSpec& font, con
 
 bool raster_measure(TextRaster* r, const char* text, int* cx, int* cy) {
   if (r == nullptr || r->face == nullptr || text == nullptr || cx == nullptr || cy == nullptr) return false;
-  FT_Pos pen = 0;
-  for (FT_ULong cp : CodePoints(text))
-    if (LoadGlyph(r, cp, false)) pen += r->face->glyph->advance.x;
-  *cx = static_cast<int>((pen + 63) >> 6);
+  Render(r, text);
+  *cx = static_cast<int>((r->advance + 63) >> 6);
   *cy = r->cell;
   return true;
 }
 
-bool raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
+DrawResult raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
   int cx = 0, cy = 0;
-  if (fault_now(FaultSite::RasterDraw)) return false;
-  if (bits == nullptr || width % 32 != 0 || !raster_measure(r, text, &cx, &cy)) return false;
-  // The text upright in its own cell first, one byte a pixel; then turned into the image.
-  std::vector<unsigned char> upright;
-  try {
-    upright.assign(static_cast<std::size_t>(cx) * static_cast<std::size_t>(cy), 0);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  if (fault_now(FaultSite::RasterDraw)) return DrawResult::NoSurface;
+  if (bits == nullptr || width % 32 != 0 || !raster_measure(r, text, &cx, &cy)) return DrawResult::NoSurface;
+  if (r->out_of_memory) return DrawResult::NoMemory;
+  // Each dot of the upright text, inside its cell, is turned by the escapement into the image.
   auto mark = [&](int u, int v) {
-    if (u >= 0 && v >= 0 && u < cx && v < cy) upright[static_cast<std::size_t>(v) * static_cast<std::size_t>(cx) + static_cast<std::size_t>(u)] = 1;
+    if (u < 0 || v < 0 || u >= cx || v >= cy) return;
+    switch (r->font.escapement) {
+      case 900: Darken(bits, width, height, x + v, y - 1 - u); break;       // reading upwards
+      case 1800: Darken(bits, width, height, x - 1 - u, y - 1 - v); break;  // upside down
+      case 2700: Darken(bits, width, height, x - 1 - v, y + u); break;      // reading downwards
+      default: Darken(bits, width, height, x + u, y + v); break;
+    }
   };
-  FT_Pos pen = 0;
-  for (FT_ULong cp : CodePoints(text)) {
-    if (!LoadGlyph(r, cp, true)) continue;
-    const FT_GlyphSlot g = r->face->glyph;
-    const FT_Bitmap& b = g->bitmap;
-    const int left = static_cast<int>(pen >> 6) + g->bitmap_left, top = r->ascent - g->bitmap_top;
-    for (unsigned row = 0; row < b.rows; ++row)
-      for (unsigned col = 0; col < b.width; ++col)
-        if (b.buffer[static_cast<long>(row) * b.pitch + col / 8] & (0x80 >> (col % 8)))
-          mark(left + static_cast<int>(col), top + static_cast<int>(row));
-    pen += g->advance.x;
-  }
+  for (const Glyph& g : r->glyphs)
+    for (int row = 0; row < g.rows; ++row) {
+      const unsigned char* line = &g.bits[static_cast<std::size_t>(row) * static_cast<std::size_t>(g.pitch)];
+      for (int col = 0; col < g.width; ++col)
+        if (line[col / 8] & (0x80u >> (col % 8))) mark(g.left + col, g.top + row);
+    }
   auto rule = [&](int top, int rows) {
-    for (int v = top; v < top + rows; ++v)
+    for (int v = std::max(top, 0); v < std::min(top + rows, cy); ++v)
       for (int u = 0; u < cx; ++u) mark(u, v);
   };
   if (r->font.underline) rule(r->underline_top, r->underline_rows);
   if (r->font.strike_out) rule(r->strike_top, r->strike_rows);
-
-  for (int v = 0; v < cy; ++v) {
-    for (int u = 0; u < cx; ++u) {
-      if (!upright[static_cast<std::size_t>(v) * static_cast<std::size_t>(cx) + static_cast<std::size_t>(u)]) continue;
-      switch (r->font.escapement) {
-        case 900: Darken(bits, width, height, x + v, y - 1 - u); break;       // reading upwards
-        case 1800: Darken(bits, width, height, x - 1 - u, y - 1 - v); break;  // upside down
-        case 2700: Darken(bits, width, height, x - 1 - v, y + u); break;      // reading downwards
-        default: Darken(bits, width, height, x + u, y + v); break;
-      }
-    }
-  }
-  return true;
+  return DrawResult::Drawn;
 }
 
 void raster_close(TextRaster* r) {
   if (r == nullptr) return;
-  if (r->face != nullptr) FT_Done_Face(r->face);
-  if (r->library != nullptr) FT_Done_FreeType(r->library);
+  if (r->size != nullptr) {
+    auto lock = font_lock();
+    FT_Done_Size(r->size);
+  }
   delete r;
 }
 

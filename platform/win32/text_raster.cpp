@@ -48,16 +48,16 @@ bool raster_measure(TextRaster* r, const char* text, int* cx, int* cy) {
   return true;
 }
 
-bool raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
-  if (r == nullptr || text == nullptr || bits == nullptr || fault_now(FaultSite::RasterDraw)) return false;
+DrawResult raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
+  if (r == nullptr || text == nullptr || bits == nullptr || fault_now(FaultSite::RasterDraw)) return DrawResult::NoSurface;
   const LONG bytes = width / 8 * height;
   HBITMAP bitmap = CreateBitmap(width, height, 1, 1, nullptr);
-  if (bitmap == nullptr) return false;
+  if (bitmap == nullptr) return DrawResult::NoSurface;
   SetBitmapBits(bitmap, bytes, bits);
   HDC memory = CreateCompatibleDC(r->printer);
   if (memory == nullptr) {
     DeleteObject(bitmap);
-    return false;
+    return DrawResult::NoSurface;
   }
   HGDIOBJ old_bitmap = SelectObject(memory, bitmap);
   BITMAP info = {};
@@ -69,7 +69,7 @@ bool raster_draw(TextRaster* r, const char* text, int width, int height, int x, 
   SelectObject(memory, old_bitmap);
   DeleteDC(memory);
   DeleteObject(bitmap);
-  return true;
+  return DrawResult::Drawn;
 }
 
 void raster_close(TextRaster* r) {
