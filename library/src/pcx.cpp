@@ -15,6 +15,7 @@ namespace {
 constexpr std::size_t kHeaderSize = 128;
 constexpr std::size_t kLongestRun = 63;
 constexpr const char kWorkFileName[] = "KIRV.pcx";
+constexpr std::size_t kPcxWriteBuffer = 64 * kPcxRowBuffer;  // encoded rows written at a time
 
 void Put16(unsigned char* at, int value) {
   at[0] = static_cast<unsigned char>(value & 0xFF);
@@ -84,17 +85,27 @@ int DownloadBitsAsPcx(const ImageDesc& image, const unsigned char* bits, const c
   }
   const bool header_written = plat::file_write(file, header, kHeaderSize) == static_cast<std::int64_t>(kHeaderSize);
   plat::mem_free(header);
-  unsigned char* encoded = header_written ? static_cast<unsigned char*>(plat::mem_alloc(kPcxRowBuffer)) : nullptr;
+  // Encoded rows are gathered and written in large pieces: one write per row would cost a system
+  // call each.
+  unsigned char* encoded = header_written ? static_cast<unsigned char*>(plat::mem_alloc(kPcxWriteBuffer)) : nullptr;
   int rc = !header_written ? KV_ERR_PCX_FILE : encoded == nullptr ? KV_ERR_PCX_ROW_MEMORY : KV_OK;
   const std::size_t row_bytes = static_cast<std::size_t>(image.width / 8);
+  std::size_t held = 0;
+  auto flush = [&] {
+    if (held > 0 && plat::file_write(file, encoded, held) != static_cast<std::int64_t>(held)) rc = KV_ERR_PCX_FILE;
+    held = 0;
+  };
   for (int y = 0; rc == KV_OK && y < image.height; ++y) {
-    std::memset(encoded, 0, kPcxRowBuffer);
-    const std::size_t n = PcxEncodeRow(encoded, kPcxRowBuffer, bits + static_cast<std::size_t>(y) * row_bytes, row_bytes);
+    if (kPcxWriteBuffer - held < kPcxRowBuffer) flush();
+    if (rc != KV_OK) break;
+    const std::size_t n =
+        PcxEncodeRow(encoded + held, kPcxRowBuffer, bits + static_cast<std::size_t>(y) * row_bytes, row_bytes);
     if (n > kPcxRowBuffer)
       rc = KV_ERR_PCX_ROW_TOO_LONG;
-    else if (plat::file_write(file, encoded, n) != static_cast<std::int64_t>(n))
-      rc = KV_ERR_PCX_FILE;
+    else
+      held += n;
   }
+  if (rc == KV_OK) flush();
   plat::mem_free(encoded);
   plat::file_close(file);
   if (rc != KV_OK) {

@@ -25,7 +25,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <new>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -33,11 +36,20 @@ namespace kv::plat {
 
 namespace {
 
-// One glyph of the text, rendered: its one-bit rows and where they go in the upright text.
-struct Glyph {
-  int left = 0, top = 0;  // of the bitmap, in dots from the top left of the text's cell
+// One glyph as FreeType rendered it: its one-bit rows (`pitch` bytes each, leftmost dot in the
+// most significant bit), where they lie against the pen and the baseline, and how far the pen moves.
+struct GlyphImage {
+  bool loaded = false;  // false: the face has no glyph for the character; it is left out
+  int left = 0, top = 0;  // FreeType's bitmap_left and bitmap_top
   int width = 0, rows = 0, pitch = 0;
+  FT_Pos advance = 0;  // 26.6
   std::vector<unsigned char> bits;
+};
+
+// A glyph of the text placed in the text's upright cell.
+struct Glyph {
+  int left = 0, top = 0;  // of the bitmap, in dots from the top left of the cell
+  std::shared_ptr<const GlyphImage> image;
 };
 
 }  // namespace
@@ -51,7 +63,7 @@ struct TextRaster {
   int ascent = 0, cell = 0;                      // dots
   int underline_top = 0, underline_rows = 0;     // rows from the top of the cell
   int strike_top = 0, strike_rows = 0;
-  // The glyphs of `text`, rendered by Render().
+  // The glyphs of `text`, placed by Render().
   std::string text;
   bool rendered = false;
   bool out_of_memory = false;  // a glyph could not be rendered or kept for want of memory
@@ -126,8 +138,55 @@ bool SizeFace(TextRaster* r, int matched_weight, int matched_slant) {
   return true;
 }
 
-// Renders each glyph of the text once and keeps it, with the text's advance. Glyphs the face cannot
-// load are left out, as they have no width either.
+// Rendered glyphs, kept across calls, since labels repeat their texts: everything that shapes a
+// glyph is in the key (the face, the height asked for, the width and slant transformation, made-up
+// bold, the character). Large glyphs are not kept, and the whole store is bounded; it is used
+// under the font layer's lock.
+using GlyphKey = std::tuple<FT_Face, int, FT_Fixed, FT_Fixed, bool, FT_ULong>;
+constexpr std::size_t kGlyphBytesKept = 8u << 20;
+constexpr std::size_t kLargestGlyphKept = 64u << 10;
+
+struct GlyphStore {
+  std::map<GlyphKey, std::shared_ptr<const GlyphImage>> glyphs;
+  std::size_t bytes = 0;
+};
+
+GlyphStore& Glyphs() {
+  static GlyphStore store;
+  return store;
+}
+
+// Loads and renders one glyph of the raster's face at its size. Null when memory runs out.
+std::shared_ptr<const GlyphImage> RenderGlyph(TextRaster* r, FT_ULong cp) {
+  auto image = std::make_shared<GlyphImage>();
+  FT_Error error = FT_Load_Char(r->face, cp, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO);
+  if (error == 0) {
+    if (r->embolden) FT_GlyphSlot_Embolden(r->face->glyph);
+    const FT_GlyphSlot g = r->face->glyph;
+    image->loaded = true;
+    image->advance = g->advance.x;
+    error = FT_Render_Glyph(g, FT_RENDER_MODE_MONO);
+    if (error == 0 && g->bitmap.rows > 0 && g->bitmap.width > 0) {
+      const FT_Bitmap& b = g->bitmap;
+      image->left = g->bitmap_left;
+      image->top = g->bitmap_top;
+      image->width = static_cast<int>(b.width);
+      image->rows = static_cast<int>(b.rows);
+      image->pitch = static_cast<int>((b.width + 7) / 8);
+      image->bits.resize(static_cast<std::size_t>(image->pitch) * b.rows);
+      const std::size_t stride = static_cast<std::size_t>(b.pitch < 0 ? -b.pitch : b.pitch);
+      for (unsigned row = 0; row < b.rows; ++row) {
+        const unsigned char* from = b.buffer + (b.pitch >= 0 ? row : b.rows - 1 - row) * stride;
+        std::copy(from, from + image->pitch, image->bits.begin() + static_cast<std::ptrdiff_t>(row) * image->pitch);
+      }
+    }
+  }
+  if (error == FT_Err_Out_Of_Memory) return nullptr;
+  return image;
+}
+
+// Places each glyph of the text in the upright cell, rendering those not yet kept, and works out the
+// text's advance. Glyphs the face cannot load are left out, as they have no width either.
 void Render(TextRaster* r, const char* text) {
   if (r->rendered && r->text == text) return;
   r->rendered = false;
@@ -135,37 +194,38 @@ void Render(TextRaster* r, const char* text) {
   r->advance = 0;
   r->glyphs.clear();
   auto lock = font_lock();
-  if (FT_Activate_Size(r->size) != 0) return;
-  FT_Set_Transform(r->face, &r->matrix, nullptr);
+  GlyphStore& store = Glyphs();
+  bool sized = false;
   try {
     r->text = text;
     FT_Pos pen = 0;
     for (FT_ULong cp : CodePoints(text)) {
-      FT_Error error = FT_Load_Char(r->face, cp, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO);
-      if (error == 0) {
-        if (r->embolden) FT_GlyphSlot_Embolden(r->face->glyph);
-        const FT_GlyphSlot g = r->face->glyph;
-        const FT_Pos advance = g->advance.x;
-        error = FT_Render_Glyph(g, FT_RENDER_MODE_MONO);
-        if (error == 0 && g->bitmap.rows > 0 && g->bitmap.width > 0) {
-          const FT_Bitmap& b = g->bitmap;
-          Glyph glyph;
-          glyph.left = static_cast<int>(pen >> 6) + g->bitmap_left;
-          glyph.top = r->ascent - g->bitmap_top;
-          glyph.width = static_cast<int>(b.width);
-          glyph.rows = static_cast<int>(b.rows);
-          glyph.pitch = static_cast<int>((b.width + 7) / 8);
-          glyph.bits.resize(static_cast<std::size_t>(glyph.pitch) * b.rows);
-          for (unsigned row = 0; row < b.rows; ++row) {
-            const unsigned char* from = b.pitch >= 0 ? b.buffer + static_cast<std::size_t>(row) * static_cast<unsigned>(b.pitch)
-                                                     : b.buffer + static_cast<std::size_t>(b.rows - 1 - row) * static_cast<unsigned>(-b.pitch);
-            std::copy(from, from + glyph.pitch, glyph.bits.begin() + static_cast<std::ptrdiff_t>(row) * glyph.pitch);
-          }
-          r->glyphs.push_back(std::move(glyph));
+      const GlyphKey key{r->face, r->font.height, r->matrix.xx, r->matrix.xy, r->embolden, cp};
+      auto kept = store.glyphs.find(key);
+      std::shared_ptr<const GlyphImage> image = kept != store.glyphs.end() ? kept->second : nullptr;
+      if (image == nullptr) {
+        if (!sized) {
+          if (FT_Activate_Size(r->size) != 0) return;
+          FT_Set_Transform(r->face, &r->matrix, nullptr);
+          sized = true;
         }
-        pen += advance;
+        image = RenderGlyph(r, cp);
+        if (image == nullptr) {
+          r->out_of_memory = true;
+          continue;
+        }
+        if (image->bits.size() <= kLargestGlyphKept) {
+          if (store.bytes + image->bits.size() > kGlyphBytesKept) {
+            store.glyphs.clear();
+            store.bytes = 0;
+          }
+          store.glyphs.emplace(key, image);
+          store.bytes += image->bits.size() + sizeof(GlyphImage);
+        }
       }
-      if (error == FT_Err_Out_Of_Memory) r->out_of_memory = true;
+      if (!image->loaded) continue;
+      if (image->rows > 0) r->glyphs.push_back(Glyph{static_cast<int>(pen >> 6) + image->left, r->ascent - image->top, image});
+      pen += image->advance;
     }
     r->advance = pen;
   } catch (const std::bad_alloc&) {
@@ -177,11 +237,61 @@ void Render(TextRaster* r, const char* text) {
   r->rendered = true;
 }
 
-// Clears the pixel at (x, y) of the image, when it lies inside.
-void Darken(unsigned char* bits, int width, int height, int x, int y) {
-  if (x < 0 || y < 0 || x >= width || y >= height) return;
-  bits[static_cast<std::size_t>(y) * static_cast<std::size_t>(width / 8) + static_cast<std::size_t>(x / 8)] &=
-      static_cast<unsigned char>(~(0x80u >> (x % 8)));
+// The part of the upright text, as ranges of u (along the text) and v (down the cell), that lands
+// inside an image of width x height when the text's reference point is put at (x, y) and the text
+// turned by the escapement.
+struct Clip {
+  int u0, u1, v0, v1;
+};
+
+Clip ClipOf(int escapement, int cx, int cy, int width, int height, int x, int y) {
+  Clip c;
+  switch (escapement) {
+    case 900: c = {y - height, y, -x, width - x}; break;       // image (x + v, y - 1 - u)
+    case 1800: c = {x - width, x, y - height, y}; break;       // image (x - 1 - u, y - 1 - v)
+    case 2700: c = {-y, height - y, x - width, x}; break;      // image (x - 1 - v, y + u)
+    default: c = {-x, width - x, -y, height - y}; break;       // image (x + u, y + v)
+  }
+  return {std::max(c.u0, 0), std::min(c.u1, cx), std::max(c.v0, 0), std::min(c.v1, cy)};
+}
+
+// Clears the image's dot for the upright text's dot (u, v), which lies inside the clip.
+template <int Escapement>
+void Clear(unsigned char* bits, std::size_t row_bytes, int x, int y, int u, int v) {
+  int ix = x + u, iy = y + v;
+  if constexpr (Escapement == 900) ix = x + v, iy = y - 1 - u;        // reading upwards
+  if constexpr (Escapement == 1800) ix = x - 1 - u, iy = y - 1 - v;   // upside down
+  if constexpr (Escapement == 2700) ix = x - 1 - v, iy = y + u;       // reading downwards
+  bits[static_cast<std::size_t>(iy) * row_bytes + static_cast<std::size_t>(ix / 8)] &=
+      static_cast<unsigned char>(~(0x80u >> (ix % 8)));
+}
+
+// Draws the placed glyphs and the lines of the text into the image.
+template <int Escapement>
+void Draw(const TextRaster* r, const Clip& c, unsigned char* bits, int width, int x, int y) {
+  const std::size_t row_bytes = static_cast<std::size_t>(width / 8);
+  for (const Glyph& g : r->glyphs) {
+    const GlyphImage& image = *g.image;
+    const int row0 = std::max(0, c.v0 - g.top), row1 = std::min(image.rows, c.v1 - g.top);
+    const int col0 = std::max(0, c.u0 - g.left), col1 = std::min(image.width, c.u1 - g.left);
+    for (int row = row0; row < row1; ++row) {
+      const unsigned char* line = &image.bits[static_cast<std::size_t>(row) * static_cast<std::size_t>(image.pitch)];
+      for (int col = col0; col < col1; ++col) {
+        const unsigned char byte = line[col / 8];
+        if (byte == 0) {
+          col |= 7;  // on to the next byte
+          continue;
+        }
+        if (byte & (0x80u >> (col % 8))) Clear<Escapement>(bits, row_bytes, x, y, g.left + col, g.top + row);
+      }
+    }
+  }
+  auto rule = [&](int top, int rows) {
+    for (int v = std::max(top, c.v0); v < std::min(top + rows, c.v1); ++v)
+      for (int u = c.u0; u < c.u1; ++u) Clear<Escapement>(bits, row_bytes, x, y, u, v);
+  };
+  if (r->font.underline) rule(r->underline_top, r->underline_rows);
+  if (r->font.strike_out) rule(r->strike_top, r->strike_rows);
 }
 
 // The queue of a printer name: queue names hold "_" where printer names hold a blank.
@@ -299,28 +409,14 @@ DrawResult raster_draw(TextRaster* r, const char* text, int width, int height, i
   if (fault_now(FaultSite::RasterDraw)) return DrawResult::NoSurface;
   if (bits == nullptr || width % 32 != 0 || !raster_measure(r, text, &cx, &cy)) return DrawResult::NoSurface;
   if (r->out_of_memory) return DrawResult::NoMemory;
-  // Each dot of the upright text, inside its cell, is turned by the escapement into the image.
-  auto mark = [&](int u, int v) {
-    if (u < 0 || v < 0 || u >= cx || v >= cy) return;
-    switch (r->font.escapement) {
-      case 900: Darken(bits, width, height, x + v, y - 1 - u); break;       // reading upwards
-      case 1800: Darken(bits, width, height, x - 1 - u, y - 1 - v); break;  // upside down
-      case 2700: Darken(bits, width, height, x - 1 - v, y + u); break;      // reading downwards
-      default: Darken(bits, width, height, x + u, y + v); break;
-    }
-  };
-  for (const Glyph& g : r->glyphs)
-    for (int row = 0; row < g.rows; ++row) {
-      const unsigned char* line = &g.bits[static_cast<std::size_t>(row) * static_cast<std::size_t>(g.pitch)];
-      for (int col = 0; col < g.width; ++col)
-        if (line[col / 8] & (0x80u >> (col % 8))) mark(g.left + col, g.top + row);
-    }
-  auto rule = [&](int top, int rows) {
-    for (int v = std::max(top, 0); v < std::min(top + rows, cy); ++v)
-      for (int u = 0; u < cx; ++u) mark(u, v);
-  };
-  if (r->font.underline) rule(r->underline_top, r->underline_rows);
-  if (r->font.strike_out) rule(r->strike_top, r->strike_rows);
+  // Each dot of the upright text inside its cell is turned by the escapement into the image.
+  const Clip clip = ClipOf(r->font.escapement, cx, cy, width, height, x, y);
+  switch (r->font.escapement) {
+    case 900: Draw<900>(r, clip, bits, width, x, y); break;
+    case 1800: Draw<1800>(r, clip, bits, width, x, y); break;
+    case 2700: Draw<2700>(r, clip, bits, width, x, y); break;
+    default: Draw<0>(r, clip, bits, width, x, y); break;
+  }
   return DrawResult::Drawn;
 }
 
