@@ -157,6 +157,26 @@ void TrueTypeLine(benchmark::State& state) {
   ClosePort();
 }
 
+// A line whose text changes with every call, as serial numbers and names do.
+void TrueTypeLineVaryingText(benchmark::State& state) {
+  if (OpenPort(kPrinter) != KV_OK) {
+    state.SkipWithError("the printer \"KIRV R5\" cannot be opened: is the spooler running?");
+    return;
+  }
+  char text[41];
+  unsigned serial = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    ClearTmpFile();
+    ++serial;
+    std::snprintf(text, sizeof text, "Order %08u for Ms Example, lot %05u", serial * 7919u, serial % 100000u);
+    state.ResumeTiming();
+    if (KV_DrawTextTrueTypeW(0, 0, 48, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "LINE", text) != KV_OK)
+      state.SkipWithError("KV_DrawTextTrueTypeW failed");
+  }
+  ClosePort();
+}
+
 void TrueTypeLineImageMagick(benchmark::State& state) {
   const std::string command = std::string("convert -font DejaVu-Sans -density 72 -pointsize 48 -monochrome label:'") +
                               kFortyCharacters + "' pcx:line.pcx";
@@ -233,6 +253,7 @@ BENCHMARK(LabelThroughLp)->Unit(benchmark::kMillisecond)->Iterations(40);
 BENCHMARK(ChangeCopiesBig)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(CopyBig)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(TrueTypeLine)->Unit(benchmark::kMillisecond);
+BENCHMARK(TrueTypeLineVaryingText)->Unit(benchmark::kMillisecond);
 BENCHMARK(TrueTypeLineImageMagick)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(TrueTypeLineBareFreeType)->Unit(benchmark::kMillisecond);
 BENCHMARK(PcxRows);
@@ -274,6 +295,8 @@ int main(int argc, char** argv) {
   reporter.PrintRatio("(d) 40-character TrueType line at 48 dots / ImageMagick convert", "TrueTypeLine",
                       "TrueTypeLineImageMagick/iterations:20");
   reporter.PrintRatio("(d) 40-character TrueType line at 48 dots / FreeType alone", "TrueTypeLine",
+                      "TrueTypeLineBareFreeType");
+  reporter.PrintRatio("(d) 40-character TrueType line, new text each call / FreeType alone", "TrueTypeLineVaryingText",
                       "TrueTypeLineBareFreeType");
   reporter.PrintRatio("(e) PCX row code / memcpy of the same rows", "PcxRows", "MemcpyRows");
   return 0;

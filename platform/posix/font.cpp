@@ -67,15 +67,12 @@ FT_Library Library(Fonts& f) {
   return f.library;
 }
 
-// The face of a font file, opened the first time it is asked for. Under the lock.
+// The face of a font file, opened the first time it is asked for. Under the lock. FreeType keeps
+// the file name it was given, so it is given the one in the map, which lives as long as the face.
 FT_Face OpenFace(Fonts& f, const std::string& file, int index) {
-  const auto key = std::make_pair(file, index);
-  auto it = f.faces.find(key);
-  if (it != f.faces.end()) return it->second;
-  FT_Face face = nullptr;
-  if (FT_New_Face(f.library, file.c_str(), index, &face) != 0) face = nullptr;
-  f.faces.emplace(key, face);
-  return face;
+  auto [it, added] = f.faces.emplace(std::make_pair(file, index), nullptr);
+  if (added && FT_New_Face(f.library, it->first.first.c_str(), index, &it->second) != 0) it->second = nullptr;
+  return it->second;
 }
 
 // The key of a request: family, weight, italic and the characters wanted, sorted and once each.

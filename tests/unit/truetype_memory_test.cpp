@@ -1,0 +1,84 @@
+// TrueType text at the largest cell, drawn in a child process whose address space is bounded: the
+// work memory is about one bit per dot of the image, and running out of memory is reported as
+// lack of memory, whether the image or the glyphs do not fit.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "kv/platform/text_raster.h"
+#include "kvtaglib.h"
+#include "test_env.h"
+#include "truetype.h"
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;  // it reserves more address space than any bound allows
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+constexpr int kCell = 16384;
+constexpr const char kText[] = "WW";
+
+// The bytes of the address space in use now.
+std::size_t AddressSpace() {
+  std::FILE* f = std::fopen("/proc/self/statm", "r");
+  unsigned long pages = 0;
+  if (f != nullptr) {
+    if (std::fscanf(f, "%lu", &pages) != 1) pages = 0;
+    std::fclose(f);
+  }
+  return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Draws the text with `extra` bytes of address space to spare and ends the process with a code
+// that tells the result: 0 drawn, 1 no memory, 2 no drawing surface, 3 anything else, 4 a failure
+// that appended to the spool file.
+[[noreturn]] void DrawBounded(std::size_t extra, const std::filesystem::path& spool_file) {
+  const auto before = std::filesystem::file_size(spool_file);
+  const rlimit limit = {AddressSpace() + extra, RLIM_INFINITY};
+  if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(5);
+  const int rc = KV_DrawTextTrueTypeW(0, 0, kCell, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", kText);
+  if (rc != KV_OK && std::filesystem::file_size(spool_file) != before) _exit(4);
+  _exit(rc == KV_OK ? 0 : rc == KV_ERR_TRUETYPE_NO_MEMORY ? 1 : rc == KV_ERR_TRUETYPE_NO_SURFACE ? 2 : 3);
+}
+
+class TrueTypeMemoryTest : public kvtest::LibraryTest {};
+
+TEST_F(TrueTypeMemoryTest, WorkMemoryIsAboutOneBitPerDot) {
+  if (kAddressSanitizer) GTEST_SKIP() << "address space cannot be bounded under AddressSanitizer";
+  ASSERT_EQ(OpenPort(kvtest::kPrinter), KV_OK);
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  // The image the text needs, one bit a dot; the face is opened here, before any bound.
+  const kv::plat::FontSpec font = {kCell, 0, "DejaVu Sans", 0, 400, false, false, false};
+  kv::plat::TextRaster* raster = kv::plat::raster_open(kvtest::kPrinter, font, kText);
+  ASSERT_NE(raster, nullptr);
+  int cx = 0, cy = 0;
+  ASSERT_TRUE(kv::plat::raster_measure(raster, kText, &cx, &cy));
+  kv::plat::raster_close(raster);
+  const kv::TextPlacement p = kv::PlaceText(1, cx, cy);
+  const std::size_t image = static_cast<std::size_t>(p.width) / 8 * static_cast<std::size_t>(p.height);
+  ASSERT_GT(image, 32u << 20) << "a text large enough to tell one bit a dot from one byte";
+
+  const struct {
+    const char* room;
+    std::size_t extra;
+    int exit_code;
+  } cases[] = {
+      // The glyphs, each at most half the image, and the encoded file fit beside the image; a
+      // byte-a-dot copy of the text would need eight images more.
+      {"four images", 4 * image, 0},
+      {"the image and a quarter", image + image / 4, 1},
+      {"half the image", image / 2, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.room);
+    EXPECT_EXIT(DrawBounded(c.extra, SpoolFile()), testing::ExitedWithCode(c.exit_code), "");
+  }
+}
+
+}  // namespace
