@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -170,12 +171,6 @@ bool DrawCell(Fonts& f, FT_Face face, FT_UInt glyph, int cell_w, int cell_h, std
   return true;
 }
 
-}  // namespace
-
-std::unique_lock<std::mutex> font_lock() { return std::unique_lock<std::mutex>(fonts().mutex); }
-
-namespace {
-
 // The remembered answer to a request, asking fontconfig the first time.
 const Match& Remembered(Fonts& f, const char* family, int weight, bool italic, const std::vector<FT_ULong>& chars) {
   const std::string key = RequestKey(family, weight, italic, chars);
@@ -192,27 +187,8 @@ const Match& Remembered(Fonts& f, const char* family, int weight, bool italic, c
   return f.matches.emplace(key, std::move(match)).first->second;
 }
 
-}  // namespace
-
-bool font_match(const char* family, int weight, bool italic, const std::vector<FT_ULong>& chars, MatchedFace* out) {
-  Fonts& f = fonts();
-  if (family == nullptr || out == nullptr || Library(f) == nullptr) return false;
-  // Fontconfig ranks the characters a font lacks above its family: when the font matched for the
-  // family alone lacks none of them, the match with the characters is that same font, and no
-  // question need be asked for each new text.
-  const Match& plain = Remembered(f, family, weight, italic, {});
-  const bool covered = plain.face.face != nullptr && plain.covers != nullptr &&
-                       std::all_of(chars.begin(), chars.end(), [&](FT_ULong cp) {
-                         return FcCharSetHasChar(plain.covers.get(), static_cast<FcChar32>(cp)) == FcTrue;
-                       });
-  *out = covered ? plain.face : Remembered(f, family, weight, italic, chars).face;
-  return out->face != nullptr;
-}
-
-bool font_cell_glyph(char32_t ch, int cell_w, int cell_h, std::vector<unsigned char>& ink) {
-  ink.clear();
-  if (cell_w < 1 || cell_h < 1 || cell_w > kLargestCell || cell_h > kLargestCell) return false;
-  auto lock = font_lock();
+// A character's cell, drawn or remembered. Under the lock.
+bool CellGlyph(char32_t ch, int cell_w, int cell_h, std::vector<unsigned char>& ink) {
   Fonts& f = fonts();
   const auto key = std::make_tuple(ch, cell_w, cell_h);
   if (auto it = f.cells.find(key); it != f.cells.end()) {
@@ -237,6 +213,39 @@ bool font_cell_glyph(char32_t ch, int cell_w, int cell_h, std::vector<unsigned c
   }
   ink = std::move(drawn);
   return true;
+}
+
+}  // namespace
+
+std::unique_lock<std::mutex> font_lock() { return std::unique_lock<std::mutex>(fonts().mutex); }
+
+bool font_match(const char* family, int weight, bool italic, const std::vector<FT_ULong>& chars, MatchedFace* out) {
+  Fonts& f = fonts();
+  if (family == nullptr || out == nullptr || Library(f) == nullptr) return false;
+  // Fontconfig ranks the characters a font lacks above its family: when the font matched for the
+  // family alone lacks none of them, the match with the characters is that same font, and no
+  // question need be asked for each new text.
+  const Match& plain = Remembered(f, family, weight, italic, {});
+  const bool covered = plain.face.face != nullptr && plain.covers != nullptr &&
+                       std::all_of(chars.begin(), chars.end(), [&](FT_ULong cp) {
+                         return FcCharSetHasChar(plain.covers.get(), static_cast<FcChar32>(cp)) == FcTrue;
+                       });
+  *out = covered ? plain.face : Remembered(f, family, weight, italic, chars).face;
+  return out->face != nullptr;
+}
+
+
+bool font_cell_glyph(char32_t ch, int cell_w, int cell_h, std::vector<unsigned char>& ink) {
+  ink.clear();
+  if (cell_w < 1 || cell_h < 1 || cell_w > kLargestCell || cell_h > kLargestCell) return false;
+  auto lock = font_lock();
+  try {
+    return CellGlyph(ch, cell_w, cell_h, ink);
+  } catch (const std::bad_alloc&) {  // no memory for the cell or the layer's records: no glyph
+    ink.clear();
+    ink.shrink_to_fit();
+    return false;
+  }
 }
 
 }  // namespace kv::plat
