@@ -7,8 +7,8 @@
 // only has to exist in the spooler: dots are the unit throughout.
 //
 // Faces come from the font layer, which matches and opens each font once; a raster brings its own
-// size object. The text's glyphs are rendered once, one bit a dot, when the text is first measured
-// or drawn, and drawn from there straight into the caller's one-bit image.
+// size object. Each glyph is rendered once, one bit a dot, and kept for later texts; a text is
+// drawn from its glyphs straight into the caller's one-bit image.
 #include "kv/platform/text_raster.h"
 
 #include "kv/platform/fault.h"
@@ -28,8 +28,8 @@
 #include <map>
 #include <memory>
 #include <new>
-#include <tuple>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace kv::plat {
