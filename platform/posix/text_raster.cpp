@@ -266,6 +266,15 @@ void Clear(unsigned char* bits, std::size_t row_bytes, int x, int y, int u, int 
       static_cast<unsigned char>(~(0x80u >> (ix % 8)));
 }
 
+// Clears the set bits of `byte`, eight dots of a glyph row already masked to the clip, in the image
+// row `out`, the byte's leftmost bit landing on dot `x` (at least -7: no set bit lands left of 0).
+inline void ClearBits(unsigned char* out, unsigned byte, int x) {
+  const int at = (x + 8) / 8 - 1, shift = x - at * 8;  // at = x / 8 rounded down
+  const unsigned spread = byte << (8 - shift);          // the high byte for `at`, the low for `at + 1`
+  if ((spread >> 8) != 0) out[at] &= static_cast<unsigned char>(~(spread >> 8));
+  if ((spread & 0xFFu) != 0) out[at + 1] &= static_cast<unsigned char>(~spread);
+}
+
 // Draws the placed glyphs and the lines of the text into the image.
 template <int Escapement>
 void Draw(const TextRaster* r, const Clip& c, unsigned char* bits, int width, int x, int y) {
@@ -274,15 +283,27 @@ void Draw(const TextRaster* r, const Clip& c, unsigned char* bits, int width, in
     const GlyphImage& image = *g.image;
     const int row0 = std::max(0, c.v0 - g.top), row1 = std::min(image.rows, c.v1 - g.top);
     const int col0 = std::max(0, c.u0 - g.left), col1 = std::min(image.width, c.u1 - g.left);
+    if (col0 >= col1) continue;
     for (int row = row0; row < row1; ++row) {
       const unsigned char* line = &image.bits[static_cast<std::size_t>(row) * static_cast<std::size_t>(image.pitch)];
-      for (int col = col0; col < col1; ++col) {
-        const unsigned char byte = line[col / 8];
-        if (byte == 0) {
-          col |= 7;  // on to the next byte
-          continue;
+      if constexpr (Escapement == 0) {
+        // Upright, a glyph row is cleared into its image row a byte at a time.
+        unsigned char* out = bits + static_cast<std::size_t>(y + g.top + row) * row_bytes;
+        for (int b = col0 / 8; b <= (col1 - 1) / 8; ++b) {
+          unsigned byte = line[b];
+          if (b * 8 < col0) byte &= 0xFFu >> (col0 - b * 8);
+          if (b * 8 + 8 > col1) byte &= 0xFFu << (b * 8 + 8 - col1);
+          if (byte != 0) ClearBits(out, byte & 0xFFu, x + g.left + b * 8);
         }
-        if (byte & (0x80u >> (col % 8))) Clear<Escapement>(bits, row_bytes, x, y, g.left + col, g.top + row);
+      } else {
+        for (int col = col0; col < col1; ++col) {
+          const unsigned char byte = line[col / 8];
+          if (byte == 0) {
+            col |= 7;  // on to the next byte
+            continue;
+          }
+          if (byte & (0x80u >> (col % 8))) Clear<Escapement>(bits, row_bytes, x, y, g.left + col, g.top + row);
+        }
       }
     }
   }
