@@ -1,0 +1,55 @@
+"""Writes the kvtaglib(3) manual page: the text of kvtaglib.3.in with the list of functions and the list of
+codes made from the library's header, so that the page names every export and every code there is.
+
+  python3 make_kvtaglib3.py TEMPLATE HEADER OUT
+"""
+
+import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
+import kvtag_header  # noqa: E402
+
+
+def roff(text):
+    """Text as roff shows it: backslashes and minus signs escaped, no line taken for a request."""
+    text = text.replace("\\", "\\e").replace("-", "\\-")
+    return "\\&" + text if text[:1] in (".", "'") else text
+
+
+def functions(header):
+    out = []
+    for f in header.functions:
+        out += [".TP", f".B {f.result} {f.name}({f.params})".replace("-", "\\-"), roff(f.doc or "(no description)")]
+    return out
+
+
+def codes(header):
+    out, group = [], None
+    for c in header.codes:
+        if c.group != group:
+            group = c.group
+            out += [".SS " + roff(group[:1].upper() + group[1:])]
+        out += [".TP", f".BR {c.name} \" ({c.value})\"".replace("-", "\\-")]
+        out.append(roff(c.note) if c.note else "(" + roff(c.group) + ")")
+    return out
+
+
+def main(argv):
+    if len(argv) != 4:
+        sys.stderr.write(__doc__)
+        return 2
+    with open(argv[2], encoding="utf-8") as f:
+        header = kvtag_header.parse(f.read())
+    with open(argv[1], encoding="utf-8") as f:
+        page = f.read()
+    page = page.replace("@VERSION@", header.version)
+    page = page.replace("@FUNCTIONS@", "\n".join(functions(header)))
+    page = page.replace("@CODES@", "\n".join(codes(header)))
+    with open(argv[3], "w", encoding="utf-8") as f:
+        f.write(page)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
