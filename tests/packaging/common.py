@@ -11,6 +11,25 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 HARNESS = os.path.join(ROOT, "tests", "support", "harness.py")
 
 
+# A C program that prints one label on the printer named by its argument, and the bytes it sends.
+LABEL_PROGRAM = r"""
+#include <kvtaglib.h>
+#include <stdio.h>
+int main(int argc, char **argv) {
+  int r = OpenPort(argc > 1 ? argv[1] : "KIRV R5");
+  if (r == KV_OK) r = KV_ClearBuffer();
+  if (r == KV_OK) r = KV_SetLabelWidth(812);
+  if (r == KV_OK) r = KV_DrawText(40, 30, 0, 4, 1, 1, 'N', "installed");
+  if (r == KV_OK) r = KV_PrintLabel(1, 1);
+  ClosePort();
+  printf("%d\n", r);
+  return r == KV_OK ? 0 : 1;
+}
+"""
+LABEL_BYTES = b'N\r\nq812\r\nT40,30,0,4,1,1,N,"installed"\r\n'
+LABEL_BYTES += b"W1,1\r\n"
+
+
 def supported_models():
     """The models the tool knows, with their resolution: the 203 dpi model the tool starts with and the
     300 dpi models of its string table."""

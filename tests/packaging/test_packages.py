@@ -15,31 +15,13 @@ import time
 
 import pytest
 
-from common import ROOT, Spooler, supported_models
+from common import LABEL_BYTES, LABEL_PROGRAM, ROOT, Spooler, supported_models
 
 PACKAGES = os.path.join(ROOT, "build", "packages")
 NAMES = ["libkvtaglib1", "libkvtaglib-dev", "kvpanel", "printer-driver-kirv"]
 MULTIARCH = subprocess.run(["dpkg-architecture", "-qDEB_HOST_MULTIARCH"], stdout=subprocess.PIPE,
                            text=True).stdout.strip()
 LIBDIR = f"usr/lib/{MULTIARCH}"
-
-LABEL_PROGRAM = r"""
-#include <kvtaglib.h>
-#include <stdio.h>
-int main(int argc, char **argv) {
-  int r = OpenPort(argc > 1 ? argv[1] : "KIRV R5");
-  if (r == KV_OK) r = KV_ClearBuffer();
-  if (r == KV_OK) r = KV_SetLabelWidth(812);
-  if (r == KV_OK) r = KV_DrawText(40, 30, 0, 4, 1, 1, 'N', "installed");
-  if (r == KV_OK) r = KV_PrintLabel(1, 1);
-  ClosePort();
-  printf("%d\n", r);
-  return r == KV_OK ? 0 : 1;
-}
-"""
-LABEL_BYTES = b'N\r\nq812\r\nT40,30,0,4,1,1,N,"installed"\r\n'
-LABEL_BYTES += b"W1,1\r\n"
-
 
 def deb(name):
     found = glob.glob(os.path.join(PACKAGES, f"{name}_*.deb"))
@@ -207,5 +189,8 @@ def test_apt_installs_and_removes_the_packages(tmp_path):
         assert os.access("/usr/bin/kvpanel", os.X_OK)
         assert os.path.exists("/usr/share/ppd/kirv/KIRV_R5.ppd")
     finally:
-        subprocess.run(["apt-get", "remove", "-y"] + NAMES, env=env, check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["apt-get", "remove", "--purge", "-y"] + NAMES, env=env, check=True, stdout=subprocess.DEVNULL)
     assert not os.path.exists("/usr/bin/kvpanel")
+    listed = subprocess.run(["dpkg-query", "-W", "-f", "${Package} ${db:Status-Abbrev}\n"] + NAMES,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout
+    assert all(line.split()[1:] in ([], ["un"], ["pn"]) for line in listed.splitlines()), listed
