@@ -24,14 +24,25 @@ def functions(header):
     return out
 
 
+# What the codes of the builders mean, told by the last word of their names (the header says it once, above
+# the block).
+_MEANING = {
+    "CLOSED": "no connection is open (returned, not stored)",
+    "WRITE": "the command could not be written to the spool file",
+    "CHECK": "an argument is out of range, or the data too long",
+}
+
+
 def codes(header):
     out, group = [], None
     for c in header.codes:
         if c.group != group:
             group = c.group
-            out += [".SS " + roff(group[:1].upper() + group[1:])]
+            title = "General" if group.lower() == "error codes" else group[:1].upper() + group[1:]
+            out += [".SS " + roff(title)]
         out += [".TP", f".BR {c.name} \" ({c.value})\"".replace("-", "\\-")]
-        out.append(roff(c.note) if c.note else "(" + roff(c.group) + ")")
+        note = c.note or ("success" if c.value == 0 else _MEANING.get(c.name.rsplit("_", 1)[-1], c.group))
+        out.append(roff(note))
     return out
 
 
