@@ -7,7 +7,7 @@ can drift from the header.
 
 import re
 import sys
-from typing import List, NamedTuple, Optional
+from typing import List, NamedTuple
 
 _VERSION = re.compile(r'^#define KVTAGLIB_VERSION "([0-9.]+)"$', re.M)
 _CODE = re.compile(r"^#define (KV_(?:OK|ERR_[A-Z0-9_]+))\s+\(?(-?[0-9]+)\)?[ \t]*(?:/\*\s*(.*?)\s*\*/)?[ \t]*$")

@@ -67,7 +67,12 @@ def library() -> ctypes.CDLL:
     global _library, _handlers
     with _lock:
         if _library is None:
-            lib = ctypes.CDLL(os.environ.get("KVTAG_LIBRARY") or LIBRARY_FILE)
+            name = os.environ.get("KVTAG_LIBRARY") or LIBRARY_FILE
+            try:
+                lib = ctypes.CDLL(name)
+            except OSError as error:
+                raise OSError(f"kvtag cannot load the label command library {name} ({error}): install the "
+                              "package libkvtaglib1, or name the library file in KVTAG_LIBRARY") from error
             for name, (result, arguments) in PROTOTYPES.items():
                 function = getattr(lib, name)
                 function.restype, function.argtypes = result, arguments

@@ -13,6 +13,10 @@ The capture printer is a loopback TCP listener: every connection is one job, sav
 DIR/jobs/job-NNNNNN.prn once the connection has ended (written first as .part, then renamed,
 so a reader never sees half a job). Every queue sends to it with socket://127.0.0.1:PORT.
 
+The queues take their printer descriptions from data/ppd (the shipped ones) or tests/support/ppd (made-up
+test printers); the spooler offers the shipped ones as its models kirv/NAME.ppd, or those of the folder
+named by KV_HARNESS_PPD_DIR (an unpacked package's).
+
 cupsd refuses to run its filters and backends as root, so it runs them as User lp; DIR is
 made readable for lp. The server listens only on DIR/cups.sock.
 """
