@@ -58,7 +58,8 @@ class ReferencePrinterTest : public kvtest::LibraryTest {
   }
 
   void PutBack(const std::string& queue) {
-    const Ran ran = Shell("lpadmin -p " + queue + " -v '" + device_ + "' -E -P " KV_PPD_DIR "/" + queue + ".ppd");
+    // The spooler offers the printers' installed descriptions as its models kirv/NAME.ppd.
+    const Ran ran = Shell("lpadmin -p " + queue + " -v '" + device_ + "' -E -m kirv/" + queue + ".ppd");
     ASSERT_TRUE(ran.ok && QueueExists(queue)) << ran.out;
   }
 
