@@ -38,6 +38,8 @@ namespace {
 
 // One glyph as FreeType rendered it: its one-bit rows (`pitch` bytes each, leftmost dot in the
 // most significant bit), where they lie against the pen and the baseline, and how far the pen moves.
+// The rows of a large glyph are not kept (`bits` stays empty): it is rendered again as it is drawn,
+// so that the work memory of a large text stays about one glyph.
 struct GlyphImage {
   bool loaded = false;  // false: the face has no glyph for the character; it is left out
   int left = 0, top = 0;  // FreeType's bitmap_left and bitmap_top
@@ -49,6 +51,7 @@ struct GlyphImage {
 // A glyph of the text placed in the text's upright cell.
 struct Glyph {
   int left = 0, top = 0;  // of the bitmap, in dots from the top left of the cell
+  FT_ULong cp = 0;
   std::shared_ptr<const GlyphImage> image;
 };
 
@@ -173,6 +176,7 @@ std::shared_ptr<const GlyphImage> RenderGlyph(TextRaster* r, FT_ULong cp) {
       image->width = static_cast<int>(b.width);
       image->rows = static_cast<int>(b.rows);
       image->pitch = static_cast<int>((b.width + 7) / 8);
+      if (static_cast<std::size_t>(image->pitch) * b.rows > kLargestGlyphKept) return image;
       image->bits.resize(static_cast<std::size_t>(image->pitch) * b.rows);
       const std::size_t stride = static_cast<std::size_t>(b.pitch < 0 ? -b.pitch : b.pitch);
       for (unsigned row = 0; row < b.rows; ++row) {
@@ -214,7 +218,7 @@ void Render(TextRaster* r, const char* text) {
           r->out_of_memory = true;
           continue;
         }
-        if (image->bits.size() <= kLargestGlyphKept) {
+        if (!image->bits.empty() || image->rows == 0) {
           if (store.bytes + image->bits.size() > kGlyphBytesKept) {
             store.glyphs.clear();
             store.bytes = 0;
@@ -224,7 +228,8 @@ void Render(TextRaster* r, const char* text) {
         }
       }
       if (!image->loaded) continue;
-      if (image->rows > 0) r->glyphs.push_back(Glyph{static_cast<int>(pen >> 6) + image->left, r->ascent - image->top, image});
+      if (image->rows > 0)
+        r->glyphs.push_back(Glyph{static_cast<int>(pen >> 6) + image->left, r->ascent - image->top, cp, image});
       pen += image->advance;
     }
     r->advance = pen;
@@ -275,17 +280,44 @@ inline void ClearBits(unsigned char* out, unsigned byte, int x) {
   if ((spread & 0xFFu) != 0) out[at + 1] &= static_cast<unsigned char>(~spread);
 }
 
-// Draws the placed glyphs and the lines of the text into the image.
+// The rows of a glyph to draw: the kept ones, or for a large glyph, FreeType's as it renders it
+// again. Null when FreeType runs out of memory.
+struct GlyphRows {
+  const unsigned char* top = nullptr;  // the top row
+  std::ptrdiff_t stride = 0;           // from one row to the next
+  int width = 0, rows = 0;
+};
+
+GlyphRows RowsOf(const TextRaster* r, const Glyph& g) {
+  const GlyphImage& image = *g.image;
+  if (!image.bits.empty()) return {image.bits.data(), image.pitch, image.width, image.rows};
+  // Under the font lock, held by the caller.
+  if (FT_Activate_Size(r->size) != 0) return {};
+  FT_Set_Transform(r->face, const_cast<FT_Matrix*>(&r->matrix), nullptr);
+  if (FT_Load_Char(r->face, g.cp, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO) != 0) return {};
+  if (r->embolden) FT_GlyphSlot_Embolden(r->face->glyph);
+  if (FT_Render_Glyph(r->face->glyph, FT_RENDER_MODE_MONO) != 0) return {};
+  const FT_Bitmap& b = r->face->glyph->bitmap;
+  const std::ptrdiff_t pitch = b.pitch;
+  const unsigned char* top = pitch >= 0 ? b.buffer : b.buffer + (static_cast<std::ptrdiff_t>(b.rows) - 1) * -pitch;
+  return {top, pitch, std::min(image.width, static_cast<int>(b.width)), std::min(image.rows, static_cast<int>(b.rows))};
+}
+
+// Draws the placed glyphs and the lines of the text into the image. False when a large glyph
+// cannot be rendered again for want of memory.
 template <int Escapement>
-void Draw(const TextRaster* r, const Clip& c, unsigned char* bits, int width, int x, int y) {
+bool Draw(const TextRaster* r, const Clip& c, unsigned char* bits, int width, int x, int y) {
   const std::size_t row_bytes = static_cast<std::size_t>(width / 8);
+  std::unique_lock<std::mutex> lock;  // taken for the first large glyph
   for (const Glyph& g : r->glyphs) {
-    const GlyphImage& image = *g.image;
-    const int row0 = std::max(0, c.v0 - g.top), row1 = std::min(image.rows, c.v1 - g.top);
-    const int col0 = std::max(0, c.u0 - g.left), col1 = std::min(image.width, c.u1 - g.left);
+    if (g.image->bits.empty() && !lock.owns_lock()) lock = font_lock();
+    const GlyphRows rows = RowsOf(r, g);
+    if (rows.top == nullptr) return false;
+    const int row0 = std::max(0, c.v0 - g.top), row1 = std::min(rows.rows, c.v1 - g.top);
+    const int col0 = std::max(0, c.u0 - g.left), col1 = std::min(rows.width, c.u1 - g.left);
     if (col0 >= col1) continue;
     for (int row = row0; row < row1; ++row) {
-      const unsigned char* line = &image.bits[static_cast<std::size_t>(row) * static_cast<std::size_t>(image.pitch)];
+      const unsigned char* line = rows.top + row * rows.stride;
       if constexpr (Escapement == 0) {
         // Upright, a glyph row is cleared into its image row a byte at a time.
         unsigned char* out = bits + static_cast<std::size_t>(y + g.top + row) * row_bytes;
@@ -313,6 +345,7 @@ void Draw(const TextRaster* r, const Clip& c, unsigned char* bits, int width, in
   };
   if (r->font.underline) rule(r->underline_top, r->underline_rows);
   if (r->font.strike_out) rule(r->strike_top, r->strike_rows);
+  return true;
 }
 
 // The queue of a printer name: queue names hold "_" where printer names hold a blank.
@@ -432,13 +465,14 @@ DrawResult raster_draw(TextRaster* r, const char* text, int width, int height, i
   if (r->out_of_memory) return DrawResult::NoMemory;
   // Each dot of the upright text inside its cell is turned by the escapement into the image.
   const Clip clip = ClipOf(r->font.escapement, cx, cy, width, height, x, y);
+  bool drawn;
   switch (r->font.escapement) {
-    case 900: Draw<900>(r, clip, bits, width, x, y); break;
-    case 1800: Draw<1800>(r, clip, bits, width, x, y); break;
-    case 2700: Draw<2700>(r, clip, bits, width, x, y); break;
-    default: Draw<0>(r, clip, bits, width, x, y); break;
+    case 900: drawn = Draw<900>(r, clip, bits, width, x, y); break;
+    case 1800: drawn = Draw<1800>(r, clip, bits, width, x, y); break;
+    case 2700: drawn = Draw<2700>(r, clip, bits, width, x, y); break;
+    default: drawn = Draw<0>(r, clip, bits, width, x, y); break;
   }
-  return DrawResult::Drawn;
+  return drawn ? DrawResult::Drawn : DrawResult::NoMemory;
 }
 
 void raster_close(TextRaster* r) {
