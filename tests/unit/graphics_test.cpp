@@ -429,42 +429,6 @@ TEST_F(TrueTypeTest, WorkFileNameTooLongIsRefusedNotCut) {
   fs::current_path(dir_);
 }
 
-// Drawn into a small image that shows only part of the text, the text's dots are exactly those of
-// the same part of a large image that holds all of it: in every direction, whatever edges cut it.
-TEST_F(TrueTypeTest, DrawingIntoAPartOfTheTextKeepsEveryDotInPlace) {
-  for (int escapement : {0, 900, 1800, 2700}) {
-    SCOPED_TRACE(testing::Message() << "escapement " << escapement);
-    const kv::plat::FontSpec font = {30, 0, "DejaVu Sans", escapement, 400, true, true, false};
-    kv::plat::TextRaster* raster = kv::plat::raster_open("KIRV R5", font, "Clip jig");
-    ASSERT_NE(raster, nullptr);
-    int cx = 0, cy = 0;
-    ASSERT_TRUE(kv::plat::raster_measure(raster, "Clip jig", &cx, &cy));
-    const int side = kv::RoundUp32(2 * (cx + cy)), centre = side / 2;
-    std::vector<unsigned char> whole(static_cast<std::size_t>(side / 8) * static_cast<std::size_t>(side), 0xFF);
-    ASSERT_EQ(kv::plat::raster_draw(raster, "Clip jig", side, side, centre, centre, whole.data()), kv::plat::DrawResult::Drawn);
-    auto dark = [](const std::vector<unsigned char>& bits, int width, int x, int y) {
-      return (bits[static_cast<std::size_t>(y) * static_cast<std::size_t>(width / 8) + static_cast<std::size_t>(x / 8)] &
-              (0x80 >> (x % 8))) == 0;
-    };
-    int inked = 0;
-    // Windows of 32 x 24 dots, stepped so that their edges cut the glyphs at every bit of a byte.
-    for (int top = centre - cx - 20; top < centre + cx + 20; top += 7) {
-      for (int left = centre - cx - 40; left < centre + cx + 40; left += 5) {
-        std::vector<unsigned char> part(4 * 24, 0xFF);
-        ASSERT_EQ(kv::plat::raster_draw(raster, "Clip jig", 32, 24, centre - left, centre - top, part.data()),
-                  kv::plat::DrawResult::Drawn);
-        for (int y = 0; y < 24; ++y)
-          for (int x = 0; x < 32; ++x) {
-            ASSERT_EQ(dark(part, 32, x, y), dark(whole, side, left + x, top + y)) << "dot " << left + x << "," << top + y;
-            inked += dark(part, 32, x, y) ? 1 : 0;
-          }
-      }
-    }
-    EXPECT_GT(inked, 200) << "the windows saw the text";
-    kv::plat::raster_close(raster);
-  }
-}
-
 // The PCX header holds the last column and row in 16 bits: a text whose image would be longer than
 // 65,536 dots in either direction is refused before anything is drawn or appended, upright or turned.
 TEST_F(TrueTypeTest, ImageLongerThanAPcxHeaderCanHoldIsRefused) {

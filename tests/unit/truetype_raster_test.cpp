@@ -1,6 +1,7 @@
-// TrueType text at the largest cell, drawn in a child process whose address space is bounded: the
-// work memory is about one bit per dot of the image, and running out of memory is reported as
-// lack of memory, whether the image or the glyphs do not fit.
+// TrueType text drawn through FreeType: every dot in place when the image's edges cut the text, and
+// at the largest cell, in a child process whose address space is bounded, work memory of about one
+// bit per dot of the image, with lack of memory reported as such whether the image or a glyph does
+// not fit.
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <sys/resource.h>
@@ -8,6 +9,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "kv/platform/text_raster.h"
 #include "kvtaglib.h"
@@ -49,9 +51,45 @@ std::size_t AddressSpace() {
   _exit(rc == KV_OK ? 0 : rc == KV_ERR_TRUETYPE_NO_MEMORY ? 1 : rc == KV_ERR_TRUETYPE_NO_SURFACE ? 2 : 3);
 }
 
-class TrueTypeMemoryTest : public kvtest::LibraryTest {};
+class TrueTypeRasterTest : public kvtest::LibraryTest {};
 
-TEST_F(TrueTypeMemoryTest, WorkMemoryIsAboutOneBitPerDot) {
+// Drawn into a small image that shows only part of the text, the text's dots are exactly those of
+// the same part of a large image that holds all of it: in every direction, whatever edges cut it.
+TEST_F(TrueTypeRasterTest, DrawingIntoAPartOfTheTextKeepsEveryDotInPlace) {
+  for (int escapement : {0, 900, 1800, 2700}) {
+    SCOPED_TRACE(testing::Message() << "escapement " << escapement);
+    const kv::plat::FontSpec font = {30, 0, "DejaVu Sans", escapement, 400, true, true, false};
+    kv::plat::TextRaster* raster = kv::plat::raster_open("KIRV R5", font, "Clip jig");
+    ASSERT_NE(raster, nullptr);
+    int cx = 0, cy = 0;
+    ASSERT_TRUE(kv::plat::raster_measure(raster, "Clip jig", &cx, &cy));
+    const int side = kv::RoundUp32(2 * (cx + cy)), centre = side / 2;
+    std::vector<unsigned char> whole(static_cast<std::size_t>(side / 8) * static_cast<std::size_t>(side), 0xFF);
+    ASSERT_EQ(kv::plat::raster_draw(raster, "Clip jig", side, side, centre, centre, whole.data()), kv::plat::DrawResult::Drawn);
+    auto dark = [](const std::vector<unsigned char>& bits, int width, int x, int y) {
+      return (bits[static_cast<std::size_t>(y) * static_cast<std::size_t>(width / 8) + static_cast<std::size_t>(x / 8)] &
+              (0x80 >> (x % 8))) == 0;
+    };
+    int inked = 0;
+    // Windows of 32 x 24 dots, stepped so that their edges cut the glyphs at every bit of a byte.
+    for (int top = centre - cx - 20; top < centre + cx + 20; top += 7) {
+      for (int left = centre - cx - 40; left < centre + cx + 40; left += 5) {
+        std::vector<unsigned char> part(4 * 24, 0xFF);
+        ASSERT_EQ(kv::plat::raster_draw(raster, "Clip jig", 32, 24, centre - left, centre - top, part.data()),
+                  kv::plat::DrawResult::Drawn);
+        for (int y = 0; y < 24; ++y)
+          for (int x = 0; x < 32; ++x) {
+            ASSERT_EQ(dark(part, 32, x, y), dark(whole, side, left + x, top + y)) << "dot " << left + x << "," << top + y;
+            inked += dark(part, 32, x, y) ? 1 : 0;
+          }
+      }
+    }
+    EXPECT_GT(inked, 200) << "the windows saw the text";
+    kv::plat::raster_close(raster);
+  }
+}
+
+TEST_F(TrueTypeRasterTest, WorkMemoryIsAboutOneBitPerDot) {
   if (kAddressSanitizer) GTEST_SKIP() << "address space cannot be bounded under AddressSanitizer";
   ASSERT_EQ(OpenPort(kvtest::kPrinter), KV_OK);
   ASSERT_EQ(ClearTmpFile(), KV_OK);
