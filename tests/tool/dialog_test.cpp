@@ -25,7 +25,8 @@ using DialogTest = ToolTest;
 TEST_F(DialogTest, InitialisationInEnglish) {
   Start(Language::English);
   EXPECT_EQ(view_->menu_items, (std::vector<std::pair<unsigned, std::string>>{{16, "About KVPanel(&A)..."}}));
-  EXPECT_TRUE(MainDialog::IsAboutCommand(view_->menu_items[0].first | 0x5));
+  EXPECT_TRUE(dialog_->Handle(view_->menu_items[0].first | 0x5, Event::MenuCommand)) << "low bits do not count";
+  EXPECT_EQ(view_->abouts, 1);
   EXPECT_EQ(view_->timers, (std::vector<std::pair<unsigned, unsigned>>{{1, 1000}}));
   const std::vector<std::string> options = view_->Entries(kIdOptionList);
   ASSERT_EQ(options.size(), 20u);

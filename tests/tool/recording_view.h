@@ -41,6 +41,7 @@ class RecordingView : public kv::tool::View {
   void ShowMessage(const std::string& text, const std::string& caption) override;
   bool AskYesNo(const std::string& text, const std::string& caption, kv::tool::BoxIcon icon) override;
   void AppendSystemMenuItem(unsigned command, const std::string& text) override;
+  void ShowAbout() override { ++abouts; }
   void StartTimer(unsigned timer_id, unsigned period_ms) override;
   void PostClose() override { ++posted_closes; }
   void RepaintStatusPictures() override { ++status_repaints; }
@@ -71,6 +72,7 @@ class RecordingView : public kv::tool::View {
   std::vector<std::pair<unsigned, unsigned>> timers;
   int posted_closes = 0;
   int relaunches = 0;
+  int abouts = 0;
   int status_repaints = 0;
   int exit_code = -1;                 // -1: the program was not ended
 

@@ -92,6 +92,8 @@ void MainDialog::OnClose() {
   }
 }
 
+void MainDialog::OnAbout() { view_.ShowAbout(); }
+
 bool MainDialog::TakeBackgroundPending() {
   const bool pending = background_pending_;
   background_pending_ = false;

@@ -1,11 +1,6 @@
 // The main dialog's behaviour: every handler of the parameter tool, speaking to its controls through
-// the View. The front end calls these on the matching notifications (resource_ids.h names the ids):
-//   selection change of 1010 -> OnPrinterSelected     click on 1015 -> OnChinese
-//   selection change of 1013 -> OnOptionSelected      click on 1016 -> OnEnglish
-//   selection change of 1014 -> OnLanguageSelected    click on 1017 -> OnSendTestCommand
-//   click on 1021 -> OnSet     1018 -> OnForward      1020 -> OnReverse
-//   click on 1026 -> OnEnable  1027 -> OnDisable      every timer tick -> OnTimer
-//   close request -> OnClose (then the default close)  system-menu command -> IsAboutCommand
+// the View. A front end reports what happened to which control (Handle); the core's wiring table
+// (wiring.cpp) says which handler runs.
 #ifndef KV_TOOL_MAIN_DIALOG_H
 #define KV_TOOL_MAIN_DIALOG_H
 
@@ -22,6 +17,15 @@
 
 namespace kv::tool {
 
+// What a front end reports: the event, and the id it happened to.
+enum class Event {
+  Selected,      // the user chose an entry of a combo box's list (id: the control)
+  Clicked,       // a button was clicked (id: the control)
+  TimerTick,     // a timer of StartTimer fired (id: the timer)
+  MenuCommand,   // a system-menu command was chosen (id: the command; its four low bits do not count)
+  CloseRequest,  // the dialog is asked to close (id: kDialogMain); the default close follows
+};
+
 class MainDialog {
  public:
   // The dialog of a started program; its texts are in the display language fixed at start.
@@ -29,6 +33,10 @@ class MainDialog {
   ~MainDialog() = default;
   MainDialog(const MainDialog&) = delete;
   MainDialog& operator=(const MainDialog&) = delete;
+
+  // Runs the handler that the wiring table gives this id and event. False when there is none: the
+  // front end then does what its toolkit does by default.
+  bool Handle(unsigned id, Event event);
 
   // Start-up, display language and close.
   bool OnInitDialog();
@@ -64,8 +72,8 @@ class MainDialog {
   // when the printer cannot be opened, after its message).
   int SendConfigCommand(const char* key, int kind);
 
-  // Whether a system-menu command is the About item (its four low bits do not count).
-  static bool IsAboutCommand(unsigned command) { return (command & ~0xFu) == kCommandAbout; }
+  // The About box, from the system menu.
+  void OnAbout();
 
   // Whether the background is to be drawn at this paint; clears the request.
   bool TakeBackgroundPending();
@@ -83,6 +91,13 @@ class MainDialog {
   const LabelLibrary& library() const { return library_; }
 
  private:
+  struct Wire {
+    unsigned id;
+    Event event;
+    void (MainDialog::*handler)();
+  };
+  static const Wire kWiring[];
+
   std::string Str(int id) const { return ToolString(language_, id); }
   void ShowOptionButtons(int first, int second);
   void ShowNetworkEdits(bool shown);

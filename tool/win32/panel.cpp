@@ -1,6 +1,6 @@
 // KVPanel.exe: the parameter tool on Windows, a plain Win32 dialog. Both dialogs are in-memory
 // templates made from the layout data that the Linux front end uses too; the pictures are drawn from
-// the same artwork. The core's handlers run on the dialog's notifications.
+// the same artwork. The dialog's notifications are reported to the core.
 #include <windows.h>
 
 #include <cstdint>
@@ -251,6 +251,10 @@ class Win32Panel : public View {
     ShellExecuteA(nullptr, nullptr, self, nullptr, nullptr, SW_SHOWNORMAL);
   }
   void ExitProgram(int code) override { ExitProcess(static_cast<UINT>(code)); }
+  void ShowAbout() override {
+    const TemplateWriter t = MakeTemplate(AboutDialogLayout(language_));
+    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.get(), dialog_, AboutProc, 0);
+  }
 
  private:
   static INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
@@ -269,19 +273,15 @@ class Win32Panel : public View {
       case WM_COMMAND:
         return OnCommand(LOWORD(wp), HIWORD(wp));
       case WM_SYSCOMMAND:
-        if (MainDialog::IsAboutCommand(static_cast<unsigned>(wp))) {
-          ShowAbout();
-          return TRUE;
-        }
-        return FALSE;
+        return core_ && core_->Handle(static_cast<unsigned>(wp), Event::MenuCommand) ? TRUE : FALSE;
       case WM_TIMER:
-        if (core_) core_->OnTimer();
+        if (core_) core_->Handle(static_cast<unsigned>(wp), Event::TimerTick);
         return TRUE;
       case WM_PAINT:
         Paint();
         return TRUE;
       case WM_CLOSE:
-        core_->OnClose();
+        core_->Handle(kDialogMain, Event::CloseRequest);
         FreeBackground();
         return FALSE;  // the default close processing ends the dialog
       case WM_DESTROY:
@@ -313,30 +313,9 @@ class Win32Panel : public View {
       EndDialog(dialog_, id);
       return TRUE;
     }
-    if (code == CBN_SELCHANGE) {
-      if (id == kIdPrinterList) core_->OnPrinterSelected();
-      if (id == kIdOptionList) core_->OnOptionSelected();
-      if (id == kIdLanguageList) core_->OnLanguageSelected();
-      return TRUE;
-    }
-    if (code != BN_CLICKED) return FALSE;
-    switch (id) {
-      case kIdChinese: core_->OnChinese(); break;
-      case kIdEnglish: core_->OnEnglish(); break;
-      case kIdSendCommand: core_->OnSendTestCommand(); break;
-      case kIdSet: core_->OnSet(); break;
-      case kIdForward: core_->OnForward(); break;
-      case kIdReverse: core_->OnReverse(); break;
-      case kIdEnable: core_->OnEnable(); break;
-      case kIdDisable: core_->OnDisable(); break;
-      default: return FALSE;
-    }
-    return TRUE;
-  }
-
-  void ShowAbout() {
-    const TemplateWriter t = MakeTemplate(AboutDialogLayout(language_));
-    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.get(), dialog_, AboutProc, 0);
+    if (code == CBN_SELCHANGE) core_->Handle(static_cast<unsigned>(id), Event::Selected);
+    if (code == BN_CLICKED) return core_->Handle(static_cast<unsigned>(id), Event::Clicked) ? TRUE : FALSE;
+    return code == CBN_SELCHANGE ? TRUE : FALSE;
   }
 
   // The background: a vertical gradient drawn once into an off-screen bitmap, copied at every paint.
