@@ -33,7 +33,7 @@ TEST_F(DialogTest, InitialisationInEnglish) {
   EXPECT_EQ(options[0], "Back to factory Settings(Reset)");
   EXPECT_EQ(options[19], "Net Config");
   EXPECT_EQ(view_->Selection(kIdOptionList), 0);
-  EXPECT_EQ(view_->Text(kIdHelpText), ToolString(Language::English, 2113));
+  EXPECT_EQ(view_->Text(kIdHelpText), ToolString(Language::English, HelpString(OptionKind::FactoryReset)));
   EXPECT_EQ(view_->Selection(kIdLanguageList), 1);
   EXPECT_EQ(Ini(), "[Setting]\r\nDisplayLan=1\r\n") << "the first start's 00000001, rewritten as a plain number";
   EXPECT_EQ(view_->Text(kIdPrinterList), "KIRV R5");
@@ -87,8 +87,8 @@ TEST_F(DialogTest, EveryOptionShowsItsControls) {
     EXPECT_EQ(shown, rows[index].shown) << "option " << index;
     EXPECT_EQ(view_->Enabled(kIdValue), rows[index].value_enabled) << "option " << index;
     EXPECT_FALSE(view_->Enabled(kIdPortNumber)) << "the port is for reference only";
-    EXPECT_EQ(view_->Text(kIdHelpText), ToolString(Language::English, OptionAt(index)->help_id));
-    EXPECT_EQ(dialog_->data().OptionText, view_->EntryText(kIdOptionList, index));
+    EXPECT_EQ(view_->Text(kIdHelpText), ToolString(Language::English, HelpString(OptionAt(index)->kind)));
+    EXPECT_EQ(dialog_->data().option_text, view_->EntryText(kIdOptionList, index));
     if (!rows[index].value_enabled) {
       EXPECT_EQ(view_->Text(kIdValue), "") << "option " << index;
     }
@@ -273,9 +273,9 @@ TEST_F(DialogTest, SpoolerRefusals) {
 #if defined(_WIN32)
   // Wine's spooler keeps the document itself and hands it to CUPS only when it ends, so a queue that
   // refuses jobs shows when the document is ended.
-  EXPECT_EQ(dialog_->SendConfigCommand("OD", kKindDarkness), kErrEndDoc);
+  EXPECT_EQ(dialog_->SendConfigCommand("OD", OptionKind::Darkness), kErrEndDoc);
 #else
-  EXPECT_EQ(dialog_->SendConfigCommand("OD", kKindDarkness), kErrStartDoc);
+  EXPECT_EQ(dialog_->SendConfigCommand("OD", OptionKind::Darkness), kErrStartDoc);
 #endif
   // On a stopped printer, so that no refused document can reach the capture printer, whatever the
   // spooler makes of it (Wine's AbortPrinter does nothing, and Wine prints a document left open
@@ -284,11 +284,11 @@ TEST_F(DialogTest, SpoolerRefusals) {
   kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);
   SetValue("6");
   kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);
-  EXPECT_EQ(dialog_->SendConfigCommand("OD", kKindDarkness), kErrWriteData);
+  EXPECT_EQ(dialog_->SendConfigCommand("OD", OptionKind::Darkness), kErrWriteData);
   kv::plat::fault_arm(kv::plat::FaultSite::SpoolStartDoc, 1);
-  EXPECT_EQ(dialog_->SendConfigCommand("OD", kKindDarkness), kErrStartDoc);
+  EXPECT_EQ(dialog_->SendConfigCommand("OD", OptionKind::Darkness), kErrStartDoc);
   kv::plat::fault_arm(kv::plat::FaultSite::SpoolEndDoc, 1);
-  EXPECT_EQ(dialog_->SendConfigCommand("OD", kKindDarkness), kErrEndDoc);
+  EXPECT_EQ(dialog_->SendConfigCommand("OD", OptionKind::Darkness), kErrEndDoc);
   EXPECT_EQ(Ini(), before) << "nothing stored after a refusal";
   EXPECT_EQ(view_->TakeBoxes(), std::vector<Box>{}) << "refusals are reported by code alone";
   // Each refused exchange closed its printer: the next one goes through as ever.
@@ -305,7 +305,7 @@ TEST_F(DialogTest, TextTypedIntoTheOptionListSelectsNoOption) {
   view_->Select(kIdOptionList, -1);
   view_->Type(kIdOptionList, "Tear");
   dialog_->OnOptionSelected();
-  EXPECT_EQ(dialog_->OptionKind(), kKindNone);
+  EXPECT_EQ(dialog_->Kind(), OptionKind::None);
   EXPECT_EQ(view_->Text(kIdValue), "");
   SetValue("18.76");
   EXPECT_EQ(JobsBeforeMarker(), 0u) << "Set sends nothing for an option that is not selected";
@@ -321,7 +321,7 @@ TEST_F(DialogTest, StartedWhereNothingCanBeStored) {
   std::filesystem::current_path("/proc");
 #endif
   Start(Language::English);
-  EXPECT_EQ(process_->DisplayLanguage, 0);
+  EXPECT_EQ(process_->display_language, 0);
   EXPECT_EQ(view_->Selection(kIdLanguageList), 0);
   EXPECT_EQ(view_->posted_closes, 0) << "the failed read agrees with the start-up language";
   PickOption(3);
@@ -341,17 +341,17 @@ TEST_F(DialogTest, LanguageChangeRelaunches) {
   dialog_->OnLanguageSelected();
   EXPECT_EQ(Stored("Setting", "DisplayLan"), "0");
   EXPECT_EQ(view_->posted_closes, 1);
-  EXPECT_TRUE(process_->RestartPending);
+  EXPECT_TRUE(process_->restart_pending);
   dialog_->OnClose();
   EXPECT_EQ(view_->relaunches, 1);
-  EXPECT_FALSE(process_->RestartPending);
+  EXPECT_FALSE(process_->restart_pending);
   EXPECT_FALSE(dialog_->library().loaded());
   dialog_.reset();
 }
 
 TEST_F(DialogTest, DisplayLanguageBeyondTheList) {
   StartWith("[Setting]\r\nDisplayLan=2\r\n");
-  EXPECT_EQ(process_->DisplayLanguage, 2) << "English";
+  EXPECT_EQ(process_->display_language, 2) << "English";
   EXPECT_EQ(view_->Selection(kIdLanguageList), -1) << "the list has no entry for 2";
   EXPECT_EQ(Stored("Setting", "DisplayLan"), "2");
   EXPECT_EQ(view_->posted_closes, 0);
@@ -361,9 +361,9 @@ TEST_F(DialogTest, DisplayLanguageBeyondTheList) {
 // start would relaunch the program at once, without end.
 TEST_F(DialogTest, DisplayLanguageBeyond16BitsDoesNotRelaunch) {
   StartWith("[Setting]\r\nDisplayLan=65536\r\n");
-  EXPECT_EQ(process_->DisplayLanguage, 0);
+  EXPECT_EQ(process_->display_language, 0);
   EXPECT_EQ(view_->posted_closes, 0);
-  EXPECT_FALSE(process_->RestartPending);
+  EXPECT_FALSE(process_->restart_pending);
 }
 
 TEST_F(DialogTest, LibraryThatCannotBeLoaded) {

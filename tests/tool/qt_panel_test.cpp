@@ -181,7 +181,7 @@ TEST_P(QtPanelTest, ListsAreFilledAndTheStatusLampShows) {
 TEST_P(QtPanelTest, SetSendsTheOptionsCommandToThePrinter) {
   const std::size_t first = kvtest::CapturedJobCount();
   Choose(kIdOptionList, QString::fromStdString(Str(kStrOptionFirst + 2)));  // "Print Self-Test Label"
-  EXPECT_EQ(dialog_->Text(kIdHelpText), Str(kStrHelpFirst + 11));
+  EXPECT_EQ(dialog_->Text(kIdHelpText), Str(HelpString(OptionKind::SelfTest)));
   QTest::mouseClick(Get<QPushButton>(kIdSet), Qt::LeftButton);
   EXPECT_EQ(kvtest::WaitForJob(first), "U\r\n");
 }

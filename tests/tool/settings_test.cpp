@@ -45,12 +45,12 @@ class SettingsTest : public ::testing::Test {
 
 TEST_F(SettingsTest, FirstStartFollowsTheSystemLanguage) {
   ToolProcess chinese = StartProgram(kv::plat::kLangChinesePrc);
-  EXPECT_EQ(chinese.DisplayLanguage, 0);
+  EXPECT_EQ(chinese.display_language, 0);
   EXPECT_EQ(ReadWhole(Ini()), "[Setting]\r\nDisplayLan=00000000\r\n");
 
   fs::remove(Ini());
   ToolProcess english = StartProgram(kv::plat::kLangEnglishUs);
-  EXPECT_EQ(english.DisplayLanguage, 1);
+  EXPECT_EQ(english.display_language, 1);
   EXPECT_EQ(ReadWhole(Ini()), "[Setting]\r\nDisplayLan=00000001\r\n");
   EXPECT_EQ(english.settings.AppDirectory(), fs::current_path().string());
   EXPECT_EQ(english.settings.SettingsPath(), IniPath());
@@ -64,7 +64,7 @@ TEST_F(SettingsTest, StoredLanguageIsKeptWhateverTheSystem) {
   for (const auto& row : rows) {
     const std::string ini = std::string("[Setting]\r\nDisplayLan=") + row.stored + "\r\n";
     WriteWhole(Ini(), ini);
-    EXPECT_EQ(StartProgram(kv::plat::kLangChinesePrc).DisplayLanguage, row.language) << row.stored;
+    EXPECT_EQ(StartProgram(kv::plat::kLangChinesePrc).display_language, row.language) << row.stored;
     EXPECT_EQ(ReadWhole(Ini()), ini) << "a stored value is not written again at start";
   }
 }
@@ -134,7 +134,7 @@ TEST_F(SettingsTest, DirectoryWhereNothingCanBeCreated) {
 #endif
   fs::current_path(unwritable);
   ToolProcess process = StartProgram(kv::plat::kLangEnglishUs);
-  EXPECT_EQ(process.DisplayLanguage, 0) << "the language stays Chinese";
+  EXPECT_EQ(process.display_language, 0) << "the language stays Chinese";
   int value = 42;
   EXPECT_EQ(process.settings.ReadSettingInt("Setting", "DisplayLan", kSettingsFileName, &value), kErrSettingsFile);
   EXPECT_EQ(value, 42);

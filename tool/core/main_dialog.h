@@ -70,7 +70,7 @@ class MainDialog {
   // Returns kErrStartDoc, kErrWriteData or kErrEndDoc when the spooler refuses the job; otherwise the
   // result of the last settings write when something was stored (1 written, 0 not), else 0 (also
   // when the printer cannot be opened, after its message).
-  int SendConfigCommand(const char* key, int kind);
+  int SendConfigCommand(const char* key, OptionKind kind);
 
   // The About box, from the system menu.
   void OnAbout();
@@ -81,13 +81,8 @@ class MainDialog {
   const DialogData& data() const { return data_; }
   double DotsPerMm() const { return dots_per_mm_; }
   int ResolutionClass() const { return resolution_class_; }
-  int OptionKind() const { return option_kind_; }
-  bool HasValueField() const { return has_value_field_; }
-  bool ValueInMm() const { return value_in_mm_; }
-  const std::string& ConfigCommand() const { return config_command_; }
-  const std::string& ValueText() const { return value_text_; }
+  OptionKind Kind() const { return option_kind_; }
   int SentBytes() const { return sent_bytes_; }
-  const std::string& WorkingDirectory() const { return working_directory_; }
   const LabelLibrary& library() const { return library_; }
 
  private:
@@ -119,10 +114,9 @@ class MainDialog {
 
   bool option_list_pending_ = true;  // the option list is filled once
   bool background_pending_ = false;
-  std::string working_directory_;    // where the test command file is looked for
   int sent_bytes_ = 0;               // bytes of the test command file handed to the library
 
-  int option_kind_ = 0;              // OptionKind: the kind of the option selected last
+  OptionKind option_kind_ = OptionKind::TearOff;  // OptionKind: the kind of the option selected last
   bool has_value_field_ = true;
   bool value_in_mm_ = false;
   double dots_per_mm_ = kDotsPerMm200;  // DotsPerMm of the selected printer

@@ -140,7 +140,7 @@ std::map<int, QWidget*> BuildControls(QWidget* parent, const DialogLayout& layou
 }
 
 PanelDialog::PanelDialog(ToolProcess& process)
-    : process_(process), layout_(MainDialogLayout(LanguageOf(process.DisplayLanguage))) {
+    : process_(process), layout_(MainDialogLayout(LanguageOf(process.display_language))) {
   setWindowTitle(Q(layout_.title));
   setWindowIcon(QIcon(PixmapOf(IconPicture(32))));
   setFont(DialogFont(layout_));
@@ -315,7 +315,7 @@ void PanelDialog::Relaunch() {
 void PanelDialog::ExitProgram(int code) { std::exit(code); }
 
 void PanelDialog::ShowAbout() {
-  const DialogLayout& about = AboutDialogLayout(LanguageOf(process_.DisplayLanguage));
+  const DialogLayout& about = AboutDialogLayout(LanguageOf(process_.display_language));
   QDialog box(this);
   box.setWindowTitle(Q(about.title));
   box.setFont(DialogFont(about));

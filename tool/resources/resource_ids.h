@@ -72,6 +72,36 @@ inline constexpr int kStrOptionLast = 3020;
 inline constexpr int kStrModelFirst = 8001;      // models of the 300-DPI class, 8001 to 8008
 inline constexpr int kStrModelLast = 8008;
 
+// Advanced Reset defaults: the value of each stored key for the 200-DPI and the 300-DPI class.
+inline constexpr int kStrResetTearOff200 = 2020;
+inline constexpr int kStrResetSensitivity200 = 2021;
+inline constexpr int kStrResetErrorRange200 = 2022;
+inline constexpr int kStrResetRefractive200 = 2023;
+inline constexpr int kStrResetTransmissive200 = 2024;
+inline constexpr int kStrResetDirection200 = 2025;
+inline constexpr int kStrResetPeeler200 = 2026;
+inline constexpr int kStrResetLabelLength200 = 2027;
+inline constexpr int kStrResetTearOff300 = 2028;
+inline constexpr int kStrResetSensitivity300 = 2029;
+inline constexpr int kStrResetErrorRange300 = 2030;
+inline constexpr int kStrResetRefractive300 = 2031;
+inline constexpr int kStrResetTransmissive300 = 2032;
+inline constexpr int kStrResetDirection300 = 2033;
+inline constexpr int kStrResetPeeler300 = 2034;
+inline constexpr int kStrResetLabelLength300 = 2035;
+inline constexpr int kStrResetXOffset200 = 2036;
+inline constexpr int kStrResetXOffset300 = 2037;
+inline constexpr int kStrResetYOffset200 = 2038;
+inline constexpr int kStrResetYOffset300 = 2039;
+inline constexpr int kStrResetDarkness200 = 2040;
+inline constexpr int kStrResetDarkness300 = 2041;
+inline constexpr int kStrResetSpeed200 = 2042;
+inline constexpr int kStrResetSpeed300 = 2043;
+inline constexpr int kStrResetIpAddress = 2044;  // either class
+inline constexpr int kStrResetSubnetMask = 2045;  // either class
+inline constexpr int kStrResetGateway = 2046;  // either class
+inline constexpr int kStrResetPortNumber = 2047;  // either class
+
 }  // namespace kv::tool
 
 #endif

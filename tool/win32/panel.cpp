@@ -184,7 +184,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wp, LPARAM) {
 class Win32Panel : public View {
  public:
   explicit Win32Panel(ToolProcess& process)
-      : process_(process), language_(LanguageOf(process.DisplayLanguage)), layout_(MainDialogLayout(language_)) {}
+      : process_(process), language_(LanguageOf(process.display_language)), layout_(MainDialogLayout(language_)) {}
 
   int Run() {
     const TemplateWriter t = MakeTemplate(layout_);
