@@ -111,7 +111,7 @@ int Compose(const FixedCommand& c, Numbers v, const char* name = nullptr) {
     const Bounds& b = c.bounds[i];
     const auto u = static_cast<std::uint32_t>(v[static_cast<std::size_t>(i)]);
     if (b.bad == Bad::Pass || (u >= b.lo && u <= b.hi)) continue;
-    if (b.bad == Bad::Refuse) return Refuse(c.check);
+    if (b.bad == Bad::Refuse) return SetErrState(c.check);
     v[static_cast<std::size_t>(i)] = 1;
   }
   line.Text(c.word);
@@ -131,11 +131,11 @@ int Compose(const FixedCommand& c, Numbers v, const char* name = nullptr) {
       line.Char(v[0]);
       break;
     case Field::QuotedChar:
-      if (!AcceptsChar(c.chars, v[0])) return Refuse(c.check);
+      if (!AcceptsChar(c.chars, v[0])) return SetErrState(c.check);
       line.Quote().Char(v[0]).Quote();
       break;
     case Field::QuotedName:
-      if (!IsStoredName(name)) return Refuse(c.check);
+      if (!IsStoredName(name)) return SetErrState(c.check);
       line.Quote().Text(name).Quote();
       break;
   }

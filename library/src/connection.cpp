@@ -40,6 +40,19 @@ struct ReleaseAtUnload {
 
 }  // namespace
 
+bool WorkFilePath(char (&path)[kMaxPath], const char* name) {
+  std::memset(path, 0, sizeof path);
+  const std::size_t dir = plat::current_directory(path, sizeof path);
+  const std::size_t need = dir + std::strlen(plat::kPathSeparator) + std::strlen(name) + 1;
+  if (dir == 0 || need > sizeof path) {
+    std::memset(path, 0, sizeof path);
+    return false;
+  }
+  std::strcat(path, plat::kPathSeparator);
+  std::strcat(path, name);
+  return true;
+}
+
 void ResetConnectionForTests() {
   FreeBuffers();
   if (conn.PrinterHandle != nullptr) plat::spool_close(conn.PrinterHandle);

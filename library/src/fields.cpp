@@ -63,7 +63,7 @@ KV_API(int) KV_DrawText(int x, int y, int rotation, int font, int x_factor, int 
   Line line = StartLine();
   if (!InRange(rotation, 0, 3) || !IsFont(font) || !InRange(x_factor, 1, 24) || !InRange(y_factor, 1, 24) ||
       !IsOneOf(reverse, "NR") || !FitsField(data, kMaxQuoted))
-    return Refuse(KV_ERR_DRAW_TEXT_CHECK);
+    return SetErrState(KV_ERR_DRAW_TEXT_CHECK);
   line.Text("T").Int(x).Comma().Int(y).Comma().Int(rotation).Comma();
   const char f = LowByte(font);
   if (f < 'A')
@@ -80,7 +80,7 @@ KV_API(int) KV_DrawBarcode(int x, int y, int rotation, const char* selection, in
   Line line = StartLine();
   if (!InRange(rotation, 0, 3) || !IsOneOf(readable, "NB") || selection == nullptr ||
       !FitsField(data, kMaxQuoted))
-    return Refuse(KV_ERR_DRAW_BARCODE_CHECK);
+    return SetErrState(KV_ERR_DRAW_BARCODE_CHECK);
   line.Text("B").Int(x).Comma().Int(y).Comma().Int(rotation).Comma().Text(selection).Comma();
   line.Int(narrow).Comma().Int(wide).Comma().Int(height).Comma().Char(readable).Comma();
   // A selection text too long for the command buffer spoils the line: refused with the check code.
@@ -95,7 +95,7 @@ KV_API(int) KV_DrawBar2D_Pdf417(int x, int y, int width, int height, int s, int 
   Line line = StartLine();
   if (!InRange(c, 0, 1) || !InRange(o, 0, 3) || !InRange(x_module, 0, 8) || !InRange(y_module, 4, 99) ||
       !InRange(s, 0, 8) || !InRange(t, 0, 1) || !FitsField(data, kMaxPdf417))
-    return Refuse(KV_ERR_PDF417_CHECK);
+    return SetErrState(KV_ERR_PDF417_CHECK);
   line.Text("b").Int(x).Comma().Int(y).Text(",P,").Int(width).Comma().Int(height);
   line.Text(",s").Int(s).Text(",c").Int(c).Text(",x").Int(x_module).Text(",y").Int(y_module);
   line.Text(",r").Int(r).Text(",l").Int(l).Text(",t").Int(t).Text(",o").Int(o).Comma();
@@ -107,7 +107,7 @@ KV_API(int) KV_DefineCounter(int number, int digits, int justify, const char* st
   Line line = StartLine();
   if (!InRange(number, 0, 9) || !InRange(digits, 1, 40) || !IsOneOf(justify, kJustify) ||
       !FitsField(step, kMaxPlain) || !FitsField(prompt, kMaxQuoted))
-    return Refuse(KV_ERR_DEFINE_COUNTER_CHECK);
+    return SetErrState(KV_ERR_DEFINE_COUNTER_CHECK);
   line.Text("C").Int(number).Comma().Int(digits).Comma().Char(justify).Comma();
   line.Text(step).End().Comma();
   Quoted(line, prompt).End();
@@ -118,7 +118,7 @@ KV_API(int) KV_DefineVariable(unsigned int number, unsigned int length, int just
   if (CannotCompose()) return KV_ERR_DEFINE_VARIABLE_CLOSED;
   Line line = StartLine();
   if (number > 99 || length < 1 || length > 99 || !IsOneOf(justify, kJustify) || !FitsField(prompt, kMaxQuoted))
-    return Refuse(KV_ERR_DEFINE_VARIABLE_CHECK);
+    return SetErrState(KV_ERR_DEFINE_VARIABLE_CHECK);
   line.Text("V").Int(static_cast<std::int32_t>(number)).Comma().Int(static_cast<std::int32_t>(length));
   line.Comma().Char(justify).End();
   return AppendLine(Quoted(line, prompt), KV_ERR_DEFINE_VARIABLE_CHECK, KV_ERR_DEFINE_VARIABLE_WRITE);

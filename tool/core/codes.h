@@ -28,7 +28,6 @@ inline constexpr char kTestCommandFile[] = "TestCmd.txt";
 
 // The spooler document of every configuration command.
 inline constexpr char kConfigJobName[] = "KIRV PrintJob";
-inline constexpr char kRawDataType[] = "RAW";
 
 }  // namespace kv::tool
 

@@ -258,17 +258,19 @@ void MainDialog::OnDisable() {
 // ---- the configuration sender -----------------------------------------------------------------
 
 int MainDialog::SendDocument(void* printer) const {
-  if (printer == nullptr) return kErrNoPrinter;
-  if (!plat::spool_start_doc(printer, kConfigJobName, kRawDataType)) return kErrStartDoc;
-  plat::spool_start_page(printer);
-  if (!plat::spool_write(printer, config_command_.data(), config_command_.size())) {
-    // The started document must not stay behind on the printer: it is abandoned.
-    plat::spool_abort_doc(printer);
-    return kErrWriteData;
+  switch (plat::spool_send_raw(printer, kConfigJobName, config_command_.data(), config_command_.size())) {
+    case plat::SendOutcome::Sent:
+      return 0;
+    case plat::SendOutcome::NoPrinter:
+      return kErrNoPrinter;
+    case plat::SendOutcome::StartRefused:
+      return kErrStartDoc;
+    case plat::SendOutcome::WriteRefused:
+      return kErrWriteData;
+    case plat::SendOutcome::EndRefused:
+      break;
   }
-  plat::spool_end_page(printer);
-  if (!plat::spool_end_doc(printer)) return kErrEndDoc;
-  return 0;
+  return kErrEndDoc;
 }
 
 int MainDialog::StoreResetDefaults(const std::string& section) const {
