@@ -7,7 +7,7 @@
 // only has to exist in the spooler: dots are the unit throughout.
 #include "kv/platform/text_raster.h"
 
-#include "kv/platform/fault.h"
+#include "system.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -157,8 +157,7 @@ void Darken(unsigned char* bits, int width, int height, int x, int y) {
 
 }  // namespace
 
-TextRaster* raster_open(const char* reference_printer, const FontSpec& font, const char* text) {
-  if (fault_now(FaultSite::RasterOpen)) return nullptr;
+TextRaster* sys::raster_open(const char* reference_printer, const FontSpec& font, const char* text) {
   SpoolHandle printer = spool_open(reference_printer);
   if (printer == nullptr) return nullptr;
   spool_close(printer);
@@ -187,9 +186,8 @@ bool raster_measure(TextRaster* r, const char* text, int* cx, int* cy) {
   return true;
 }
 
-bool raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
+bool sys::raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
   int cx = 0, cy = 0;
-  if (fault_now(FaultSite::RasterDraw)) return false;
   if (bits == nullptr || width % 32 != 0 || !raster_measure(r, text, &cx, &cy)) return false;
   // The text upright in its own cell first, one byte a pixel; then turned into the image.
   std::vector<unsigned char> upright;
