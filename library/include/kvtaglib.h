@@ -34,6 +34,7 @@ extern "C" {
 #endif
 
 /* ---- error codes ---------------------------------------------------------------------------- */
+/* clang-format off */
 
 #define KV_OK                      0
 #define KV_ERR_PORT_CLOSED        (-1)    /* stored by ClosePort: the connection has been closed */
@@ -203,6 +204,8 @@ extern "C" {
 #define KV_ERR_COPIES_READ                  (-1095) /* the print file failed while being read */
 #define KV_ERR_COPIES_WRITE                 (-1094) /* the work file could not be written */
 #define KV_ERR_COPIES_REPLACE               (-1093) /* the rewritten copy could not take the file's place */
+
+/* clang-format on */
 
 /* ---- connection and error state ------------------------------------------------------------- */
 
