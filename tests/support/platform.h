@@ -62,7 +62,7 @@ std::string ChineseText(const char* utf8);
 // driver of that name, unless it has one already. Wine lists each CUPS queue under its queue name
 // only and forgets printers of its own making whenever a process starts, so each test program adds
 // them for itself; CUPS has its printers already.
-void AddPrinter(const char* name, const char* queue, const char* driver);
+void EnsurePrinter(const char* name, const char* queue, const char* driver);
 
 // A window that reports each paint request to the recorder (Windows: a message-only window that
 // receives WM_PAINT), or an opaque value that the host's repaint handler receives.

@@ -18,7 +18,7 @@ const int kTurnedTextSlack = 0;
 
 std::string ChineseText(const char* utf8) { return utf8; }
 
-void AddPrinter(const char*, const char*, const char*) {}
+void EnsurePrinter(const char*, const char*, const char*) {}
 
 void* OpenPaintWindow(PaintRecorder* recorder) { return recorder; }
 

@@ -37,7 +37,7 @@ std::string ChineseText(const char* utf8) {
   return text;
 }
 
-void AddPrinter(const char* name, const char* queue, const char* driver) {
+void EnsurePrinter(const char* name, const char* queue, const char* driver) {
   HANDLE h = nullptr;
   if (OpenPrinterA(const_cast<char*>(name), &h, nullptr)) {
     ClosePrinter(h);

@@ -36,7 +36,7 @@ class SpoolerEnvironment : public ::testing::Environment {
         {"KIRV R5 Stopped", "KIRV_R5_Stopped"},
         {"Raw Refusing", "Raw_Refusing"},
     };
-    for (const auto& alias : aliases) AddPrinter(alias[0], alias[1], alias[1]);
+    for (const auto& alias : aliases) EnsurePrinter(alias[0], alias[1], alias[1]);
   }
 };
 

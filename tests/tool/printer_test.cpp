@@ -24,8 +24,8 @@ class PrinterTest : public kvtest::ToolTest {
   // printers stand for Label_1 and Office_KIRV_R500i as CUPS reports them.
   static void SetUpTestSuite() {
     if (kvtest::kPrintersListedByNameOnly) return;
-    kvtest::AddPrinter("Label 1", "Label_1", "KIRV_R5");
-    kvtest::AddPrinter("Office KIRV R500i", "Office_KIRV_R500i", "KIRV_R5i");
+    kvtest::EnsurePrinter("Label 1", "Label_1", "KIRV_R5");
+    kvtest::EnsurePrinter("Office KIRV R500i", "Office_KIRV_R500i", "KIRV_R5i");
   }
 
   bool OnLine() const {
