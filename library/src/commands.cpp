@@ -197,18 +197,26 @@ KV_API(int) KV_DisableBackFeed(void) { return Compose(kv::kDisableBackFeed, Args
 KV_API(int) KV_EnableBackFeed(int value) { return Compose(kv::kEnableBackFeed, Args(value)); }
 KV_API(int) KV_DrawLineXor(int x, int y, int w, int h) { return Compose(kv::kDrawLineXor, Args(x, y, w, h)); }
 KV_API(int) KV_DrawLineOr(int x, int y, int w, int h) { return Compose(kv::kDrawLineOr, Args(x, y, w, h)); }
-KV_API(int) KV_DrawDiagonal(int x1, int y1, int t, int x2, int y2) { return Compose(kv::kDrawDiagonal, Args(x1, y1, t, x2, y2)); }
+KV_API(int) KV_DrawDiagonal(int x1, int y1, int t, int x2, int y2) {
+  return Compose(kv::kDrawDiagonal, Args(x1, y1, t, x2, y2));
+}
 KV_API(int) KV_DrawWhiteLine(int x, int y, int w, int h) { return Compose(kv::kDrawWhiteLine, Args(x, y, w, h)); }
 KV_API(int) KV_SetPrinterState(int state) { return Compose(kv::kSetPrinterState, Args(state)); }
-KV_API(int) KV_PrintLabelAuto(unsigned int sets, unsigned int copies) { return Compose(kv::kPrintLabelAuto, Args(sets, copies)); }
-KV_API(int) KV_SetLabelHeight(unsigned int height, unsigned int gap) { return Compose(kv::kSetLabelHeight, Args(height, gap)); }
+KV_API(int) KV_PrintLabelAuto(unsigned int sets, unsigned int copies) {
+  return Compose(kv::kPrintLabelAuto, Args(sets, copies));
+}
+KV_API(int) KV_SetLabelHeight(unsigned int height, unsigned int gap) {
+  return Compose(kv::kSetLabelHeight, Args(height, gap));
+}
 KV_API(int) KV_SetLabelWidth(int width) { return Compose(kv::kSetLabelWidth, Args(width)); }
 KV_API(int) KV_SetCoordinateOrigin(int x, int y) { return Compose(kv::kSetCoordinateOrigin, Args(x, y)); }
 KV_API(int) KV_SetPrintSpeed(int speed) { return Compose(kv::kSetPrintSpeed, Args(speed)); }
 KV_API(int) KV_PrintConfigunation(void) { return Compose(kv::kPrintConfiguration, Args()); }
 KV_API(int) KV_DisableErrorReport(void) { return Compose(kv::kDisableErrorReport, Args()); }
 KV_API(int) KV_EnableErrorReport(void) { return Compose(kv::kEnableErrorReport, Args()); }
-KV_API(int) KV_DrawRectangle(int x, int y, int t, int x2, int y2) { return Compose(kv::kDrawRectangle, Args(x, y, t, x2, y2)); }
+KV_API(int) KV_DrawRectangle(int x, int y, int t, int x2, int y2) {
+  return Compose(kv::kDrawRectangle, Args(x, y, t, x2, y2));
+}
 KV_API(int) KV_SetDirection(int direction) { return Compose(kv::kSetDirection, Args(direction)); }
 KV_API(int) KV_EnableFlASH(void) { return Compose(kv::kEnableFlash, Args()); }
 KV_API(int) KV_DisableFLASH(void) { return Compose(kv::kDisableFlash, Args()); }

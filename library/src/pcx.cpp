@@ -74,7 +74,8 @@ int DownloadBitsAsPcx(const ImageDesc& image, const unsigned char* bits, const c
   const std::size_t row_bytes = static_cast<std::size_t>(image.width / 8);
   for (int y = 0; rc == KV_OK && y < image.height; ++y) {
     std::memset(encoded, 0, kPcxRowBuffer);
-    const std::size_t n = PcxEncodeRow(encoded, kPcxRowBuffer, bits + static_cast<std::size_t>(y) * row_bytes, row_bytes);
+    const std::size_t n =
+        PcxEncodeRow(encoded, kPcxRowBuffer, bits + static_cast<std::size_t>(y) * row_bytes, row_bytes);
     if (n > kPcxRowBuffer)
       rc = KV_ERR_PCX_ROW_TOO_LONG;
     else if (plat::file_write(file, encoded, n) != static_cast<std::int64_t>(n))

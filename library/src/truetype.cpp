@@ -24,17 +24,17 @@ constexpr const char* kReferencePrinters[] = {"KIRV R5", "KIRV R5i"};
 
 using namespace kv;
 
-KV_API(int) KV_DrawTextTrueTypeW(int x, int y, int height, int width, const char* face, int orientation,
-                                 int weight, int italic, int underline, int strike_out, const char* name,
-                                 const char* text) {
+KV_API(int)
+KV_DrawTextTrueTypeW(int x, int y, int height, int width, const char* face, int orientation, int weight, int italic,
+                     int underline, int strike_out, const char* name, const char* text) {
   if (CannotCompose()) return KV_ERR_TRUETYPE_CLOSED;
   // An empty text makes no image; a graphic without a usable name could be neither deleted nor placed.
   if (text == nullptr || text[0] == '\0' || face == nullptr || !IsStoredName(name))
     return SetErrState(KV_ERR_TRUETYPE_CHECK);
 
   const TextPlacement upright = PlaceText(orientation, 0, 0);
-  const plat::FontSpec font = {height,      width,     face, upright.escapement, weight > 0 ? weight : 400,
-                               italic != 0, underline != 0, strike_out != 0};
+  const plat::FontSpec font = {
+      height, width, face, upright.escapement, weight > 0 ? weight : 400, italic != 0, underline != 0, strike_out != 0};
   plat::TextRaster* raster = nullptr;
   for (const char* printer : kReferencePrinters)
     if ((raster = plat::raster_open(printer, font, text)) != nullptr) break;
@@ -47,7 +47,8 @@ KV_API(int) KV_DrawTextTrueTypeW(int x, int y, int height, int width, const char
   }
   const TextPlacement p = PlaceText(orientation, cx, cy);
   const std::uint64_t bytes = static_cast<std::uint64_t>(p.width) / 8 * static_cast<std::uint64_t>(p.height);
-  unsigned char* bits = bytes <= SIZE_MAX ? static_cast<unsigned char*>(plat::mem_alloc(static_cast<std::size_t>(bytes))) : nullptr;
+  unsigned char* bits =
+      bytes <= SIZE_MAX ? static_cast<unsigned char*>(plat::mem_alloc(static_cast<std::size_t>(bytes))) : nullptr;
   if (bits == nullptr) {
     plat::raster_close(raster);
     return SetErrState(KV_ERR_TRUETYPE_NO_MEMORY);

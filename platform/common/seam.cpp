@@ -60,8 +60,8 @@ bool spool_end_doc(SpoolHandle printer) {
 }
 
 TextRaster* raster_open(const char* reference_printer, const FontSpec& font, const char* text) {
-  return Seam<TextRaster*, const char*, const FontSpec&, const char*>(FaultSite::RasterOpen, nullptr,
-                                                                       sys::raster_open, reference_printer, font, text);
+  return Seam<TextRaster*, const char*, const FontSpec&, const char*>(FaultSite::RasterOpen, nullptr, sys::raster_open,
+                                                                      reference_printer, font, text);
 }
 
 bool raster_draw(TextRaster* raster, const char* text, int width, int height, int x, int y, unsigned char* bits) {

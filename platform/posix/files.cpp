@@ -1,12 +1,12 @@
 // Files through POSIX calls.
 #include "kv/platform/files.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "system.h"
 
@@ -85,9 +85,7 @@ void file_close(FileHandle file) {
   if (file >= 0 && file <= INT32_MAX) close(static_cast<int>(file));
 }
 
-bool file_delete(const char* path) {
-  return path != nullptr && path[0] != '\0' && unlink(path) == 0;
-}
+bool file_delete(const char* path) { return path != nullptr && path[0] != '\0' && unlink(path) == 0; }
 
 bool sys::file_replace(const char* from, const char* to) {
   if (from == nullptr || to == nullptr) return false;

@@ -7,13 +7,13 @@
 // file; the new file takes the old one's place in one step, so a reader never sees half of it.
 #include "kv/platform/profile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace kv::plat {
@@ -23,9 +23,9 @@ namespace {
 constexpr const char kBlanks[] = " \t\v\f\r";
 
 struct LineSpan {
-  std::size_t start;    // offset of the line's first byte
-  std::size_t end;      // offset just past its text (before any CR LF or LF)
-  std::size_t next;     // offset of the following line
+  std::size_t start;  // offset of the line's first byte
+  std::size_t end;    // offset just past its text (before any CR LF or LF)
+  std::size_t next;   // offset of the following line
 };
 
 bool is_blank(char c) { return c != '\0' && std::strchr(kBlanks, c) != nullptr; }
@@ -94,9 +94,9 @@ bool key_of(const std::string& text, const LineSpan& line, std::string* key, std
 }
 
 struct Found {
-  bool section = false;           // the section exists
-  std::size_t insert_at = 0;      // where a new key of it goes: after its last line that is not blank
-  bool key = false;               // the key exists in it
+  bool section = false;       // the section exists
+  std::size_t insert_at = 0;  // where a new key of it goes: after its last line that is not blank
+  bool key = false;           // the key exists in it
   std::size_t key_line = 0;
 };
 
@@ -168,8 +168,10 @@ bool replace_file(const char* path, const std::string& text, bool existed, mode_
   while (ok && done < text.size()) {
     ssize_t n = write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<std::size_t>(n);
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<std::size_t>(n);
   }
   if (close(fd) != 0) ok = false;
   if (ok && rename(temp.c_str(), path) != 0) ok = false;
@@ -179,8 +181,8 @@ bool replace_file(const char* path, const std::string& text, bool existed, mode_
 
 }  // namespace
 
-std::size_t profile_read(const char* path, const char* section, const char* key, const char* default_text,
-                         char* buf, std::size_t size) {
+std::size_t profile_read(const char* path, const char* section, const char* key, const char* default_text, char* buf,
+                         std::size_t size) {
   if (buf == nullptr || size == 0) return 0;
   std::string value = default_text != nullptr ? default_text : "";
   std::string text;

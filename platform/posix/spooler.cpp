@@ -20,10 +20,10 @@ namespace {
 struct CupsPrinter {
   std::string queue;
   http_t* http = nullptr;
-  int job_id = 0;             // the job of the current document; 0 when none
+  int job_id = 0;  // the job of the current document; 0 when none
   std::string doc_name;
   const char* format = CUPS_FORMAT_RAW;
-  bool streaming = false;     // the job's document has been started with the server
+  bool streaming = false;  // the job's document has been started with the server
 };
 
 CupsPrinter* printer_of(SpoolHandle h) { return static_cast<CupsPrinter*>(h); }
@@ -52,8 +52,7 @@ void forget_job(CupsPrinter* p) {
 SpoolHandle sys::spool_open(const char* printer_name) {
   if (printer_name == nullptr || printer_name[0] == '\0') return nullptr;
   std::string queue = queue_name(printer_name);
-  http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000,
-                              nullptr);
+  http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr);
   if (http == nullptr) return nullptr;
   cups_dest_t* dest = cupsGetNamedDest(http, queue.c_str(), nullptr);
   if (dest == nullptr) {

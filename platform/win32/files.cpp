@@ -33,8 +33,8 @@ FileHandle sys::file_create(const char* path) {
   // A reparse point (a symbolic link) at the fixed name is refused rather than followed.
   DWORD attrs = GetFileAttributesA(path);
   if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return kInvalidFile;
-  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   return h == INVALID_HANDLE_VALUE ? kInvalidFile : file_of(h);
 }
 
@@ -75,17 +75,13 @@ void file_close(FileHandle file) {
   if (file != kInvalidFile && file != 0) CloseHandle(handle_of(file));
 }
 
-bool file_delete(const char* path) {
-  return path != nullptr && path[0] != '\0' && DeleteFileA(path) != 0;
-}
+bool file_delete(const char* path) { return path != nullptr && path[0] != '\0' && DeleteFileA(path) != 0; }
 
 bool sys::file_replace(const char* from, const char* to) {
   if (from == nullptr || to == nullptr) return false;
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool file_exists(const char* path) {
-  return path != nullptr && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
+bool file_exists(const char* path) { return path != nullptr && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace kv::plat

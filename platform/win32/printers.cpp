@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "system.h"
 #include "kv/platform/memory.h"
+#include "system.h"
 
 namespace kv::plat {
 

@@ -42,9 +42,7 @@ bool sys::spool_write(SpoolHandle printer, const void* data, std::size_t len) {
   return true;
 }
 
-bool sys::spool_end_doc(SpoolHandle printer) {
-  return EndDocPrinter(printer) != 0;
-}
+bool sys::spool_end_doc(SpoolHandle printer) { return EndDocPrinter(printer) != 0; }
 
 bool spool_abort_doc(SpoolHandle printer) { return AbortPrinter(printer) != 0; }
 

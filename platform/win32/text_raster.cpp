@@ -19,9 +19,9 @@ struct TextRaster {
 };
 
 TextRaster* sys::raster_open(const char* reference_printer, const FontSpec& request, const char*) {
-  HFONT font = CreateFontA(request.height, request.width, request.escapement, 0, request.weight, request.italic, request.underline,
-                           request.strike_out, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_CHARACTER_PRECIS, PROOF_QUALITY, 0,
-                           request.face);
+  HFONT font = CreateFontA(request.height, request.width, request.escapement, 0, request.weight, request.italic,
+                           request.underline, request.strike_out, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_CHARACTER_PRECIS,
+                           PROOF_QUALITY, 0, request.face);
   const bool stock = font == nullptr;
   if (stock) font = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
   HDC printer = CreateDCA(reference_printer, reference_printer, nullptr, nullptr);

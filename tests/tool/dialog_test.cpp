@@ -59,24 +59,34 @@ TEST_F(DialogTest, InitialisationInChinese) {
 
 TEST_F(DialogTest, EveryOptionShowsItsControls) {
   Start();
-  const int switchable[] = {kIdSet,         kIdValue,          kIdValueCaption, kIdForward,     kIdReverse,
-                            kIdChinese,     kIdEnglish,        kIdEnable,       kIdDisable,     kIdIpAddress,
-                            kIdIpCaption,   kIdSubnetMask,     kIdMaskCaption,  kIdGateway,     kIdGatewayCaption,
-                            kIdPortNumber,  kIdPortCaption};
+  const int switchable[] = {kIdSet,         kIdValue,   kIdValueCaption,   kIdForward,    kIdReverse,    kIdChinese,
+                            kIdEnglish,     kIdEnable,  kIdDisable,        kIdIpAddress,  kIdIpCaption,  kIdSubnetMask,
+                            kIdMaskCaption, kIdGateway, kIdGatewayCaption, kIdPortNumber, kIdPortCaption};
   const std::set<int> value = {kIdSet, kIdValue, kIdValueCaption};
-  const std::set<int> network = {kIdSet,      kIdIpAddress,      kIdIpCaption,  kIdSubnetMask, kIdMaskCaption,
-                                 kIdGateway,  kIdGatewayCaption, kIdPortNumber, kIdPortCaption};
+  const std::set<int> network = {kIdSet,     kIdIpAddress,      kIdIpCaption,  kIdSubnetMask, kIdMaskCaption,
+                                 kIdGateway, kIdGatewayCaption, kIdPortNumber, kIdPortCaption};
   const struct {
     std::set<int> shown;
     bool value_enabled;
   } rows[kOptionCount] = {
-      {value, false}, {value, false}, {value, false}, {value, true}, {value, true}, {value, true}, {value, true},
+      {value, false},
+      {value, false},
+      {value, false},
+      {value, true},
+      {value, true},
+      {value, true},
+      {value, true},
       {value, true},
       {{kIdValue, kIdValueCaption, kIdForward, kIdReverse}, false},
       {{kIdValue, kIdValueCaption, kIdChinese, kIdEnglish}, false},
-      {value, true}, {value, true}, {value, false},
+      {value, true},
+      {value, true},
+      {value, false},
       {{kIdValue, kIdValueCaption, kIdEnable, kIdDisable}, false},
-      {value, true}, {value, true}, {value, true}, {value, true},
+      {value, true},
+      {value, true},
+      {value, true},
+      {value, true},
       {{kIdValue, kIdValueCaption, kIdEnable, kIdDisable}, false},
       {network, false},
   };
@@ -102,11 +112,11 @@ struct SetCase {
   const char* name;
   int index;
   const char* printer;
-  const char* stored;    // the number stored beforehand under the option's key; null: none
+  const char* stored;  // the number stored beforehand under the option's key; null: none
   const char* shown;
   const char* typed;
   const char* command;
-  const char* kept;      // the value stored afterwards; null: the settings file is unchanged
+  const char* kept;  // the value stored afterwards; null: the settings file is unchanged
   const char* echo;
 };
 
@@ -220,16 +230,29 @@ TEST_F(DialogTest, AdvancedResetConfirmedOn200DpiAndDeclined) {
   EXPECT_EQ(JobsBeforeMarker(), 0u) << "declined: nothing sent";
   dialog_->OnSet();
   EXPECT_EQ(NextJob(), "#UM>IF\r\n");
-  const char* expected[][2] = {{"FD", "150"}, {"DL", "12"}, {"SP", "10"}, {"SD", "120"}, {"ST", "628"},
-                               {"DI", "0"},   {"PD", "108"}, {"DM", "200"}, {"MX", "0"},  {"MY", "0"},
-                               {"OD", "0"},   {"OS", "0"},   {"IA", "192.168.8.180"},     {"MK", "255.255.255.0"},
-                               {"GT", "0.0.0.0"},            {"NP", "9100"}};
+  const char* expected[][2] = {{"FD", "150"},
+                               {"DL", "12"},
+                               {"SP", "10"},
+                               {"SD", "120"},
+                               {"ST", "628"},
+                               {"DI", "0"},
+                               {"PD", "108"},
+                               {"DM", "200"},
+                               {"MX", "0"},
+                               {"MY", "0"},
+                               {"OD", "0"},
+                               {"OS", "0"},
+                               {"IA", "192.168.8.180"},
+                               {"MK", "255.255.255.0"},
+                               {"GT", "0.0.0.0"},
+                               {"NP", "9100"}};
   for (const auto& kv : expected) EXPECT_EQ(Stored("KIRV R5", kv[0]), kv[1]) << kv[0];
 }
 
 TEST_F(DialogTest, NetworkSetSendsThreeJobsAndStoresThePort) {
-  StartWith("[Setting]\r\nDisplayLan=1\r\n[KIRV R5]\r\nIA=192.168.8.180\r\nMK=255.255.255.0\r\nGT=0.0.0.0\r\n"
-            "NP=9100\r\n");
+  StartWith(
+      "[Setting]\r\nDisplayLan=1\r\n[KIRV R5]\r\nIA=192.168.8.180\r\nMK=255.255.255.0\r\nGT=0.0.0.0\r\n"
+      "NP=9100\r\n");
   PickOption(19);
   EXPECT_EQ(view_->Text(kIdIpAddress), "192.168.8.180");
   EXPECT_EQ(view_->Text(kIdPortNumber), "9100");
@@ -245,8 +268,9 @@ TEST_F(DialogTest, NetworkSetSendsThreeJobsAndStoresThePort) {
   EXPECT_EQ(NextJob(), "#UM>MK255.255.0.0\r\n");
   EXPECT_EQ(NextJob(), "#UM>GT\r\n");
   EXPECT_EQ(JobsBeforeMarker(), 0u) << "the port number is not sent";
-  EXPECT_EQ(Ini(), "[Setting]\r\nDisplayLan=1\r\n[KIRV R5]\r\nIA=192.168.100.200\r\nMK=255.255.0.0\r\nGT=\r\n"
-                   "NP=9100\r\n");
+  EXPECT_EQ(Ini(),
+            "[Setting]\r\nDisplayLan=1\r\n[KIRV R5]\r\nIA=192.168.100.200\r\nMK=255.255.0.0\r\nGT=\r\n"
+            "NP=9100\r\n");
 }
 
 TEST_F(DialogTest, PrinterThatCannotBeOpened) {

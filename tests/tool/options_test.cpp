@@ -40,30 +40,29 @@ TEST_P(ReadSetValueTest, ValueAndMillimetres) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, ReadSetValueTest,
-    ::testing::Values(
-        ReadCase{"TearOff300", "18.76", OptionKind::TearOff, 3, 225, 18.76},
-        ReadCase{"TrailingMmIgnored", "18.750mm", OptionKind::TearOff, 2, 150, 18.75},
-        ReadCase{"NegativeTruncatesTowardZero", "-0.2", OptionKind::Peeler, 2, -1, -0.2},
-        ReadCase{"LastInRange", "1249.9", OptionKind::Refractive, 2, 9999, 1249.9},
-        ReadCase{"FirstBeyondRange", "1250", OptionKind::Refractive, 2, 0, 0.0},
-        ReadCase{"ExponentTaken", "1e3", OptionKind::Transmissive, 2, 8000, 1000.0},
-        ReadCase{"HugeExponent", "1e999", OptionKind::Transmissive, 2, 0, 0.0},
-        ReadCase{"HexIsNotANumber", "0x10", OptionKind::TearOff, 2, 0, 0.0},
-        ReadCase{"InfinityIsNotANumber", "inf", OptionKind::TearOff, 2, 0, 0.0},
-        ReadCase{"LeadingBlanks", "  2.5", OptionKind::TearOff, 2, 20, 2.5},
-        ReadCase{"NoNumber", "mm", OptionKind::TearOff, 2, 0, 0.0},
-        ReadCase{"OnlyNineCharactersRead", "1.00000009", OptionKind::TearOff, 2, 8, 1.0000000},
-        ReadCase{"IntegerLastInRange", "9999", OptionKind::Darkness, 2, 9999, 0.0},
-        ReadCase{"IntegerFirstBeyond", "10000", OptionKind::Darkness, 2, 0, 0.0},
-        ReadCase{"IntegerNegative", "-9999", OptionKind::Speed, 2, -9999, 0.0},
-        ReadCase{"IntegerStopsAtPoint", "12.9", OptionKind::Sensitivity, 2, 12, 0.0},
-        ReadCase{"XMinus54At200", "-54", OptionKind::XOffset, 2, 432, -54.0},
-        ReadCase{"XPlus54At200", "54", OptionKind::XOffset, 2, 432, 54.0},
-        ReadCase{"XMinus55At200", "-55", OptionKind::XOffset, 2, 0, 0.0},
-        ReadCase{"XMinus52At300", "-52", OptionKind::XOffset, 3, 624, -52.0},
-        ReadCase{"XBeyondAt300", "52.1", OptionKind::XOffset, 3, 0, 0.0},
-        ReadCase{"YTopAt200", "250", OptionKind::YOffset, 2, 2000, 250.0},
-        ReadCase{"YBeyondTopAt300", "167", OptionKind::YOffset, 3, 0, 0.0}),
+    ::testing::Values(ReadCase{"TearOff300", "18.76", OptionKind::TearOff, 3, 225, 18.76},
+                      ReadCase{"TrailingMmIgnored", "18.750mm", OptionKind::TearOff, 2, 150, 18.75},
+                      ReadCase{"NegativeTruncatesTowardZero", "-0.2", OptionKind::Peeler, 2, -1, -0.2},
+                      ReadCase{"LastInRange", "1249.9", OptionKind::Refractive, 2, 9999, 1249.9},
+                      ReadCase{"FirstBeyondRange", "1250", OptionKind::Refractive, 2, 0, 0.0},
+                      ReadCase{"ExponentTaken", "1e3", OptionKind::Transmissive, 2, 8000, 1000.0},
+                      ReadCase{"HugeExponent", "1e999", OptionKind::Transmissive, 2, 0, 0.0},
+                      ReadCase{"HexIsNotANumber", "0x10", OptionKind::TearOff, 2, 0, 0.0},
+                      ReadCase{"InfinityIsNotANumber", "inf", OptionKind::TearOff, 2, 0, 0.0},
+                      ReadCase{"LeadingBlanks", "  2.5", OptionKind::TearOff, 2, 20, 2.5},
+                      ReadCase{"NoNumber", "mm", OptionKind::TearOff, 2, 0, 0.0},
+                      ReadCase{"OnlyNineCharactersRead", "1.00000009", OptionKind::TearOff, 2, 8, 1.0000000},
+                      ReadCase{"IntegerLastInRange", "9999", OptionKind::Darkness, 2, 9999, 0.0},
+                      ReadCase{"IntegerFirstBeyond", "10000", OptionKind::Darkness, 2, 0, 0.0},
+                      ReadCase{"IntegerNegative", "-9999", OptionKind::Speed, 2, -9999, 0.0},
+                      ReadCase{"IntegerStopsAtPoint", "12.9", OptionKind::Sensitivity, 2, 12, 0.0},
+                      ReadCase{"XMinus54At200", "-54", OptionKind::XOffset, 2, 432, -54.0},
+                      ReadCase{"XPlus54At200", "54", OptionKind::XOffset, 2, 432, 54.0},
+                      ReadCase{"XMinus55At200", "-55", OptionKind::XOffset, 2, 0, 0.0},
+                      ReadCase{"XMinus52At300", "-52", OptionKind::XOffset, 3, 624, -52.0},
+                      ReadCase{"XBeyondAt300", "52.1", OptionKind::XOffset, 3, 0, 0.0},
+                      ReadCase{"YTopAt200", "250", OptionKind::YOffset, 2, 2000, 250.0},
+                      ReadCase{"YBeyondTopAt300", "167", OptionKind::YOffset, 3, 0, 0.0}),
     [](const ::testing::TestParamInfo<ReadCase>& row) { return std::string(row.param.name); });
 
 TEST(ComposeSetCommand, EveryOptionWithItsValue) {
@@ -88,7 +87,8 @@ TEST(ComposeSetCommand, EveryOptionWithItsValue) {
       {OptionKind::None, 1, ""},
   };
   for (const Row& row : rows)
-    EXPECT_EQ(ComposeSetCommand(row.kind, row.value), row.command) << "kind " << static_cast<int>(row.kind) << ", value " << row.value;
+    EXPECT_EQ(ComposeSetCommand(row.kind, row.value), row.command)
+        << "kind " << static_cast<int>(row.kind) << ", value " << row.value;
 }
 
 // The zero-filled fields agree with the printf conversions they stand for, over every value Set takes.
@@ -108,7 +108,8 @@ TEST(ComposeSetCommand, NumbersAsPrintfFormatsThem) {
 
 TEST(EchoText, NormalisedValue) {
   EXPECT_EQ(EchoText(SetValue{225, 18.76}, true, OptionKind::TearOff, kDotsPerMm300), "18.750mm") << "the dots, shown";
-  EXPECT_EQ(EchoText(SetValue{824, -5.0}, true, OptionKind::XOffset, kDotsPerMm200), "-5.000mm") << "the offset as typed";
+  EXPECT_EQ(EchoText(SetValue{824, -5.0}, true, OptionKind::XOffset, kDotsPerMm200), "-5.000mm")
+      << "the offset as typed";
   EXPECT_EQ(EchoText(SetValue{300, 0.0}, true, OptionKind::LabelLength, kDotsPerMm300), "300mm");
   EXPECT_EQ(EchoText(SetValue{-3, 0.0}, false, OptionKind::Darkness, kDotsPerMm200), "-3");
 }

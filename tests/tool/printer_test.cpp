@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "kv/platform/fault.h"
-#include "resources/resource_ids.h"
 #include "platform.h"
+#include "resources/resource_ids.h"
 #include "tool_test.h"
 
 namespace {
@@ -58,8 +58,8 @@ TEST_F(PrinterTest, StatusAndResolutionOfEachPrinter) {
       {"KIRV R5", true, 8.0, 2},
       {"KIRV R5i", true, 12.0, 3},
       {"KIRV R5 Stopped", !kvtest::kStoppedQueueIsOffLine, 8.0, 2},
-      {"Label 1", false, 8.0, 2},              // listed for its driver; off line, its name lacks the word
-      {"Office KIRV R500i", false, 12.0, 3},   // the model name may stand anywhere in the printer's name
+      {"Label 1", false, 8.0, 2},             // listed for its driver; off line, its name lacks the word
+      {"Office KIRV R500i", false, 12.0, 3},  // the model name may stand anywhere in the printer's name
   };
   for (const auto& row : rows) {
     const int repaints = view_->status_repaints;

@@ -81,7 +81,7 @@ int RecordingView::EntryCount(int id) const { return static_cast<int>(Control(id
 std::string RecordingView::EntryText(int id, int index) const {
   const ControlState& c = Control(id);
   return index >= 0 && index < static_cast<int>(c.entries.size()) ? c.entries[static_cast<std::size_t>(index)]
-                                                                    : std::string();
+                                                                  : std::string();
 }
 
 int RecordingView::Selection(int id) const { return Control(id).selection; }

@@ -65,8 +65,8 @@ class RecordingView : public kv::tool::View {
   // How often the dialog was painted at the library's request.
   int PaintCount() const;
 
-  std::deque<bool> answers;           // the answers to the next questions, in order
-  std::vector<Box> questions;         // the questions asked
+  std::deque<bool> answers;    // the answers to the next questions, in order
+  std::vector<Box> questions;  // the questions asked
   std::vector<kv::tool::BoxIcon> question_icons;
   std::vector<std::pair<unsigned, std::string>> menu_items;
   std::vector<std::pair<unsigned, unsigned>> timers;
@@ -74,7 +74,7 @@ class RecordingView : public kv::tool::View {
   int relaunches = 0;
   int abouts = 0;
   int status_repaints = 0;
-  int exit_code = -1;                 // -1: the program was not ended
+  int exit_code = -1;  // -1: the program was not ended
 
  private:
   struct ControlState {
@@ -82,7 +82,7 @@ class RecordingView : public kv::tool::View {
     bool visible = true;
     bool enabled = true;
     bool sorted = false;
-    int limit = -1;                   // -1: none set
+    int limit = -1;  // -1: none set
     std::vector<std::string> entries;
     int selection = -1;
   };

@@ -50,7 +50,8 @@ constexpr int kCut = KV_ERR_CUT_CLOSED, kCutW = KV_ERR_CUT_WRITE;
 constexpr int kTx = KV_ERR_DRAW_TEXT_CLOSED, kTxW = KV_ERR_DRAW_TEXT_WRITE, kTxC = KV_ERR_DRAW_TEXT_CHECK;
 constexpr int kBc = KV_ERR_DRAW_BARCODE_CLOSED, kBcW = KV_ERR_DRAW_BARCODE_WRITE, kBcC = KV_ERR_DRAW_BARCODE_CHECK;
 constexpr int kPdf = KV_ERR_PDF417_CHECK, kPdfW = KV_ERR_PDF417_WRITE;
-constexpr int kCo = KV_ERR_DEFINE_COUNTER_CLOSED, kCoW = KV_ERR_DEFINE_COUNTER_WRITE, kCoC = KV_ERR_DEFINE_COUNTER_CHECK;
+constexpr int kCo = KV_ERR_DEFINE_COUNTER_CLOSED, kCoW = KV_ERR_DEFINE_COUNTER_WRITE,
+              kCoC = KV_ERR_DEFINE_COUNTER_CHECK;
 constexpr int kVa = KV_ERR_DEFINE_VARIABLE_CLOSED, kVaW = KV_ERR_DEFINE_VARIABLE_WRITE,
               kVaC = KV_ERR_DEFINE_VARIABLE_CHECK;
 
@@ -67,7 +68,9 @@ int Download(const char* name, const std::string& content) {
   return KV_PcxGraphicsDownload(name, "g.pcx");
 }
 
-int Pdf417(int y_module, int o, const char* data) { return KV_DrawBar2D_Pdf417(1, 2, 3, 4, 5, 0, 6, y_module, 8, 9, 1, o, data); }
+int Pdf417(int y_module, int o, const char* data) {
+  return KV_DrawBar2D_Pdf417(1, 2, 3, 4, 5, 0, 6, y_module, 8, 9, 1, o, data);
+}
 
 // clang-format off
 const BuilderCase kCases[] = {

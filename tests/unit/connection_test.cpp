@@ -218,7 +218,8 @@ TEST_F(ConnectionTest, SerialSettingsFollowTheHandshakeFlag) {
     EXPECT_EQ(s.fOutxDsrFlow, c.flow);
     EXPECT_EQ(s.fDtrControl, c.control);
     EXPECT_EQ(s.fRtsControl, c.control);
-    EXPECT_EQ(s.fDsrSensitivity + s.fTXContinueOnXoff + s.fOutX + s.fInX + s.fErrorChar + s.fNull + s.fAbortOnError, 0u);
+    EXPECT_EQ(s.fDsrSensitivity + s.fTXContinueOnXoff + s.fOutX + s.fInX + s.fErrorChar + s.fNull + s.fAbortOnError,
+              0u);
     EXPECT_EQ(s.XonLim, 2048);
     EXPECT_EQ(s.XoffLim, 3072);
     EXPECT_EQ(s.ByteSize, 8);

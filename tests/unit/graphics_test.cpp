@@ -149,8 +149,8 @@ TEST(TextPlacement, ImageSizeAndOriginByOrientation) {
     int orientation;
     kv::TextPlacement expected;
   } cases[] = {
-      {0, {0, 64, 32, 0, 0}},       {1, {0, 64, 32, 0, 0}},       {5, {0, 64, 32, 0, 0}},
-      {2, {900, 32, 64, 0, 64}},    {3, {1800, 64, 32, 64, 32}},  {4, {2700, 32, 64, 32, 0}},
+      {0, {0, 64, 32, 0, 0}},    {1, {0, 64, 32, 0, 0}},      {5, {0, 64, 32, 0, 0}},
+      {2, {900, 32, 64, 0, 64}}, {3, {1800, 64, 32, 64, 32}}, {4, {2700, 32, 64, 32, 0}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.orientation);
@@ -169,9 +169,9 @@ TEST(TextPlacement, ImageSizeAndOriginByOrientation) {
 
 TEST_F(GraphicsTest, DrawnImageIsDownloadedAsAPcxThatReadsBack) {
   std::vector<unsigned char> bits(8 * 3, 0xFF);  // 64 by 3
-  bits[0] = 0x7F;                                 // the top left pixel
-  bits[8 + 3] = 0x00;                             // a dark run in the middle row
-  bits[23] = 0xFE;                                // the bottom right pixel
+  bits[0] = 0x7F;                                // the top left pixel
+  bits[8 + 3] = 0x00;                            // a dark run in the middle row
+  bits[23] = 0xFE;                               // the bottom right pixel
   kv::SetErrState(-77);
   ASSERT_EQ(kv::DownloadBitsAsPcx({64, 3, 1}, bits.data(), "IMG"), KV_OK);
   EXPECT_EQ(GetErrState(), 0);
@@ -282,9 +282,15 @@ double Mismatch(const Bitmap& upright, const Bitmap& turned, int orientation) {
     for (int u = 0; u < w; ++u) {
       int x = 0, y = 0;
       switch (orientation) {
-        case 2: x = l2 + v, y = b2 - 1 - u; break;
-        case 3: x = r2 - 1 - u, y = b2 - 1 - v; break;
-        case 4: x = r2 - 1 - v, y = t2 + u; break;
+        case 2:
+          x = l2 + v, y = b2 - 1 - u;
+          break;
+        case 3:
+          x = r2 - 1 - u, y = b2 - 1 - v;
+          break;
+        case 4:
+          x = r2 - 1 - v, y = t2 + u;
+          break;
       }
       const bool inside = x >= 0 && y >= 0 && x < turned.width && y < turned.height;
       if (upright.Dark(l + u, t + v) != (inside && turned.Dark(x, y))) ++differing;
@@ -363,8 +369,10 @@ TEST_F(TrueTypeTest, UnusableArgumentsAppendNothing) {
     const char* graphic;
     const char* text;
   } cases[] = {
-      {"empty text", "DejaVu Sans", "TT", ""},         {"no text", "DejaVu Sans", "TT", nullptr},
-      {"no face", nullptr, "TT", "x"},                 {"no graphic name", "DejaVu Sans", nullptr, "x"},
+      {"empty text", "DejaVu Sans", "TT", ""},
+      {"no text", "DejaVu Sans", "TT", nullptr},
+      {"no face", nullptr, "TT", "x"},
+      {"no graphic name", "DejaVu Sans", nullptr, "x"},
       {"graphic name of 17", "DejaVu Sans", "abcdefghijklmnopq", "x"},
   };
   for (const auto& c : cases) {

@@ -127,8 +127,12 @@ TEST_F(SpoolTest, PulseLengths) {
   struct Case {
     int length;
     int code;
-  } cases[] = {{10240, KV_OK}, {10241, KV_ERR_PULSE_LENGTH}, {0, KV_OK}, {-1, KV_ERR_PULSE_LENGTH},
-               {INT32_MIN, KV_ERR_PULSE_LENGTH}, {1, KV_OK}};
+  } cases[] = {{10240, KV_OK},
+               {10241, KV_ERR_PULSE_LENGTH},
+               {0, KV_OK},
+               {-1, KV_ERR_PULSE_LENGTH},
+               {INT32_MIN, KV_ERR_PULSE_LENGTH},
+               {1, KV_OK}};
   std::string expected;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.length);

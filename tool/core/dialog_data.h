@@ -23,7 +23,7 @@ struct DialogData {
   std::string status_text;   // 1032
   std::string ip_address;    // 1023
   std::string subnet_mask;   // 1033
-  std::string gateway;      // 1035
+  std::string gateway;       // 1035
   std::string port_number;   // 1037
 };
 

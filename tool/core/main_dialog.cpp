@@ -67,9 +67,8 @@ void MainDialog::OnLanguageSelected() {
   int sel = view_.Selection(kIdLanguageList);
   if (sel == -1) {
     int stored = 0;
-    sel = process_.settings.ReadSettingInt(kSectionSetting, kKeyDisplayLan, kSettingsFileName, &stored) > 0
-              ? stored
-              : 0;
+    sel =
+        process_.settings.ReadSettingInt(kSectionSetting, kKeyDisplayLan, kSettingsFileName, &stored) > 0 ? stored : 0;
   }
   view_.Select(kIdLanguageList, sel);
   process_.settings.WriteSetting(kSectionSetting, kKeyDisplayLan, std::to_string(sel).c_str());
@@ -194,8 +193,7 @@ void MainDialog::OnSet() {
   }
   const OptionInfo* option = OptionOfKind(option_kind_);
   if (option == nullptr) return;
-  const SetValue v =
-      ReadSetValue(view_.Text(kIdValue), value_in_mm_, option_kind_, dots_per_mm_, resolution_class_);
+  const SetValue v = ReadSetValue(view_.Text(kIdValue), value_in_mm_, option_kind_, dots_per_mm_, resolution_class_);
   value_text_ = std::to_string(v.value);
 
   std::string command;

@@ -114,7 +114,7 @@ class MainDialog {
 
   bool option_list_pending_ = true;  // the option list is filled once
   bool background_pending_ = false;
-  int sent_bytes_ = 0;               // bytes of the test command file handed to the library
+  int sent_bytes_ = 0;  // bytes of the test command file handed to the library
 
   OptionKind option_kind_ = OptionKind::TearOff;  // OptionKind: the kind of the option selected last
   bool has_value_field_ = true;
@@ -122,8 +122,8 @@ class MainDialog {
   double dots_per_mm_ = kDotsPerMm200;  // DotsPerMm of the selected printer
   int resolution_class_ = kClass200;    // ResolutionClass of the selected printer
 
-  std::string config_command_;       // ConfigCommand: the command SendConfigCommand sends
-  std::string value_text_;           // ValueText: the value SendConfigCommand stores
+  std::string config_command_;  // ConfigCommand: the command SendConfigCommand sends
+  std::string value_text_;      // ValueText: the value SendConfigCommand stores
 };
 
 }  // namespace kv::tool

@@ -26,17 +26,17 @@ constexpr OptionInfo kOptions[kOptionCount] = {
     {OptionKind::Refractive, ValueField::Mm, {"#UM>SD", 4, false, kCrLfReset}, "SD"},
     {OptionKind::Transmissive, ValueField::Mm, {"#UM>ST", 4, false, kCrLfReset}, "ST"},
     {OptionKind::Direction, ValueField::Off, kNoCommand, kKeyDirection},  // Forward and Reverse
-    {OptionKind::InternalLanguage, ValueField::Off, kNoCommand, ""},     // Chinese and English
+    {OptionKind::InternalLanguage, ValueField::Off, kNoCommand, ""},      // Chinese and English
     {OptionKind::LabelLength, ValueField::IntegerMm, {"#UM>DM", 4, false, kCrLf}, "DM"},
     {OptionKind::Peeler, ValueField::Mm, {"#UM>PD", 3, false, kCrLf}, "PD"},
     {OptionKind::AdvancedReset, ValueField::Off, {"#UM>IF\r\n", 0, false, ""}, ""},  // stores the defaults
-    {OptionKind::AutoCalibration, ValueField::Off, kNoCommand, ""},      // Enable and Disable
+    {OptionKind::AutoCalibration, ValueField::Off, kNoCommand, ""},                  // Enable and Disable
     {OptionKind::XOffset, ValueField::Mm, {"#UM>MX", 5, true, kCrLf}, "MX"},
     {OptionKind::YOffset, ValueField::Mm, {"#UM>MY", 5, true, kCrLf}, "MY"},
     {OptionKind::Darkness, ValueField::Integer, {"#UM>OD", 2, false, kCrLf}, "OD"},
     {OptionKind::Speed, ValueField::Integer, {"#UM>OS", 2, false, kCrLf}, "OS"},
-    {OptionKind::LengthMode, ValueField::Off, kNoCommand, ""},           // Enable and Disable
-    {OptionKind::Network, ValueField::Network, kNoCommand, ""},          // IA, MK, GT and NP
+    {OptionKind::LengthMode, ValueField::Off, kNoCommand, ""},   // Enable and Disable
+    {OptionKind::Network, ValueField::Network, kNoCommand, ""},  // IA, MK, GT and NP
 };
 
 // Ranges of the X offset (either way of 0) and what a negative offset is sent as, by class.
@@ -62,9 +62,7 @@ std::string FormatPadded(int value, int width, bool plus) {
 
 }  // namespace
 
-const OptionInfo* OptionAt(int index) {
-  return index >= 0 && index < kOptionCount ? &kOptions[index] : nullptr;
-}
+const OptionInfo* OptionAt(int index) { return index >= 0 && index < kOptionCount ? &kOptions[index] : nullptr; }
 
 const OptionInfo* OptionOfKind(OptionKind kind) {
   for (const OptionInfo& option : kOptions)

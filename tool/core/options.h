@@ -49,7 +49,7 @@ enum class ValueField {
 // The command that Set sends: `text`, then the value in `width` digits filled with zeros (with its
 // sign always when `plus`), then `suffix`. A width of 0 sends `text` alone.
 struct SetCommand {
-  const char* text;    // null: Set sends nothing for this option
+  const char* text;  // null: Set sends nothing for this option
   int width;
   bool plus;
   const char* suffix;
@@ -59,7 +59,7 @@ struct OptionInfo {
   OptionKind kind;
   ValueField field;
   SetCommand command;
-  const char* key;     // key of the stored value in the printer's section; "" when none
+  const char* key;  // key of the stored value in the printer's section; "" when none
 };
 
 // The option at this index of the option list; null outside 0 to 19.
@@ -91,8 +91,8 @@ std::string FormatFixed3(double value);
 
 // The value Set takes from the value field's text, with the millimetre number it was typed as.
 struct SetValue {
-  int value;   // printer dots, or the plain integer
-  double mm;   // the number as typed (options read in millimetres); 0 when a range rule cleared it
+  int value;  // printer dots, or the plain integer
+  double mm;  // the number as typed (options read in millimetres); 0 when a range rule cleared it
 };
 
 // Reads the value field on Set: its first 9 characters, a millimetre number converted with

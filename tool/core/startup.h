@@ -14,7 +14,7 @@ inline constexpr char kKeyDisplayLan[] = "DisplayLan";
 
 // The process-wide state of the tool.
 struct ToolProcess {
-  Settings settings;                  // AppDirectory and SettingsPath
+  Settings settings;                   // AppDirectory and SettingsPath
   std::uint16_t display_language = 0;  // DisplayLanguage: 0 Chinese, any other value English
   bool restart_pending = false;        // RestartPending: a new instance starts when the dialog closes
 };

@@ -278,8 +278,8 @@ void PanelDialog::ShowMessage(const std::string& text, const std::string& captio
 
 bool PanelDialog::AskYesNo(const std::string& text, const std::string& caption, BoxIcon icon) {
   QMessageBox box(icon == BoxIcon::Information ? QMessageBox::Information : QMessageBox::NoIcon,
-                  caption.empty() ? QStringLiteral("KVPanel") : Q(caption), Q(text),
-                  QMessageBox::Yes | QMessageBox::No, this);
+                  caption.empty() ? QStringLiteral("KVPanel") : Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No,
+                  this);
   return box.exec() == QMessageBox::Yes;
 }
 

@@ -83,7 +83,7 @@ class PanelDialog : public QDialog, public View {
   std::unique_ptr<MainDialog> core_;
   std::map<int, QWidget*> controls_;
   QTimer timer_;
-  QImage background_;  // drawn once, at the first paint
+  QImage background_;       // drawn once, at the first paint
   std::string about_item_;  // the system-menu item, offered in the context menu
   unsigned about_command_ = 0;
   bool initialised_ = false;

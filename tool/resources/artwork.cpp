@@ -61,7 +61,8 @@ Picture IconPicture(int size) {
     const int ax = static_cast<int>(x0 * size), ay = static_cast<int>(y0 * size);
     const int bx = static_cast<int>(x1 * size), by = static_cast<int>(y1 * size);
     for (int y = std::max(ay, 0); y < std::min(by, size); ++y)
-      for (int x = std::max(ax, 0); x < std::min(bx, size); ++x) p.pixels[static_cast<std::size_t>(y * size + x)] = colour;
+      for (int x = std::max(ax, 0); x < std::min(bx, size); ++x)
+        p.pixels[static_cast<std::size_t>(y * size + x)] = colour;
   };
   const std::uint32_t body = Argb(255, 60, 70, 90), slot = Argb(255, 25, 30, 40), paper = Argb(255, 250, 250, 245),
                       ink = Argb(255, 20, 20, 20), accent = Argb(255, 40, 140, 220);

@@ -154,7 +154,8 @@ HICON IconOf(const Picture& p) {
   for (int y = 0; y < p.height; ++y)
     for (int x = 0; x < p.width; ++x)
       if ((p.pixels[static_cast<std::size_t>(y * p.width + x)] >> 24) < 128)
-        mask_bits[static_cast<std::size_t>(y * ((p.width + 15) / 16 * 2) + x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+        mask_bits[static_cast<std::size_t>(y * ((p.width + 15) / 16 * 2) + x / 8)] |=
+            static_cast<std::uint8_t>(0x80 >> (x % 8));
   HBITMAP mask = CreateBitmap(p.width, p.height, 1, 1, mask_bits.data());
   ICONINFO info = {TRUE, 0, 0, mask, color};
   HICON icon = CreateIconIndirect(&info);
@@ -211,7 +212,9 @@ class Win32Panel : public View {
   void AddEntry(int id, const std::string& text) override {
     SendDlgItemMessageW(dialog_, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
   }
-  int EntryCount(int id) const override { return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCOUNT, 0, 0)); }
+  int EntryCount(int id) const override {
+    return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCOUNT, 0, 0));
+  }
   std::string EntryText(int id, int index) const override {
     const LRESULT n = SendDlgItemMessageW(dialog_, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
     if (n == CB_ERR) return std::string();
@@ -220,7 +223,9 @@ class Win32Panel : public View {
     text.resize(static_cast<std::size_t>(n));
     return Utf8(text);
   }
-  int Selection(int id) const override { return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCURSEL, 0, 0)); }
+  int Selection(int id) const override {
+    return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCURSEL, 0, 0));
+  }
   void Select(int id, int index) override {
     SendDlgItemMessageW(dialog_, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
