@@ -2,6 +2,8 @@
 #ifndef KV_LIBRARY_CONNECTION_H
 #define KV_LIBRARY_CONNECTION_H
 
+#include <cstring>
+
 #include "kv/platform/files.h"
 #include "kv/platform/serial.h"
 #include "kv/platform/spooler.h"
@@ -39,6 +41,13 @@ inline bool PortIsClosed() { return conn.PortHandle == nullptr || conn.PortHandl
 // True when the builders and transfers cannot work: the connection is closed, or a printer was
 // opened with KV_OpenPrinter alone and there are no work buffers to compose in.
 inline bool CannotCompose() { return PortIsClosed() || conn.CmdBuffer == nullptr; }
+
+// Empties both work buffers and the command length, as every transfer does before it starts.
+inline void ClearWorkBuffers() {
+  std::memset(conn.CmdBuffer, 0, kBufferSize);
+  std::memset(conn.ScratchBuffer, 0, kBufferSize);
+  conn.CmdLength = 0;
+}
 
 // Stores a code in LastError and returns it: `return SetErrState(code);` reports a failure and
 // keeps it for GetErrState in one step.

@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char kSpoolFileName[] = "KIRVtemp.prn";
 constexpr const char kJobName[] = "My PrintJob";
+constexpr plat::SendCodes kSendCodes = {KV_ERR_NO_PRINTER, KV_ERR_START_DOC, KV_ERR_WRITE_DATA, KV_ERR_END_DOC};
 void* const kNoWindow = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
 
 // Steps shared by ClearTmpFile and KV_ClearBuffer once the connection is known to be open.
@@ -32,9 +33,7 @@ int CreateTmpFile() {
 // Appends the file at `path` in pieces of one buffer; after each piece, reports it to the window.
 int AppendFile(const char* path, void* window, int* counter) {
   if (CannotCompose()) return KV_ERR_RAW_CLOSED;
-  std::memset(conn.CmdBuffer, 0, kBufferSize);
-  std::memset(conn.ScratchBuffer, 0, kBufferSize);
-  conn.CmdLength = 0;
+  ClearWorkBuffers();
   plat::FileHandle file = plat::file_open_read(path);
   if (file == plat::kInvalidFile) return KV_ERR_FILE_OPEN;
   int result = KV_OK;
@@ -130,17 +129,5 @@ KV_API(int) KV_WritePrinter(void) {
   plat::file_close(file);
   if (got != size) return SetErrState(KV_ERR_TMP_READ);
 
-  switch (plat::spool_send_raw(conn.PrinterHandle, kJobName, job.as<char>(), length)) {
-    case plat::SendOutcome::Sent:
-      return KV_OK;
-    case plat::SendOutcome::NoPrinter:
-      return KV_ERR_NO_PRINTER;
-    case plat::SendOutcome::StartRefused:
-      return KV_ERR_START_DOC;
-    case plat::SendOutcome::WriteRefused:
-      return KV_ERR_WRITE_DATA;
-    case plat::SendOutcome::EndRefused:
-      break;
-  }
-  return KV_ERR_END_DOC;
+  return plat::spool_send_raw(conn.PrinterHandle, kJobName, job.as<char>(), length, kSendCodes);
 }

@@ -14,7 +14,8 @@ struct Bitmap {
   int width = 0, height = 0;
   std::vector<std::uint8_t> bits;
   bool Dark(int x, int y) const {
-    return (bits[static_cast<std::size_t>(y * (width / 8) + x / 8)] & (0x80 >> (x % 8))) == 0;
+    const std::size_t row = static_cast<std::size_t>(width / 8);
+    return (bits[static_cast<std::size_t>(y) * row + static_cast<std::size_t>(x / 8)] & (0x80 >> (x % 8))) == 0;
   }
   int DarkCount() const;
   // The smallest box holding every dark pixel: left, top, right, bottom (exclusive); all 0 when none.

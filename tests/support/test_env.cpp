@@ -59,7 +59,7 @@ fs::path EnterFreshDirectory(const char* prefix) {
   std::string leaf = name.str();
   for (char& c : leaf)
     if (c == '/') c = '_';
-  const fs::path dir = fs::temp_directory_path() / leaf;
+  fs::path dir = fs::temp_directory_path() / leaf;
   fs::remove_all(dir);
   fs::create_directories(dir);
   fs::current_path(dir);

@@ -192,8 +192,11 @@ TEST_F(ConnectionTest, ClosePrinterWithoutPrinterFailsWithItsMessage) {
 
 TEST_F(ConnectionTest, SerialSettingsBeforeOpenTouchNothing) {
   EXPECT_EQ(SetPCComPort(9600, 1), KV_ERR_COM_CLOSED);
-  const kv::plat::SerialSettings zero = {};
-  EXPECT_EQ(std::memcmp(&conn.ComSettings, &zero, sizeof zero), 0);
+  const auto& s = conn.ComSettings;
+  EXPECT_EQ(s.DCBlength, 0u);
+  EXPECT_EQ(s.BaudRate, 0u);
+  EXPECT_EQ(s.fBinary + s.fParity + s.fOutxCtsFlow + s.fDtrControl + s.fRtsControl, 0u);
+  EXPECT_EQ(s.XonLim + s.XoffLim + s.ByteSize + s.XonChar + s.XoffChar, 0);
   EXPECT_EQ(GetErrState(), 0);
 }
 

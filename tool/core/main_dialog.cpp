@@ -256,19 +256,8 @@ void MainDialog::OnDisable() {
 // ---- the configuration sender -----------------------------------------------------------------
 
 int MainDialog::SendDocument(void* printer) const {
-  switch (plat::spool_send_raw(printer, kConfigJobName, config_command_.data(), config_command_.size())) {
-    case plat::SendOutcome::Sent:
-      return 0;
-    case plat::SendOutcome::NoPrinter:
-      return kErrNoPrinter;
-    case plat::SendOutcome::StartRefused:
-      return kErrStartDoc;
-    case plat::SendOutcome::WriteRefused:
-      return kErrWriteData;
-    case plat::SendOutcome::EndRefused:
-      break;
-  }
-  return kErrEndDoc;
+  static constexpr plat::SendCodes kCodes = {kErrNoPrinter, kErrStartDoc, kErrWriteData, kErrEndDoc};
+  return plat::spool_send_raw(printer, kConfigJobName, config_command_.data(), config_command_.size(), kCodes);
 }
 
 int MainDialog::StoreResetDefaults(const std::string& section) const {

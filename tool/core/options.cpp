@@ -72,10 +72,8 @@ const OptionInfo* OptionOfKind(OptionKind kind) {
 
 double LeadingDecimal(const char* text) {
   if (text == nullptr) return 0.0;
-  const char* p = text;
-  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
   bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  const char* p = NumberStart(text, &negative);
   // Only the decimal form counts: digits, a point, digits, and an exponent with digits.
   const char* start = p;
   int digits = 0;

@@ -16,12 +16,18 @@ bool HasLineBreak(const char* text) { return std::strpbrk(text, "\r\n") != nullp
 
 }  // namespace
 
-int LeadingInt(const char* text) {
-  if (text == nullptr) return 0;
+const char* NumberStart(const char* text, bool* negative) {
   const char* p = text;
   while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  *negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  return p;
+}
+
+int LeadingInt(const char* text) {
+  if (text == nullptr) return 0;
   bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  const char* p = NumberStart(text, &negative);
   long long value = 0;
   for (; *p >= '0' && *p <= '9'; ++p) {
     value = value * 10 + (*p - '0');

@@ -35,8 +35,7 @@ std::string U(const QString& s) { return s.toUtf8().toStdString(); }
 QPixmap PixmapOf(const Picture& picture) {
   QImage image(picture.width, picture.height, QImage::Format_ARGB32);
   for (int y = 0; y < picture.height; ++y)
-    for (int x = 0; x < picture.width; ++x)
-      image.setPixel(x, y, picture.pixels[static_cast<std::size_t>(y * picture.width + x)]);
+    for (int x = 0; x < picture.width; ++x) image.setPixel(x, y, picture.At(x, y));
   return QPixmap::fromImage(image);
 }
 

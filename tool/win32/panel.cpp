@@ -153,7 +153,7 @@ HICON IconOf(const Picture& p) {
   std::vector<std::uint8_t> mask_bits(static_cast<std::size_t>((p.width + 15) / 16 * 2 * p.height), 0);
   for (int y = 0; y < p.height; ++y)
     for (int x = 0; x < p.width; ++x)
-      if ((p.pixels[static_cast<std::size_t>(y * p.width + x)] >> 24) < 128)
+      if ((p.At(x, y) >> 24) < 128)
         mask_bits[static_cast<std::size_t>(y * ((p.width + 15) / 16 * 2) + x / 8)] |=
             static_cast<std::uint8_t>(0x80 >> (x % 8));
   HBITMAP mask = CreateBitmap(p.width, p.height, 1, 1, mask_bits.data());
