@@ -35,21 +35,6 @@ void FillHeader(unsigned char* h, const ImageDesc& image) {
   Put16(h + 68, 1);                 // palette information
 }
 
-// The work file's full name in the current directory, in a 260-byte buffer; false when it does not fit.
-bool WorkFileName(char (&path)[kMaxPath]) {
-  std::memset(path, 0, sizeof path);
-  const std::size_t dir = plat::current_directory(path, sizeof path);
-  if (dir == 0 || dir + std::strlen(plat::kPathSeparator) + sizeof kWorkFileName > sizeof path) return false;
-  std::strcat(path, plat::kPathSeparator);
-  std::strcat(path, kWorkFileName);
-  return true;
-}
-
-int Fail(int code) {
-  SetErrState(code);
-  return code;
-}
-
 }  // namespace
 
 std::size_t PcxEncodeRow(unsigned char* out, std::size_t capacity, const unsigned char* row, std::size_t length) {
@@ -74,20 +59,20 @@ std::size_t PcxEncodeRow(unsigned char* out, std::size_t capacity, const unsigne
 }
 
 int DownloadBitsAsPcx(const ImageDesc& image, const unsigned char* bits, const char* name) {
-  unsigned char* header = static_cast<unsigned char*>(plat::mem_alloc(kHeaderSize));
-  if (header == nullptr) return Fail(KV_ERR_PCX_HEADER_MEMORY);
-  FillHeader(header, image);
+  plat::HeapBlock header(kHeaderSize);
+  if (!header) return SetErrState(KV_ERR_PCX_HEADER_MEMORY);
+  FillHeader(header.as<unsigned char>(), image);
   char path[kMaxPath];
-  plat::FileHandle file = WorkFileName(path) ? plat::file_create(path) : plat::kInvalidFile;
-  if (file == plat::kInvalidFile) {
-    plat::mem_free(header);
-    return Fail(KV_ERR_PCX_FILE);
-  }
-  const bool header_written = plat::file_write(file, header, kHeaderSize) == static_cast<std::int64_t>(kHeaderSize);
-  plat::mem_free(header);
+  plat::FileHandle file = WorkFilePath(path, kWorkFileName) ? plat::file_create(path) : plat::kInvalidFile;
+  if (file == plat::kInvalidFile) return SetErrState(KV_ERR_PCX_FILE);
+  const bool header_written =
+      plat::file_write(file, header.as<unsigned char>(), kHeaderSize) == static_cast<std::int64_t>(kHeaderSize);
+  header.reset();
   // Encoded rows are gathered and written in large pieces: one write per row would cost a system
   // call each.
-  unsigned char* encoded = header_written ? static_cast<unsigned char*>(plat::mem_alloc(kPcxWriteBuffer)) : nullptr;
+  plat::HeapBlock rows;
+  if (header_written) rows = plat::HeapBlock(kPcxWriteBuffer);
+  unsigned char* encoded = rows.as<unsigned char>();
   int rc = !header_written ? KV_ERR_PCX_FILE : encoded == nullptr ? KV_ERR_PCX_ROW_MEMORY : KV_OK;
   const std::size_t row_bytes = static_cast<std::size_t>(image.width / 8);
   std::size_t held = 0;
@@ -106,11 +91,11 @@ int DownloadBitsAsPcx(const ImageDesc& image, const unsigned char* bits, const c
       held += n;
   }
   if (rc == KV_OK) flush();
-  plat::mem_free(encoded);
+  rows.reset();
   plat::file_close(file);
   if (rc != KV_OK) {
     plat::file_delete(path);
-    return Fail(rc);
+    return SetErrState(rc);
   }
   KV_PcxGraphicsDel(name);
   rc = KV_PcxGraphicsDownload(name, path);

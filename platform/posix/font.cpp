@@ -22,8 +22,8 @@ namespace kv::plat {
 
 namespace {
 
-constexpr std::size_t kMatchesKept = 512;             // remembered fontconfig answers
-constexpr std::size_t kCellBytesKept = 32u << 20;     // memory for drawn cell glyphs
+constexpr std::size_t kMatchesKept = 512;          // remembered fontconfig answers
+constexpr std::size_t kCellBytesKept = 32u << 20;  // memory for drawn cell glyphs
 constexpr int kLargestCell = 4096;
 
 // What fontconfig answered for a request: the face, and the characters its font covers.
@@ -233,7 +233,6 @@ bool font_match(const char* family, int weight, bool italic, const std::vector<F
   *out = covered ? plain.face : Remembered(f, family, weight, italic, chars).face;
   return out->face != nullptr;
 }
-
 
 bool font_cell_glyph(char32_t ch, int cell_w, int cell_h, std::vector<unsigned char>& ink) {
   ink.clear();

@@ -11,9 +11,8 @@
 // drawn from its glyphs straight into the caller's one-bit image.
 #include "kv/platform/text_raster.h"
 
-#include "kv/platform/fault.h"
-
 #include "font_faces.h"
+#include "system.h"
 
 #include <cups/cups.h>
 #include <fontconfig/fontconfig.h>
@@ -41,7 +40,7 @@ namespace {
 // The rows of a large glyph are not kept (`bits` stays empty): it is rendered again as it is drawn,
 // so that the work memory of a large text stays about one glyph.
 struct GlyphImage {
-  bool loaded = false;  // false: the face has no glyph for the character; it is left out
+  bool loaded = false;    // false: the face has no glyph for the character; it is left out
   int left = 0, top = 0;  // FreeType's bitmap_left and bitmap_top
   int width = 0, rows = 0, pitch = 0;
   FT_Pos advance = 0;  // 26.6
@@ -62,9 +61,9 @@ struct TextRaster {
   FT_Size size = nullptr;  // this raster's size of the face
   FontSpec font = {};
   FT_Matrix matrix = {0x10000, 0, 0, 0x10000};  // average-width scaling and made-up slant
-  bool embolden = false;                         // a bold weight on a face that has none
-  int ascent = 0, cell = 0;                      // dots
-  int underline_top = 0, underline_rows = 0;     // rows from the top of the cell
+  bool embolden = false;                        // a bold weight on a face that has none
+  int ascent = 0, cell = 0;                     // dots
+  int underline_top = 0, underline_rows = 0;    // rows from the top of the cell
   int strike_top = 0, strike_rows = 0;
   // The glyphs of `text`, placed by Render().
   std::string text;
@@ -76,9 +75,9 @@ struct TextRaster {
 
 namespace {
 
-constexpr int kDefaultCell = 34;     // the cell height of a height of 0: 12 points at 203 dots per inch
-constexpr int kLargestCell = 16384;  // beyond this no glyph is rendered
-constexpr FT_Fixed kSlant = 0x0366A; // the shear of a made-up italic, as FreeType's oblique
+constexpr int kDefaultCell = 34;      // the cell height of a height of 0: 12 points at 203 dots per inch
+constexpr int kLargestCell = 16384;   // beyond this no glyph is rendered
+constexpr FT_Fixed kSlant = 0x0366A;  // the shear of a made-up italic, as FreeType's oblique
 
 // The code points of a UTF-8 text; a byte that begins no valid sequence stands for itself.
 std::vector<FT_ULong> CodePoints(const char* text) {
@@ -121,7 +120,7 @@ bool SizeFace(TextRaster* r, int matched_weight, int matched_slant) {
   auto to_dots = [&](FT_Long units, FT_Fixed scale) { return static_cast<double>(FT_MulFix(units, scale)) / 64.0; };
   if (font.width > 0) {
     const double average = os2 != nullptr && os2->xAvgCharWidth > 0 ? to_dots(os2->xAvgCharWidth, m.x_scale)
-                                                                     : to_dots(face->max_advance_width, m.x_scale) / 2;
+                                                                    : to_dots(face->max_advance_width, m.x_scale) / 2;
     if (average > 0) r->matrix.xx = static_cast<FT_Fixed>(std::lround(65536.0 * font.width / average));
   }
   if (font.italic && matched_slant == FC_SLANT_ROMAN) r->matrix.xy = kSlant;
@@ -129,13 +128,14 @@ bool SizeFace(TextRaster* r, int matched_weight, int matched_slant) {
 
   // The font's own lines: the underline's centre and thickness below the baseline, the strike-out's
   // top and thickness above it. Fonts without them get lines in the usual places.
-  const double thickness = face->underline_thickness > 0 ? to_dots(face->underline_thickness, m.y_scale) : r->cell / 20.0;
+  const double thickness =
+      face->underline_thickness > 0 ? to_dots(face->underline_thickness, m.y_scale) : r->cell / 20.0;
   r->underline_rows = std::max(1, static_cast<int>(std::lround(thickness)));
   const double below = face->underline_position != 0 ? -to_dots(face->underline_position, m.y_scale) : r->cell / 10.0;
   r->underline_top = r->ascent + static_cast<int>(std::lround(below - thickness / 2));
   const double strike = os2 != nullptr && os2->yStrikeoutSize > 0 ? to_dots(os2->yStrikeoutSize, m.y_scale) : thickness;
-  const double above = os2 != nullptr && os2->yStrikeoutPosition > 0 ? to_dots(os2->yStrikeoutPosition, m.y_scale)
-                                                                     : r->ascent / 3.0;
+  const double above =
+      os2 != nullptr && os2->yStrikeoutPosition > 0 ? to_dots(os2->yStrikeoutPosition, m.y_scale) : r->ascent / 3.0;
   r->strike_rows = std::max(1, static_cast<int>(std::lround(strike)));
   r->strike_top = r->ascent - static_cast<int>(std::lround(above));
   return true;
@@ -252,10 +252,18 @@ struct Clip {
 Clip ClipOf(int escapement, int cx, int cy, int width, int height, int x, int y) {
   Clip c;
   switch (escapement) {
-    case 900: c = {y - height, y, -x, width - x}; break;       // image (x + v, y - 1 - u)
-    case 1800: c = {x - width, x, y - height, y}; break;       // image (x - 1 - u, y - 1 - v)
-    case 2700: c = {-y, height - y, x - width, x}; break;      // image (x - 1 - v, y + u)
-    default: c = {-x, width - x, -y, height - y}; break;       // image (x + u, y + v)
+    case 900:
+      c = {y - height, y, -x, width - x};
+      break;  // image (x + v, y - 1 - u)
+    case 1800:
+      c = {x - width, x, y - height, y};
+      break;  // image (x - 1 - u, y - 1 - v)
+    case 2700:
+      c = {-y, height - y, x - width, x};
+      break;  // image (x - 1 - v, y + u)
+    default:
+      c = {-x, width - x, -y, height - y};
+      break;  // image (x + u, y + v)
   }
   return {std::max(c.u0, 0), std::min(c.u1, cx), std::max(c.v0, 0), std::min(c.v1, cy)};
 }
@@ -264,9 +272,9 @@ Clip ClipOf(int escapement, int cx, int cy, int width, int height, int x, int y)
 template <int Escapement>
 void Clear(unsigned char* bits, std::size_t row_bytes, int x, int y, int u, int v) {
   int ix = x + u, iy = y + v;
-  if constexpr (Escapement == 900) ix = x + v, iy = y - 1 - u;        // reading upwards
-  if constexpr (Escapement == 1800) ix = x - 1 - u, iy = y - 1 - v;   // upside down
-  if constexpr (Escapement == 2700) ix = x - 1 - v, iy = y + u;       // reading downwards
+  if constexpr (Escapement == 900) ix = x + v, iy = y - 1 - u;       // reading upwards
+  if constexpr (Escapement == 1800) ix = x - 1 - u, iy = y - 1 - v;  // upside down
+  if constexpr (Escapement == 2700) ix = x - 1 - v, iy = y + u;      // reading downwards
   bits[static_cast<std::size_t>(iy) * row_bytes + static_cast<std::size_t>(ix / 8)] &=
       static_cast<unsigned char>(~(0x80u >> (ix % 8)));
 }
@@ -275,7 +283,7 @@ void Clear(unsigned char* bits, std::size_t row_bytes, int x, int y, int u, int 
 // row `out`, the byte's leftmost bit landing on dot `x` (at least -7: no set bit lands left of 0).
 inline void ClearBits(unsigned char* out, unsigned byte, int x) {
   const int at = (x + 8) / 8 - 1, shift = x - at * 8;  // at = x / 8 rounded down
-  const unsigned spread = byte << (8 - shift);          // the high byte for `at`, the low for `at + 1`
+  const unsigned spread = byte << (8 - shift);         // the high byte for `at`, the low for `at + 1`
   if ((spread >> 8) != 0) out[at] &= static_cast<unsigned char>(~(spread >> 8));
   if ((spread & 0xFFu) != 0) out[at + 1] &= static_cast<unsigned char>(~spread);
 }
@@ -422,8 +430,7 @@ bool PrinterKnown(const char* printer) {
 
 }  // namespace
 
-TextRaster* raster_open(const char* reference_printer, const FontSpec& font, const char* text) {
-  if (fault_now(FaultSite::RasterOpen)) return nullptr;
+TextRaster* sys::raster_open(const char* reference_printer, const FontSpec& font, const char* text) {
   if (!PrinterKnown(reference_printer)) return nullptr;
   auto* r = new (std::nothrow) TextRaster;
   if (r == nullptr) return nullptr;
@@ -458,19 +465,26 @@ bool raster_measure(TextRaster* r, const char* text, int* cx, int* cy) {
   return true;
 }
 
-DrawResult raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
+DrawResult sys::raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
   int cx = 0, cy = 0;
-  if (fault_now(FaultSite::RasterDraw)) return DrawResult::NoSurface;
   if (bits == nullptr || width % 32 != 0 || !raster_measure(r, text, &cx, &cy)) return DrawResult::NoSurface;
   if (r->out_of_memory) return DrawResult::NoMemory;
   // Each dot of the upright text inside its cell is turned by the escapement into the image.
   const Clip clip = ClipOf(r->font.escapement, cx, cy, width, height, x, y);
   bool drawn;
   switch (r->font.escapement) {
-    case 900: drawn = Draw<900>(r, clip, bits, width, x, y); break;
-    case 1800: drawn = Draw<1800>(r, clip, bits, width, x, y); break;
-    case 2700: drawn = Draw<2700>(r, clip, bits, width, x, y); break;
-    default: drawn = Draw<0>(r, clip, bits, width, x, y); break;
+    case 900:
+      drawn = Draw<900>(r, clip, bits, width, x, y);
+      break;
+    case 1800:
+      drawn = Draw<1800>(r, clip, bits, width, x, y);
+      break;
+    case 2700:
+      drawn = Draw<2700>(r, clip, bits, width, x, y);
+      break;
+    default:
+      drawn = Draw<0>(r, clip, bits, width, x, y);
+      break;
   }
   return drawn ? DrawResult::Drawn : DrawResult::NoMemory;
 }

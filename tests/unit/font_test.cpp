@@ -24,7 +24,8 @@ Box InkBox(const std::vector<unsigned char>& ink, int w, int h) {
   Box b;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      const unsigned char v = ink[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)];
+      const unsigned char v =
+          ink[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)];
       EXPECT_TRUE(v == 0 || v == 1) << "each dot is 0 or 1";
       if (v == 0) continue;
       ++b.dots;
@@ -70,12 +71,18 @@ TEST(FontMatch, AgreesWithFontconfigForEachText) {
     bool italic;
     std::u32string text;
   } cases[] = {
-      {"DejaVu Sans", 400, false, U"Hello"},          {"DejaVu Sans", 400, false, U"\u4E2D\u6587 text"},
-      {"DejaVu Sans", 700, true, U"Gr\u00F6\u00DFe"}, {"Arial", 400, false, U"Label 42"},
-      {"Arial", 400, false, U"\u6807\u7B7E"},         {"Times New Roman", 700, false, U"\u0395\u03BB\u03BB"},
-      {"No Such Face", 400, false, U"abc"},            {"monospace", 400, false, U"x"},
-      {"monospace", 400, false, U"\u4E2D"},           {"Liberation Serif", 400, true, U"\u2603 snow"},
-      {"Liberation Mono", 400, false, U"\u041A\u0438\u0440"}, {"sans-serif", 900, false, U"\u20AC 5"},
+      {"DejaVu Sans", 400, false, U"Hello"},
+      {"DejaVu Sans", 400, false, U"\u4E2D\u6587 text"},
+      {"DejaVu Sans", 700, true, U"Gr\u00F6\u00DFe"},
+      {"Arial", 400, false, U"Label 42"},
+      {"Arial", 400, false, U"\u6807\u7B7E"},
+      {"Times New Roman", 700, false, U"\u0395\u03BB\u03BB"},
+      {"No Such Face", 400, false, U"abc"},
+      {"monospace", 400, false, U"x"},
+      {"monospace", 400, false, U"\u4E2D"},
+      {"Liberation Serif", 400, true, U"\u2603 snow"},
+      {"Liberation Mono", 400, false, U"\u041A\u0438\u0440"},
+      {"sans-serif", 900, false, U"\u20AC 5"},
   };
   for (const auto& c : cases) {
     const std::vector<FT_ULong> chars(c.text.begin(), c.text.end());
@@ -96,7 +103,9 @@ TEST(FontMatch, AgreesWithFontconfigForEachText) {
 }
 
 TEST(FontCellGlyph, RefusesCellsOutsideTheRange) {
-  const struct { int w, h; } cases[] = {{0, 12}, {8, 0}, {-1, 12}, {8, -12}, {4097, 12}, {8, 4097}, {-2147483647 - 1, 5}};
+  const struct {
+    int w, h;
+  } cases[] = {{0, 12}, {8, 0}, {-1, 12}, {8, -12}, {4097, 12}, {8, 4097}, {-2147483647 - 1, 5}};
   for (const auto& c : cases) {
     std::vector<unsigned char> ink(7, 1);
     EXPECT_FALSE(font_cell_glyph(U'A', c.w, c.h, ink)) << c.w << "x" << c.h;
@@ -116,7 +125,8 @@ TEST(FontCellGlyph, InkLiesWhereTheLetterPutsIt) {
     auto box = [&](char32_t ch) {
       EXPECT_TRUE(font_cell_glyph(ch, c.w, c.h, ink)) << static_cast<unsigned>(ch);
       EXPECT_EQ(ink.size(), static_cast<std::size_t>(c.w) * static_cast<std::size_t>(c.h));
-      return ink.size() == static_cast<std::size_t>(c.w) * static_cast<std::size_t>(c.h) ? InkBox(ink, c.w, c.h) : Box{};
+      return ink.size() == static_cast<std::size_t>(c.w) * static_cast<std::size_t>(c.h) ? InkBox(ink, c.w, c.h)
+                                                                                         : Box{};
     };
     SCOPED_TRACE(testing::Message() << c.w << "x" << c.h);
     EXPECT_EQ(box(U' ').dots, 0) << "a blank has no ink";
@@ -144,7 +154,8 @@ TEST(FontCellGlyph, SizesAreKeptApart) {
   EXPECT_EQ(again, small);
   std::vector<unsigned char> wide;
   ASSERT_TRUE(font_cell_glyph(U'A', 16, 12, wide));
-  EXPECT_GT(InkBox(wide, 16, 12).right - InkBox(wide, 16, 12).left, InkBox(small, 8, 12).right - InkBox(small, 8, 12).left)
+  EXPECT_GT(InkBox(wide, 16, 12).right - InkBox(wide, 16, 12).left,
+            InkBox(small, 8, 12).right - InkBox(small, 8, 12).left)
       << "a wider cell draws a wider letter";
 }
 

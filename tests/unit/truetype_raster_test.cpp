@@ -65,9 +65,11 @@ TEST_F(TrueTypeRasterTest, DrawingIntoAPartOfTheTextKeepsEveryDotInPlace) {
     ASSERT_TRUE(kv::plat::raster_measure(raster, "Clip jig", &cx, &cy));
     const int side = kv::RoundUp32(2 * (cx + cy)), centre = side / 2;
     std::vector<unsigned char> whole(static_cast<std::size_t>(side / 8) * static_cast<std::size_t>(side), 0xFF);
-    ASSERT_EQ(kv::plat::raster_draw(raster, "Clip jig", side, side, centre, centre, whole.data()), kv::plat::DrawResult::Drawn);
+    ASSERT_EQ(kv::plat::raster_draw(raster, "Clip jig", side, side, centre, centre, whole.data()),
+              kv::plat::DrawResult::Drawn);
     auto dark = [](const std::vector<unsigned char>& bits, int width, int x, int y) {
-      return (bits[static_cast<std::size_t>(y) * static_cast<std::size_t>(width / 8) + static_cast<std::size_t>(x / 8)] &
+      return (bits[static_cast<std::size_t>(y) * static_cast<std::size_t>(width / 8) +
+                   static_cast<std::size_t>(x / 8)] &
               (0x80 >> (x % 8))) == 0;
     };
     int inked = 0;
@@ -79,7 +81,8 @@ TEST_F(TrueTypeRasterTest, DrawingIntoAPartOfTheTextKeepsEveryDotInPlace) {
                   kv::plat::DrawResult::Drawn);
         for (int y = 0; y < 24; ++y)
           for (int x = 0; x < 32; ++x) {
-            ASSERT_EQ(dark(part, 32, x, y), dark(whole, side, left + x, top + y)) << "dot " << left + x << "," << top + y;
+            ASSERT_EQ(dark(part, 32, x, y), dark(whole, side, left + x, top + y))
+                << "dot " << left + x << "," << top + y;
             inked += dark(part, 32, x, y) ? 1 : 0;
           }
       }

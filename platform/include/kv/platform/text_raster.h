@@ -6,8 +6,8 @@ namespace kv::plat {
 
 // The font, with the meanings of the Windows font request.
 struct FontSpec {
-  int height;      // > 0: character cell height (ascent + descent) in dots; < 0: em height; 0: a default
-  int width;       // average character width in dots; 0: the face's own proportions
+  int height;  // > 0: character cell height (ascent + descent) in dots; < 0: em height; 0: a default
+  int width;   // average character width in dots; 0: the face's own proportions
   const char* face;
   int escapement;  // direction of the text in tenths of a degree, counter-clockwise: 0, 900, 1800, 2700
   int weight;      // 100 to 900
@@ -37,7 +37,8 @@ enum class DrawResult {
 // first, width / 8 bytes each, the leftmost pixel in the most significant bit; the text's pixels are
 // cleared to 0, all others are left alone. The text's reference point (the top left of its first
 // character cell, before turning) is put at (x, y), and the text turned by the font's escapement.
-// The work memory besides `bits` is bounded by the glyphs of the text, one bit a dot.
+// Besides `bits`, the work memory is the text's glyphs, one bit a dot, or for large glyphs one at a
+// time.
 DrawResult raster_draw(TextRaster* raster, const char* text, int width, int height, int x, int y, unsigned char* bits);
 
 // Releases the font and everything made for it.
