@@ -15,6 +15,7 @@
 #include "resources/resource_ids.h"
 #include "resources/strings.h"
 #include "test_env.h"
+#include "tool_test.h"
 
 namespace fs = std::filesystem;
 using namespace kv::tool;
@@ -93,11 +94,7 @@ class Win32PanelTest : public ::testing::TestWithParam<Language> {
   void SetUp() override {
     const char* program = std::getenv("KV_PANEL");
     ASSERT_NE(program, nullptr) << "run through ctest";
-    dir_ = fs::temp_directory_path() / (GetParam() == Language::English ? "kvpanel-en" : "kvpanel-zh");
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    kvtest::WriteWhole(dir_ / "KV_setting.ini", std::string("[Setting]\r\nDisplayLan=") +
-                                                    (GetParam() == Language::English ? "1" : "0") + "\r\n");
+    dir_ = kvtest::EnterDirectoryStartingIn(GetParam());
     std::string command = "\"" + WinePath(program) + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -120,7 +117,7 @@ class Win32PanelTest : public ::testing::TestWithParam<Language> {
       CloseHandle(process_.hProcess);
       CloseHandle(process_.hThread);
     }
-    fs::remove_all(dir_);
+    kvtest::LeaveDirectory(dir_);
   }
 
   const DialogLayout& Layout() const { return MainDialogLayout(GetParam()); }
@@ -186,8 +183,6 @@ TEST_P(Win32PanelTest, SetForTheSelfTestLabelSendsItsCommand) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, Win32PanelTest, ::testing::Values(Language::English, Language::Chinese),
-                         [](const ::testing::TestParamInfo<Language>& row) {
-                           return std::string(row.param == Language::English ? "English" : "Chinese");
-                         });
+                         kvtest::LanguageName);
 
 }  // namespace
