@@ -11,6 +11,7 @@
 #include <string>
 
 #include "capture.h"
+#include "kv/platform/wide.h"
 #include "resources/layouts.h"
 #include "resources/resource_ids.h"
 #include "resources/strings.h"
@@ -21,14 +22,6 @@ namespace fs = std::filesystem;
 using namespace kv::tool;
 
 namespace {
-
-std::wstring Wide(const std::string& s) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, &w[0], n);
-  w.resize(w.size() - 1);
-  return w;
-}
 
 // A Unix path as Wine's programs see it.
 std::string WinePath(const char* unix_path) {
@@ -77,7 +70,7 @@ bool SaveScreenshot(HWND window, const fs::path& path) {
 SIZE BaseUnits(const DialogLayout& layout) {
   HDC screen = GetDC(nullptr);
   HFONT font = CreateFontW(-MulDiv(layout.point_size, GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, 0, 0,
-                           0, DEFAULT_CHARSET, 0, 0, 0, 0, Wide(layout.font).c_str());
+                           0, DEFAULT_CHARSET, 0, 0, 0, 0, kv::plat::WideFromUtf8(layout.font).c_str());
   HGDIOBJ old = SelectObject(screen, font);
   SIZE letters = {};
   GetTextExtentPoint32W(screen, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &letters);
@@ -101,7 +94,7 @@ class Win32PanelTest : public ::testing::TestWithParam<Language> {
     const std::string cwd = dir_.string();
     ASSERT_TRUE(
         CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &startup, &process_));
-    const std::wstring title = Wide(Layout().title);
+    const std::wstring title = kv::plat::WideFromUtf8(Layout().title);
     for (int i = 0; i < 400 && dialog_ == nullptr; ++i) {
       dialog_ = FindWindowW(nullptr, title.c_str());
       if (dialog_ == nullptr) Sleep(50);
