@@ -89,6 +89,13 @@ bool file_copy_access(FileHandle from, FileHandle to) {
   return from != kInvalidFile && from != 0 && to != kInvalidFile && to != 0;
 }
 
+FileHandle file_open_read(const char* path) {
+  if (path == nullptr || fault_now(FaultSite::FileOpenRead)) return kInvalidFile;
+  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h == INVALID_HANDLE_VALUE ? kInvalidFile : file_of(h);
+}
+
 std::int64_t file_write(FileHandle file, const void* data, std::size_t len) {
   if (file == kInvalidFile || file == 0 || len > 0xFFFFFFFFu) return -1;
   if (fault_now(FaultSite::FileWrite)) return -1;
