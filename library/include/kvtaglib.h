@@ -203,8 +203,7 @@ extern "C" {
 #define KV_ERR_COPIES_READ                  (-1095) /* the print file failed while being read */
 #define KV_ERR_COPIES_WRITE                 (-1094) /* the work file could not be written */
 #define KV_ERR_COPIES_REPLACE               (-1093) /* the rewritten copy could not take the file's place */
-#define KV_ERR_COPIES_NOT_PLAIN             (-1092) /* the print file is a link (symbolic or hard), a FIFO,
-                                                       a device or a folder: it is left as it is */
+#define KV_ERR_COPIES_NOT_PLAIN             (-1092) /* a link, FIFO, device or folder: left as it is */
 
 /* ---- connection and error state ------------------------------------------------------------- */
 
