@@ -27,7 +27,8 @@ constexpr const char kHeldPrinter[] = "KIRV R5 Stopped";
 
 class SweepTest : public kvtest::LibraryTest {
  protected:
-  // An open connection with a job of a few bytes under way.
+  // An open connection with a job of a few bytes under way. The held printer, which takes deliveries,
+  // is opened afresh every time: Wine cannot abandon a document that a failed delivery left open.
   static void OpenWithJob(const char* printer = kPrinter) {
     if (!kv::PortIsClosed() && std::string(printer) != kPrinter) ClosePort();
     if (kv::PortIsClosed()) {
