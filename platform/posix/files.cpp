@@ -63,7 +63,7 @@ FileHandle file_open_plain(const char* path, bool* not_plain) {
   int fd = open_regular(path, O_RDONLY);
   if (fd < 0 && not_plain != nullptr) {
     struct stat st;
-    *not_plain = lstat(path, &st) == 0 && (S_ISLNK(st.st_mode) || !S_ISREG(st.st_mode));
+    *not_plain = lstat(path, &st) == 0 && !S_ISREG(st.st_mode);  // a link, FIFO, device or folder
   }
   return fd < 0 ? kInvalidFile : fd;
 }
