@@ -69,6 +69,7 @@ int RunSweep(const Sweep& sweep) {
     kv::plat::fault_arm_any(n);
     const int rc = sweep.call();
     const bool reached = kv::plat::fault_calls_checked() >= n;
+    const kv::plat::FaultSite failed = kv::plat::fault_failed_site();
     kv::plat::fault_clear();
 
     SCOPED_TRACE("failing site " + std::to_string(n) + (reached ? "" : " (not reached)"));
@@ -83,6 +84,10 @@ int RunSweep(const Sweep& sweep) {
     }
     sites = n;
     EXPECT_TRUE(sweep.codes.count(rc) == 1) << "unexpected code " << rc;
+    const auto site_code = sweep.site_codes.find(failed);
+    if (site_code != sweep.site_codes.end()) {
+      EXPECT_EQ(rc, site_code->second) << "the code of a failed call of kind " << static_cast<int>(failed);
+    }
     const int stored = GetErrState();
     const bool closing = sweep.closing_codes.count(rc) == 1;
     if (closing) {

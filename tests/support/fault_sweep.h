@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "kv/platform/fault.h"
+
 namespace kvtest {
 
 struct Sweep {
@@ -33,6 +35,8 @@ struct Sweep {
   std::vector<std::filesystem::path> appended;
   // The codes a failed run may answer with.
   std::set<int> codes;
+  // The code a failure of one kind of call must give, where the operation has one code for it.
+  std::map<kv::plat::FaultSite, int> site_codes;
   // Failed runs after which the connection is closed on purpose (no memory for a whole job): LastError
   // then holds the closed code and the connection's blocks are gone with it.
   std::set<int> closing_codes;

@@ -15,6 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using kv::plat::FaultSite;
 using kvtest::Bytes;
 using kvtest::kPrinter;
 using kvtest::RunSweep;
@@ -49,6 +50,7 @@ TEST_F(SweepTest, Connection) {
   open.codes = {KV_ERR_CMD_BUFFER, KV_ERR_SCRATCH_BUFFER, KV_ERR_OPEN_PRINTER};
   open.closing_codes = {KV_ERR_CMD_BUFFER, KV_ERR_SCRATCH_BUFFER};
   open.kept_blocks = {{KV_ERR_OPEN_PRINTER, 2}};
+  open.site_codes = {{FaultSite::SpoolOpen, KV_ERR_OPEN_PRINTER}};
   RunSweep(open);
   TakeOpenMessages();
 
@@ -67,12 +69,14 @@ TEST_F(SweepTest, SpoolFileAndRawAppenders) {
   Sweep clear("ClearTmpFile", job, [] { return ClearTmpFile(); });
   clear.files = {spool};
   clear.codes = {KV_ERR_TMP_CREATE};
+  clear.site_codes = {{FaultSite::FileCreate, KV_ERR_TMP_CREATE}};
   RunSweep(clear);
 
   // Its first line is written to a file just emptied: a failure leaves an empty job, never the old one.
   Sweep buffer("KV_ClearBuffer", [] { OpenWithJob(); ASSERT_EQ(ClearTmpFile(), KV_OK); }, [] { return KV_ClearBuffer(); });
   buffer.files = {spool};
   buffer.codes = {KV_ERR_TMP_CREATE, KV_ERR_CLEAR_WRITE};
+  buffer.site_codes = {{FaultSite::FileCreate, KV_ERR_TMP_CREATE}, {FaultSite::FileWrite, KV_ERR_CLEAR_WRITE}};
   RunSweep(buffer);
 
   Sweep pulse("Pulse", job, [] { return Pulse("PULSE", 5, 0); });
@@ -84,6 +88,9 @@ TEST_F(SweepTest, SpoolFileAndRawAppenders) {
   send.files = {"payload.bin"};
   send.appended = {spool};
   send.codes = {KV_ERR_FILE_OPEN, KV_ERR_FILE_READ, KV_ERR_TMP_WRITE};
+  send.site_codes = {{FaultSite::FileOpenRead, KV_ERR_FILE_OPEN},
+                     {FaultSite::FileRead, KV_ERR_FILE_READ},
+                     {FaultSite::FileWrite, KV_ERR_TMP_WRITE}};
   EXPECT_EQ(RunSweep(send), 1 + 5 + 4) << "the open, a read and an append for each of 4 pieces, the read at the end";
 
   int counter = 0;
@@ -92,6 +99,7 @@ TEST_F(SweepTest, SpoolFileAndRawAppenders) {
   send_ex.files = {"payload.bin"};
   send_ex.appended = {spool};
   send_ex.codes = send.codes;
+  send_ex.site_codes = send.site_codes;
   RunSweep(send_ex);
 }
 
@@ -101,6 +109,9 @@ TEST_F(SweepTest, Delivery) {
   write.files = {spool};
   write.codes = {KV_ERR_TMP_READ, KV_ERR_JOB_MEMORY, KV_ERR_START_DOC, KV_ERR_WRITE_DATA, KV_ERR_END_DOC};
   write.closing_codes = {KV_ERR_JOB_MEMORY};
+  write.site_codes = {{FaultSite::FileOpenRead, KV_ERR_TMP_READ}, {FaultSite::FileRead, KV_ERR_TMP_READ},
+                      {FaultSite::Alloc, KV_ERR_JOB_MEMORY},      {FaultSite::SpoolStartDoc, KV_ERR_START_DOC},
+                      {FaultSite::SpoolWrite, KV_ERR_WRITE_DATA}, {FaultSite::SpoolEndDoc, KV_ERR_END_DOC}};
   RunSweep(write);
 
   Sweep label("KV_PrintLabel", [] { OpenWithJob(kHeldPrinter); }, [] { return KV_PrintLabel(1, 2); });
@@ -108,6 +119,7 @@ TEST_F(SweepTest, Delivery) {
   label.codes = {KV_ERR_PRINT_LABEL_WRITE, KV_ERR_TMP_READ, KV_ERR_JOB_MEMORY, KV_ERR_START_DOC, KV_ERR_WRITE_DATA,
                  KV_ERR_END_DOC};
   label.closing_codes = {KV_ERR_JOB_MEMORY};
+  label.site_codes = write.site_codes;
   RunSweep(label);
   ClosePort();
 }
@@ -122,6 +134,9 @@ TEST_F(SweepTest, Graphics) {
   download.files = {"logo.pcx"};
   download.appended = {spool};
   download.codes = {KV_ERR_PCX_DOWNLOAD_OPEN, KV_ERR_PCX_DOWNLOAD_WRITE};
+  download.site_codes = {{FaultSite::FileOpenRead, KV_ERR_PCX_DOWNLOAD_OPEN},
+                         {FaultSite::FileRead, KV_ERR_PCX_DOWNLOAD_OPEN},
+                         {FaultSite::FileWrite, KV_ERR_PCX_DOWNLOAD_WRITE}};
   RunSweep(download);
 
   Sweep print("KV_PrintPCX", job, [] { return KV_PrintPCX(5, 6, "logo.pcx"); });
@@ -146,6 +161,9 @@ TEST_F(SweepTest, Graphics) {
   truetype.codes = {KV_ERR_TRUETYPE_NO_PRINTER, KV_ERR_TRUETYPE_NO_MEMORY, KV_ERR_TRUETYPE_NO_SURFACE,
                     KV_ERR_PCX_HEADER_MEMORY, KV_ERR_PCX_ROW_MEMORY, KV_ERR_PCX_FILE, KV_ERR_PCX_DOWNLOAD_OPEN,
                     KV_ERR_PCX_DOWNLOAD_WRITE, KV_ERR_PCX_PLACE_WRITE, KV_ERR_PCX_DEL_WRITE};
+  truetype.site_codes = {{FaultSite::RasterDraw, KV_ERR_TRUETYPE_NO_SURFACE},
+                         {FaultSite::FileCreate, KV_ERR_PCX_FILE},
+                         {FaultSite::FileOpenRead, KV_ERR_PCX_DOWNLOAD_OPEN}};
   RunSweep(truetype);
 }
 
@@ -161,6 +179,10 @@ TEST_F(SweepTest, ChangeCopies) {
   copies.files = {"label.prn"};
   copies.codes = {KV_ERR_COPIES_OPEN, KV_ERR_COPIES_WORK_FILE, KV_ERR_COPIES_READ, KV_ERR_COPIES_WRITE,
                   KV_ERR_COPIES_REPLACE};
+  // Memory for the large block is optional: without it the rest goes through the command buffer.
+  copies.site_codes = {{FaultSite::FileOpenRead, KV_ERR_COPIES_OPEN}, {FaultSite::FileCreate, KV_ERR_COPIES_WORK_FILE},
+                       {FaultSite::FileRead, KV_ERR_COPIES_READ},     {FaultSite::FileWrite, KV_ERR_COPIES_WRITE},
+                       {FaultSite::FileReplace, KV_ERR_COPIES_REPLACE}};
   RunSweep(copies);
 }
 

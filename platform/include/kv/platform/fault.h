@@ -40,6 +40,9 @@ void fault_arm_any(int nth);
 // the failure was never reached and the operation ran as in normal use.
 int fault_calls_checked();
 
+// The kind of the call that fault_arm_any made fail; Count while none has.
+FaultSite fault_failed_site();
+
 // Disarms every site.
 void fault_clear();
 
