@@ -120,9 +120,7 @@ using namespace kv;
 
 KV_API(int) ChangeCopies(const char* path, int copies) {
   if (CannotCompose()) return KV_ERR_COPIES_CLOSED;
-  std::memset(conn.CmdBuffer, 0, kBufferSize);
-  std::memset(conn.ScratchBuffer, 0, kBufferSize);
-  conn.CmdLength = 0;
+  ClearWorkBuffers();
   // The copy takes the file's place under its name: a link (symbolic or hard) or anything but a
   // plain file would stop being what it was, so it is refused and left alone.
   bool not_plain = false;

@@ -8,8 +8,8 @@ struct Armed {
   int failures;   // failing calls from there on
 };
 Armed armed[static_cast<int>(FaultSite::Count)];
-int any_countdown = 0;  // calls left up to the failure of fault_arm_any; 0 when not armed
-int any_checked = 0;    // calls checked since fault_arm_any
+int any_countdown = 0;                    // calls left up to the failure of fault_arm_any; 0 when not armed
+int any_checked = 0;                      // calls checked since fault_arm_any
 FaultSite any_failed = FaultSite::Count;  // the kind of the call that failed
 }  // namespace
 

@@ -1,14 +1,14 @@
 // Files through POSIX calls.
 #include "kv/platform/files.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
-#include "kv/platform/fault.h"
+#include "system.h"
 
 namespace kv::plat {
 
@@ -43,8 +43,8 @@ int open_regular(const char* path, int flags) {
 
 }  // namespace
 
-FileHandle file_create(const char* path) {
-  if (path == nullptr || fault_now(FaultSite::FileCreate)) return kInvalidFile;
+FileHandle sys::file_create(const char* path) {
+  if (path == nullptr) return kInvalidFile;
   // Opened without O_TRUNC: the file is truncated only once it is known to be a plain file of one
   // name, so that a link, a FIFO or a second name planted at the fixed name loses nothing.
   int fd = open_regular(path, O_RDWR | O_CREAT);
@@ -57,9 +57,9 @@ FileHandle file_create(const char* path) {
   return fd;
 }
 
-FileHandle file_open_plain(const char* path, bool* not_plain) {
+FileHandle sys::file_open_plain(const char* path, bool* not_plain) {
   if (not_plain != nullptr) *not_plain = false;
-  if (path == nullptr || fault_now(FaultSite::FileOpenRead)) return kInvalidFile;
+  if (path == nullptr) return kInvalidFile;
   int fd = open_regular(path, O_RDONLY);
   if (fd < 0 && not_plain != nullptr) {
     struct stat st;
@@ -76,8 +76,7 @@ int file_link_count(FileHandle file) {
 
 bool file_copy_access(FileHandle from, FileHandle to) {
   struct stat st;
-  if (from < 0 || from > INT32_MAX || to < 0 || to > INT32_MAX || fstat(static_cast<int>(from), &st) != 0)
-    return false;
+  if (from < 0 || from > INT32_MAX || to < 0 || to > INT32_MAX || fstat(static_cast<int>(from), &st) != 0) return false;
   // The owner first: changing it may clear the set-user and set-group bits, which the mode restores.
   // Only a privileged caller may give a file away; otherwise the copy stays the caller's own.
   if (fchown(static_cast<int>(to), st.st_uid, st.st_gid) != 0)
@@ -85,8 +84,8 @@ bool file_copy_access(FileHandle from, FileHandle to) {
   return fchmod(static_cast<int>(to), st.st_mode & 07777) == 0;
 }
 
-FileHandle file_open_read(const char* path) {
-  if (path == nullptr || fault_now(FaultSite::FileOpenRead)) return kInvalidFile;
+FileHandle sys::file_open_read(const char* path) {
+  if (path == nullptr) return kInvalidFile;
   int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return kInvalidFile;
   struct stat st;
@@ -97,9 +96,8 @@ FileHandle file_open_read(const char* path) {
   return fd;
 }
 
-std::int64_t file_write(FileHandle file, const void* data, std::size_t len) {
+std::int64_t sys::file_write(FileHandle file, const void* data, std::size_t len) {
   if (file < 0 || file > INT32_MAX) return -1;
-  if (fault_now(FaultSite::FileWrite)) return -1;
   const char* p = static_cast<const char*>(data);
   std::size_t done = 0;
   while (done < len) {
@@ -113,9 +111,8 @@ std::int64_t file_write(FileHandle file, const void* data, std::size_t len) {
   return static_cast<std::int64_t>(done);
 }
 
-std::int64_t file_read(FileHandle file, void* buf, std::size_t len) {
+std::int64_t sys::file_read(FileHandle file, void* buf, std::size_t len) {
   if (file < 0 || file > INT32_MAX) return -1;
-  if (fault_now(FaultSite::FileRead)) return -1;
   char* p = static_cast<char*>(buf);
   std::size_t done = 0;
   while (done < len) {
@@ -140,12 +137,10 @@ void file_close(FileHandle file) {
   if (file >= 0 && file <= INT32_MAX) close(static_cast<int>(file));
 }
 
-bool file_delete(const char* path) {
-  return path != nullptr && path[0] != '\0' && unlink(path) == 0;
-}
+bool file_delete(const char* path) { return path != nullptr && path[0] != '\0' && unlink(path) == 0; }
 
-bool file_replace(const char* from, const char* to) {
-  if (from == nullptr || to == nullptr || fault_now(FaultSite::FileReplace)) return false;
+bool sys::file_replace(const char* from, const char* to) {
+  if (from == nullptr || to == nullptr) return false;
   return rename(from, to) == 0;
 }
 

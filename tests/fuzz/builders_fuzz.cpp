@@ -2,8 +2,8 @@
 // appended must be exactly the line its format gives, and a refused call must append nothing, return
 // the builder's check code and store it. The expected line is made here with printf from the
 // arguments, independently of the library's own line composer.
-#include <cstdint>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -60,14 +60,18 @@ Expected Run(Input& in, int* rc) {
       const int c = CharArg(in);
       *rc = KV_SoftFontDel(c);
       return (Low(c) >= 'A' && Low(c) <= 'Z') || Low(c) == '*' ? Line(Format("EK\"%c\"\r\n", Low(c)))
-                                                                : Refused(KV_ERR_SOFT_FONT_DEL_CHECK);
+                                                               : Refused(KV_ERR_SOFT_FONT_DEL_CHECK);
     }
     case 2: {
       const std::string name = in.Text(20);
       const int which = in.Byte() % 3;
       const char* word = which == 0 ? "FK" : which == 1 ? "FR" : "FS";
-      const int check = which == 0 ? KV_ERR_FORM_DEL_CHECK : which == 1 ? KV_ERR_EXEC_FORM_CHECK : KV_ERR_FORM_DOWNLOAD_CHECK;
-      *rc = which == 0 ? KV_FormDel(name.c_str()) : which == 1 ? KV_ExecForm(name.c_str()) : KV_FormDownload(name.c_str());
+      const int check = which == 0   ? KV_ERR_FORM_DEL_CHECK
+                        : which == 1 ? KV_ERR_EXEC_FORM_CHECK
+                                     : KV_ERR_FORM_DOWNLOAD_CHECK;
+      *rc = which == 0   ? KV_FormDel(name.c_str())
+            : which == 1 ? KV_ExecForm(name.c_str())
+                         : KV_FormDownload(name.c_str());
       return In(static_cast<std::int64_t>(name.size()), 1, 16) ? Line(std::string(word) + "\"" + name + "\"\r\n")
                                                                : Refused(check);
     }
@@ -105,7 +109,8 @@ Expected Run(Input& in, int* rc) {
     case 9: {
       const unsigned h = static_cast<unsigned>(in.IntNear(0, 70000)), g = static_cast<unsigned>(in.IntNear(0, 300));
       *rc = KV_SetLabelHeight(h, g);
-      return In(h, 1, 65535) && In(g, 16, 240) ? Line(Format("Q%u,%u\r\n", h, g)) : Refused(KV_ERR_SET_LABEL_HEIGHT_CHECK);
+      return In(h, 1, 65535) && In(g, 16, 240) ? Line(Format("Q%u,%u\r\n", h, g))
+                                               : Refused(KV_ERR_SET_LABEL_HEIGHT_CHECK);
     }
     case 10: {
       const int v = in.Int();
@@ -163,7 +168,8 @@ Expected Run(Input& in, int* rc) {
                   Format(",%d,%d,%d,%c,", narrow, wide, height, Low(readable)) + Quoted(data));
     }
     default: {
-      const unsigned number = static_cast<unsigned>(in.IntNear(-1, 101)), length = static_cast<unsigned>(in.IntNear(-1, 101));
+      const unsigned number = static_cast<unsigned>(in.IntNear(-1, 101)),
+                     length = static_cast<unsigned>(in.IntNear(-1, 101));
       const int code = CharArg(in);
       const std::string text = in.Text(100);
       *rc = KV_DefineVariable(number, length, code, text.c_str());

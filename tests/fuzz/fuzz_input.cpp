@@ -1,11 +1,11 @@
 #include "fuzz_input.h"
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 
 #include "connection.h"
 #include "kvtaglib.h"

@@ -24,7 +24,7 @@ bool PlainNumberText(const std::string& s) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kv::tool;
   kvfuzz::Input in(data, size);
-  const int kind = static_cast<int>(in.Byte() % (kOptionCount + 2)) - 1;
+  const OptionKind kind = static_cast<OptionKind>(static_cast<int>(in.Byte() % (kOptionCount + 2)) - 1);
   const bool in_mm = in.Byte() % 2 != 0;
   const int resolution_class = in.Byte() % 5;
   const double dots_per_mm = resolution_class == kClass300 ? kDotsPerMm300 : kDotsPerMm200;

@@ -39,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string row = in.Rest();
   // Exactly `capacity` bytes, so that the address sanitizer sees any write past them.
   std::unique_ptr<unsigned char[]> out(new unsigned char[capacity == 0 ? 1 : capacity]);
-  const std::size_t n =
-      kv::PcxEncodeRow(capacity == 0 ? nullptr : out.get(), capacity, reinterpret_cast<const unsigned char*>(row.data()), row.size());
+  const std::size_t n = kv::PcxEncodeRow(capacity == 0 ? nullptr : out.get(), capacity,
+                                         reinterpret_cast<const unsigned char*>(row.data()), row.size());
   // Every byte takes at most two; every run of up to 63 equal bytes at most two.
   Check(n <= 2 * row.size(), "the code is longer than two bytes per row byte");
   if (n > capacity) return 0;

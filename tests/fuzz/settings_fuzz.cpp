@@ -93,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   Check(kv::plat::profile_write(kFile, section.c_str(), key.c_str(), value.c_str()), "the write failed");
   std::string expected = Trim(value);
-  if (expected.size() >= 2 && expected.front() == expected.back() && (expected.front() == '"' || expected.front() == '\''))
+  if (expected.size() >= 2 && expected.front() == expected.back() &&
+      (expected.front() == '"' || expected.front() == '\''))
     expected = expected.substr(1, expected.size() - 2);
   Check(Read(section, key) == expected, "the written value does not read back");
   for (std::size_t i = 0; i < others.size(); ++i) {

@@ -23,7 +23,9 @@ long long Number(const std::string& s, std::size_t* pos) {
 // The rows of a PCX image decode to exactly Ymax + 1 rows of the header's bytes per line.
 bool PcxAgreesWithItsHeader(const std::string& pcx) {
   if (pcx.size() < 128) return false;
-  const auto u16 = [&](std::size_t at) { return static_cast<unsigned char>(pcx[at]) | static_cast<unsigned char>(pcx[at + 1]) << 8; };
+  const auto u16 = [&](std::size_t at) {
+    return static_cast<unsigned char>(pcx[at]) | static_cast<unsigned char>(pcx[at + 1]) << 8;
+  };
   const std::size_t width = static_cast<std::size_t>(u16(8)) + 1, height = static_cast<std::size_t>(u16(10)) + 1;
   const std::size_t row = static_cast<std::size_t>(u16(66));
   if (row * 8 != width) return false;
@@ -78,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(job.compare(pos, 2, "\r\n") == 0, "the download line does not end after its length");
   pos += 2;
   Check(pos + static_cast<std::size_t>(length) <= job.size(), "the image is shorter than its announced length");
-  Check(PcxAgreesWithItsHeader(job.substr(pos, static_cast<std::size_t>(length))), "the image's header disagrees with its rows");
+  Check(PcxAgreesWithItsHeader(job.substr(pos, static_cast<std::size_t>(length))),
+        "the image's header disagrees with its rows");
   pos += static_cast<std::size_t>(length);
   const std::string place = "GG" + std::to_string(x) + "," + std::to_string(y) + ",\"" + name + "\"\r\n";
   Check(job.substr(pos) == place, "the placement is not the last line");

@@ -111,8 +111,7 @@ int RunSweep(const Sweep& sweep) {
                 bytes->size() >= was->size() && full->size() >= bytes->size();
       EXPECT_TRUE(sound) << file << " is neither as it was nor whole after code " << rc;
     }
-    for (const std::string& name : Listing())
-      EXPECT_TRUE(allowed_names.count(name) == 1) << "left behind: " << name;
+    for (const std::string& name : Listing()) EXPECT_TRUE(allowed_names.count(name) == 1) << "left behind: " << name;
     if (!failed_before && ::testing::Test::HasFailure()) break;  // one failing site is enough to read
   }
   EXPECT_GT(sites, 0) << "the sweep reached no site: the operation does not go through the platform layer";

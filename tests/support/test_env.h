@@ -21,6 +21,9 @@ void WriteWhole(const std::filesystem::path& path, const std::string& bytes);
 // directory.
 std::filesystem::path EnterFreshDirectory(const char* prefix);
 
+// Leaves the folder of EnterFreshDirectory for the temporary folder and removes it with its content.
+void LeaveDirectory(const std::filesystem::path& dir);
+
 // Makes a folder inside `base` whose full path is exactly `length` characters long.
 std::filesystem::path MakeDirectoryOfLength(const std::filesystem::path& base, std::size_t length);
 
@@ -28,8 +31,7 @@ std::filesystem::path MakeDirectoryOfLength(const std::filesystem::path& base, s
 std::string Bytes(std::size_t n, unsigned seed = 1);
 
 // A window that records each paint request: the value of the byte counter it is watching at that
-// moment. On Windows a real (message-only) window that receives WM_PAINT; elsewhere an opaque
-// value that the host's repaint handler receives.
+// moment (see OpenPaintWindow).
 class PaintRecorder {
  public:
   explicit PaintRecorder(const int* counter);

@@ -48,8 +48,8 @@ TEST_F(SettingsLinkTest, LinkIsWrittenThroughAndStaysALink) {
     Settings settings(dir_.string());
     ASSERT_EQ(settings.WriteSetting("KIRV R5", "FD", relative ? "150" : "75"), 1);
     EXPECT_EQ(fs::symlink_status(Ini()).type(), fs::file_type::symlink);
-    EXPECT_EQ(ReadWhole(target), std::string("[Setting]\r\nDisplayLan=1\r\n[KIRV R5]\r\nFD=") +
-                                     (relative ? "150" : "75") + "\r\n");
+    EXPECT_EQ(ReadWhole(target),
+              std::string("[Setting]\r\nDisplayLan=1\r\n[KIRV R5]\r\nFD=") + (relative ? "150" : "75") + "\r\n");
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0640));
     int value = 0;
     EXPECT_EQ(settings.ReadSettingInt("KIRV R5", "FD", "KV_setting.ini", &value), relative ? 3 : 2);

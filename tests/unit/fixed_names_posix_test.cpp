@@ -139,8 +139,9 @@ TEST_F(FixedNamesTest, NothingIsMadeOrTruncatedAtANameThatIsNotAPlainFile) {
       EXPECT_EQ(ReadWhole(spool), "") << "nothing is appended";
     }
     const fs::file_type kind = fs::symlink_status(at).type();
-    EXPECT_EQ(kind, planted == "fifo" ? fs::file_type::fifo
-                    : planted == "symlink" ? fs::file_type::symlink : fs::file_type::regular);
+    EXPECT_EQ(kind, planted == "fifo"      ? fs::file_type::fifo
+                    : planted == "symlink" ? fs::file_type::symlink
+                                           : fs::file_type::regular);
     fs::remove(at);
   }
 }

@@ -46,7 +46,8 @@ class SweepTest : public kvtest::LibraryTest {
 };
 
 TEST_F(SweepTest, Connection) {
-  Sweep open("OpenPort", [] { ClosePort(); }, [] { return OpenPort(kPrinter); });
+  Sweep open(
+      "OpenPort", [] { ClosePort(); }, [] { return OpenPort(kPrinter); });
   open.codes = {KV_ERR_CMD_BUFFER, KV_ERR_SCRATCH_BUFFER, KV_ERR_OPEN_PRINTER};
   open.closing_codes = {KV_ERR_CMD_BUFFER, KV_ERR_SCRATCH_BUFFER};
   open.kept_blocks = {{KV_ERR_OPEN_PRINTER, 2}};
@@ -54,7 +55,8 @@ TEST_F(SweepTest, Connection) {
   RunSweep(open);
   TakeOpenMessages();
 
-  Sweep printer("KV_OpenPrinter", [] { ClosePort(); }, [] { return KV_OpenPrinter(kPrinter) != nullptr ? 0 : 1; });
+  Sweep printer(
+      "KV_OpenPrinter", [] { ClosePort(); }, [] { return KV_OpenPrinter(kPrinter) != nullptr ? 0 : 1; });
   printer.codes = {1};
   RunSweep(printer);
   TakeOpenMessages();
@@ -73,7 +75,13 @@ TEST_F(SweepTest, SpoolFileAndRawAppenders) {
   RunSweep(clear);
 
   // Its first line is written to a file just emptied: a failure leaves an empty job, never the old one.
-  Sweep buffer("KV_ClearBuffer", [] { OpenWithJob(); ASSERT_EQ(ClearTmpFile(), KV_OK); }, [] { return KV_ClearBuffer(); });
+  Sweep buffer(
+      "KV_ClearBuffer",
+      [] {
+        OpenWithJob();
+        ASSERT_EQ(ClearTmpFile(), KV_OK);
+      },
+      [] { return KV_ClearBuffer(); });
   buffer.files = {spool};
   buffer.codes = {KV_ERR_TMP_CREATE, KV_ERR_CLEAR_WRITE};
   buffer.site_codes = {{FaultSite::FileCreate, KV_ERR_TMP_CREATE}, {FaultSite::FileWrite, KV_ERR_CLEAR_WRITE}};
@@ -105,7 +113,8 @@ TEST_F(SweepTest, SpoolFileAndRawAppenders) {
 
 TEST_F(SweepTest, Delivery) {
   const fs::path spool = "KIRVtemp.prn";
-  Sweep write("KV_WritePrinter", [] { OpenWithJob(kHeldPrinter); }, [] { return KV_WritePrinter(); });
+  Sweep write(
+      "KV_WritePrinter", [] { OpenWithJob(kHeldPrinter); }, [] { return KV_WritePrinter(); });
   write.files = {spool};
   write.codes = {KV_ERR_TMP_READ, KV_ERR_JOB_MEMORY, KV_ERR_START_DOC, KV_ERR_WRITE_DATA, KV_ERR_END_DOC};
   write.closing_codes = {KV_ERR_JOB_MEMORY};
@@ -114,10 +123,11 @@ TEST_F(SweepTest, Delivery) {
                       {FaultSite::SpoolWrite, KV_ERR_WRITE_DATA}, {FaultSite::SpoolEndDoc, KV_ERR_END_DOC}};
   RunSweep(write);
 
-  Sweep label("KV_PrintLabel", [] { OpenWithJob(kHeldPrinter); }, [] { return KV_PrintLabel(1, 2); });
+  Sweep label(
+      "KV_PrintLabel", [] { OpenWithJob(kHeldPrinter); }, [] { return KV_PrintLabel(1, 2); });
   label.appended = {spool};
-  label.codes = {KV_ERR_PRINT_LABEL_WRITE, KV_ERR_TMP_READ, KV_ERR_JOB_MEMORY, KV_ERR_START_DOC, KV_ERR_WRITE_DATA,
-                 KV_ERR_END_DOC};
+  label.codes = {KV_ERR_PRINT_LABEL_WRITE, KV_ERR_TMP_READ,   KV_ERR_JOB_MEMORY,
+                 KV_ERR_START_DOC,         KV_ERR_WRITE_DATA, KV_ERR_END_DOC};
   label.closing_codes = {KV_ERR_JOB_MEMORY};
   label.site_codes = write.site_codes;
   RunSweep(label);
@@ -148,19 +158,18 @@ TEST_F(SweepTest, Graphics) {
   // A failed command line is still followed by the image data, so the spool file is not watched here:
   // the code, LastError and the heap are.
   const std::string image = Bytes(250 * 100, 6);
-  Sweep bin("KV_DrawBinGraphics", job, [&] {
-              return KV_DrawBinGraphics(3, 4, 250, 100, reinterpret_cast<const unsigned char*>(image.data()));
-            });
+  Sweep bin("KV_DrawBinGraphics", job,
+            [&] { return KV_DrawBinGraphics(3, 4, 250, 100, reinterpret_cast<const unsigned char*>(image.data())); });
   bin.codes = {KV_ERR_BIN_GRAPHICS_WRITE, KV_ERR_BIN_GRAPHICS_DATA_WRITE};
   RunSweep(bin);
 
-  Sweep truetype("KV_DrawTextTrueTypeW", job, [] {
-                   return KV_DrawTextTrueTypeW(10, 20, 48, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "Sweep 123");
-                 });
+  Sweep truetype("KV_DrawTextTrueTypeW", job,
+                 [] { return KV_DrawTextTrueTypeW(10, 20, 48, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "Sweep 123"); });
   truetype.appended = {spool};
   truetype.codes = {KV_ERR_TRUETYPE_NO_PRINTER, KV_ERR_TRUETYPE_NO_MEMORY, KV_ERR_TRUETYPE_NO_SURFACE,
-                    KV_ERR_PCX_HEADER_MEMORY, KV_ERR_PCX_ROW_MEMORY, KV_ERR_PCX_FILE, KV_ERR_PCX_DOWNLOAD_OPEN,
-                    KV_ERR_PCX_DOWNLOAD_WRITE, KV_ERR_PCX_PLACE_WRITE, KV_ERR_PCX_DEL_WRITE};
+                    KV_ERR_PCX_HEADER_MEMORY,   KV_ERR_PCX_ROW_MEMORY,     KV_ERR_PCX_FILE,
+                    KV_ERR_PCX_DOWNLOAD_OPEN,   KV_ERR_PCX_DOWNLOAD_WRITE, KV_ERR_PCX_PLACE_WRITE,
+                    KV_ERR_PCX_DEL_WRITE};
   truetype.site_codes = {{FaultSite::RasterDraw, KV_ERR_TRUETYPE_NO_SURFACE},
                          {FaultSite::FileCreate, KV_ERR_PCX_FILE},
                          {FaultSite::FileOpenRead, KV_ERR_PCX_DOWNLOAD_OPEN}};
@@ -180,8 +189,10 @@ TEST_F(SweepTest, ChangeCopies) {
   copies.codes = {KV_ERR_COPIES_OPEN, KV_ERR_COPIES_WORK_FILE, KV_ERR_COPIES_READ, KV_ERR_COPIES_WRITE,
                   KV_ERR_COPIES_REPLACE};
   // Memory for the large block is optional: without it the rest goes through the command buffer.
-  copies.site_codes = {{FaultSite::FileOpenRead, KV_ERR_COPIES_OPEN}, {FaultSite::FileCreate, KV_ERR_COPIES_WORK_FILE},
-                       {FaultSite::FileRead, KV_ERR_COPIES_READ},     {FaultSite::FileWrite, KV_ERR_COPIES_WRITE},
+  copies.site_codes = {{FaultSite::FileOpenRead, KV_ERR_COPIES_OPEN},
+                       {FaultSite::FileCreate, KV_ERR_COPIES_WORK_FILE},
+                       {FaultSite::FileRead, KV_ERR_COPIES_READ},
+                       {FaultSite::FileWrite, KV_ERR_COPIES_WRITE},
                        {FaultSite::FileReplace, KV_ERR_COPIES_REPLACE}};
   RunSweep(copies);
 }

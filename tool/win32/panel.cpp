@@ -1,6 +1,6 @@
 // KVPanel.exe: the parameter tool on Windows, a plain Win32 dialog. Both dialogs are in-memory
 // templates made from the layout data that the Linux front end uses too; the pictures are drawn from
-// the same artwork. The core's handlers run on the dialog's notifications.
+// the same artwork. The dialog's notifications are reported to the core.
 #include <windows.h>
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include "core/startup.h"
 #include "core/view.h"
 #include "kv/platform/language.h"
+#include "kv/platform/wide.h"
 #include "resources/artwork.h"
 #include "resources/gradient.h"
 #include "resources/layouts.h"
@@ -22,22 +23,6 @@ namespace kv::tool {
 
 namespace {
 
-std::wstring Wide(const std::string& s) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
-  std::wstring w(n > 0 ? static_cast<std::size_t>(n) : 1u, L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, &w[0], n);
-  w.resize(w.size() - 1);
-  return w;
-}
-
-std::string Utf8(const std::wstring& w) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(n > 0 ? static_cast<std::size_t>(n) : 1u, '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
-  s.resize(s.size() - 1);
-  return s;
-}
-
 // An in-memory dialog template (DLGTEMPLATE with DS_SETFONT and its DLGITEMTEMPLATEs).
 class TemplateWriter {
  public:
@@ -47,7 +32,7 @@ class TemplateWriter {
     Word(static_cast<std::uint16_t>(d >> 16));
   }
   void String(const std::string& s) {
-    for (wchar_t c : Wide(s)) Word(static_cast<std::uint16_t>(c));
+    for (wchar_t c : plat::WideFromUtf8(s)) Word(static_cast<std::uint16_t>(c));
     Word(0);
   }
   void AlignDword() {
@@ -153,8 +138,9 @@ HICON IconOf(const Picture& p) {
   std::vector<std::uint8_t> mask_bits(static_cast<std::size_t>((p.width + 15) / 16 * 2 * p.height), 0);
   for (int y = 0; y < p.height; ++y)
     for (int x = 0; x < p.width; ++x)
-      if ((p.pixels[static_cast<std::size_t>(y * p.width + x)] >> 24) < 128)
-        mask_bits[static_cast<std::size_t>(y * ((p.width + 15) / 16 * 2) + x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+      if ((p.At(x, y) >> 24) < 128)
+        mask_bits[static_cast<std::size_t>(y * ((p.width + 15) / 16 * 2) + x / 8)] |=
+            static_cast<std::uint8_t>(0x80 >> (x % 8));
   HBITMAP mask = CreateBitmap(p.width, p.height, 1, 1, mask_bits.data());
   ICONINFO info = {TRUE, 0, 0, mask, color};
   HICON icon = CreateIconIndirect(&info);
@@ -184,7 +170,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wp, LPARAM) {
 class Win32Panel : public View {
  public:
   explicit Win32Panel(ToolProcess& process)
-      : process_(process), language_(LanguageOf(process.DisplayLanguage)), layout_(MainDialogLayout(language_)) {}
+      : process_(process), language_(LanguageOf(process.display_language)), layout_(MainDialogLayout(language_)) {}
 
   int Run() {
     const TemplateWriter t = MakeTemplate(layout_);
@@ -199,9 +185,11 @@ class Win32Panel : public View {
     std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
     GetWindowTextW(w, &text[0], n + 1);
     text.resize(static_cast<std::size_t>(n));
-    return Utf8(text);
+    return plat::Utf8FromWide(text);
   }
-  void SetText(int id, const std::string& text) override { SetDlgItemTextW(dialog_, id, Wide(text).c_str()); }
+  void SetText(int id, const std::string& text) override {
+    SetDlgItemTextW(dialog_, id, plat::WideFromUtf8(text).c_str());
+  }
   void SetVisible(int id, bool visible) override { ShowWindow(GetDlgItem(dialog_, id), visible ? SW_SHOW : SW_HIDE); }
   void SetEnabled(int id, bool enabled) override { EnableWindow(GetDlgItem(dialog_, id), enabled); }
   void SetTextLimit(int id, int characters) override {
@@ -209,33 +197,39 @@ class Win32Panel : public View {
   }
   void ResetEntries(int id) override { SendDlgItemMessageW(dialog_, id, CB_RESETCONTENT, 0, 0); }
   void AddEntry(int id, const std::string& text) override {
-    SendDlgItemMessageW(dialog_, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+    SendDlgItemMessageW(dialog_, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(plat::WideFromUtf8(text).c_str()));
   }
-  int EntryCount(int id) const override { return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCOUNT, 0, 0)); }
+  int EntryCount(int id) const override {
+    return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCOUNT, 0, 0));
+  }
   std::string EntryText(int id, int index) const override {
     const LRESULT n = SendDlgItemMessageW(dialog_, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
     if (n == CB_ERR) return std::string();
     std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
     SendDlgItemMessageW(dialog_, id, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text[0]));
     text.resize(static_cast<std::size_t>(n));
-    return Utf8(text);
+    return plat::Utf8FromWide(text);
   }
-  int Selection(int id) const override { return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCURSEL, 0, 0)); }
+  int Selection(int id) const override {
+    return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCURSEL, 0, 0));
+  }
   void Select(int id, int index) override {
     SendDlgItemMessageW(dialog_, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
   void ShowMessage(const std::string& text, const std::string& caption) override {
-    MessageBoxW(dialog_, Wide(text).c_str(), caption.empty() ? nullptr : Wide(caption).c_str(), MB_OK);
+    MessageBoxW(dialog_, plat::WideFromUtf8(text).c_str(),
+                caption.empty() ? nullptr : plat::WideFromUtf8(caption).c_str(), MB_OK);
   }
   bool AskYesNo(const std::string& text, const std::string& caption, BoxIcon icon) override {
     const UINT type = MB_YESNO | (icon == BoxIcon::Information ? MB_ICONINFORMATION : 0);
-    return MessageBoxW(dialog_, Wide(text).c_str(), caption.empty() ? nullptr : Wide(caption).c_str(), type) == IDYES;
+    return MessageBoxW(dialog_, plat::WideFromUtf8(text).c_str(),
+                       caption.empty() ? nullptr : plat::WideFromUtf8(caption).c_str(), type) == IDYES;
   }
   void AppendSystemMenuItem(unsigned command, const std::string& text) override {
     HMENU menu = GetSystemMenu(dialog_, FALSE);
     if (menu == nullptr) return;
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, command, Wide(text).c_str());
+    AppendMenuW(menu, MF_STRING, command, plat::WideFromUtf8(text).c_str());
   }
   void StartTimer(unsigned timer_id, unsigned period_ms) override { SetTimer(dialog_, timer_id, period_ms, nullptr); }
   void PostClose() override { PostMessageW(dialog_, WM_CLOSE, 0, 0); }
@@ -251,6 +245,10 @@ class Win32Panel : public View {
     ShellExecuteA(nullptr, nullptr, self, nullptr, nullptr, SW_SHOWNORMAL);
   }
   void ExitProgram(int code) override { ExitProcess(static_cast<UINT>(code)); }
+  void ShowAbout() override {
+    const TemplateWriter t = MakeTemplate(AboutDialogLayout(language_));
+    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.get(), dialog_, AboutProc, 0);
+  }
 
  private:
   static INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
@@ -269,19 +267,15 @@ class Win32Panel : public View {
       case WM_COMMAND:
         return OnCommand(LOWORD(wp), HIWORD(wp));
       case WM_SYSCOMMAND:
-        if (MainDialog::IsAboutCommand(static_cast<unsigned>(wp))) {
-          ShowAbout();
-          return TRUE;
-        }
-        return FALSE;
+        return core_ && core_->Handle(static_cast<unsigned>(wp), Event::MenuCommand) ? TRUE : FALSE;
       case WM_TIMER:
-        if (core_) core_->OnTimer();
+        if (core_) core_->Handle(static_cast<unsigned>(wp), Event::TimerTick);
         return TRUE;
       case WM_PAINT:
         Paint();
         return TRUE;
       case WM_CLOSE:
-        core_->OnClose();
+        core_->Handle(kDialogMain, Event::CloseRequest);
         FreeBackground();
         return FALSE;  // the default close processing ends the dialog
       case WM_DESTROY:
@@ -313,30 +307,9 @@ class Win32Panel : public View {
       EndDialog(dialog_, id);
       return TRUE;
     }
-    if (code == CBN_SELCHANGE) {
-      if (id == kIdPrinterList) core_->OnPrinterSelected();
-      if (id == kIdOptionList) core_->OnOptionSelected();
-      if (id == kIdLanguageList) core_->OnLanguageSelected();
-      return TRUE;
-    }
-    if (code != BN_CLICKED) return FALSE;
-    switch (id) {
-      case kIdChinese: core_->OnChinese(); break;
-      case kIdEnglish: core_->OnEnglish(); break;
-      case kIdSendCommand: core_->OnSendTestCommand(); break;
-      case kIdSet: core_->OnSet(); break;
-      case kIdForward: core_->OnForward(); break;
-      case kIdReverse: core_->OnReverse(); break;
-      case kIdEnable: core_->OnEnable(); break;
-      case kIdDisable: core_->OnDisable(); break;
-      default: return FALSE;
-    }
-    return TRUE;
-  }
-
-  void ShowAbout() {
-    const TemplateWriter t = MakeTemplate(AboutDialogLayout(language_));
-    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.get(), dialog_, AboutProc, 0);
+    if (code == CBN_SELCHANGE) core_->Handle(static_cast<unsigned>(id), Event::Selected);
+    if (code == BN_CLICKED) return core_->Handle(static_cast<unsigned>(id), Event::Clicked) ? TRUE : FALSE;
+    return code == CBN_SELCHANGE ? TRUE : FALSE;
   }
 
   // The background: a vertical gradient drawn once into an off-screen bitmap, copied at every paint.
