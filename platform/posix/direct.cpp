@@ -19,6 +19,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -89,10 +90,10 @@ class SigpipeHeld {
   bool was_pending_ = false;
 };
 
-// Writes all `len` bytes to a non-blocking descriptor. Fails when the other side refuses them or
+// Writes all `len` bytes to a non-blocking descriptor (a device's with SIGPIPE held back; a socket's
+// send never raises it). Fails when the other side refuses them or
 // takes no byte for exchange_bound().
 bool send_all(int fd, const char* data, std::size_t len, bool is_socket) {
-  SigpipeHeld held;
   Clock::time_point stall_end = Clock::now() + exchange_bound();
   while (len > 0) {
     ssize_t n = is_socket ? send(fd, data, len, MSG_NOSIGNAL) : ::write(fd, data, len);
@@ -222,7 +223,9 @@ class DevicePrinter final : public OpenPrinter {
   }
 
   bool write(const void* data, std::size_t len) override {
-    return fd_ >= 0 && send_all(fd_, static_cast<const char*>(data), len, false);
+    if (fd_ < 0) return false;
+    SigpipeHeld held;
+    return send_all(fd_, static_cast<const char*>(data), len, false);
   }
 
   bool end_doc() override {

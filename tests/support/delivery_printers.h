@@ -4,6 +4,7 @@
 #ifndef KV_TESTS_DELIVERY_PRINTERS_H
 #define KV_TESTS_DELIVERY_PRINTERS_H
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct DeliveryPrinter {
 };
 
 std::vector<DeliveryPrinter> DeliveryPrinters();
+
+// How a failing test names its printer.
+inline void PrintTo(const DeliveryPrinter& printer, std::ostream* out) { *out << printer.name; }
 
 // "socket://127.0.0.1:PORT" of the capture printer; empty where printers are not opened directly.
 std::string CaptureSocketUri();
