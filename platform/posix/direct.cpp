@@ -110,10 +110,31 @@ bool send_all(int fd, const char* data, std::size_t len, bool is_socket) {
   return true;
 }
 
-class SocketPrinter final : public OpenPrinter {
+// A direct printer whose document is one open descriptor: abandoning it is closing it.
+class DescriptorPrinter : public OpenPrinter {
+ public:
+  ~DescriptorPrinter() override { close_fd(); }
+
+  bool abort_doc() override {
+    if (fd_ < 0) return false;
+    close_fd();
+    return true;
+  }
+
+  bool in_doc() const override { return fd_ >= 0; }
+
+ protected:
+  void close_fd() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+  int fd_ = -1;
+};
+
+class SocketPrinter final : public DescriptorPrinter {
  public:
   SocketPrinter(const sockaddr* addr, socklen_t len) : len_(len) { std::memcpy(&addr_, addr, len); }
-  ~SocketPrinter() override { close_fd(); }
 
   // A connection within connect_bound(), or -1.
   int connect_now() const {
@@ -162,29 +183,14 @@ class SocketPrinter final : public OpenPrinter {
     return ok;
   }
 
-  bool abort_doc() override {
-    if (fd_ < 0) return false;
-    close_fd();
-    return true;
-  }
-
-  bool in_doc() const override { return fd_ >= 0; }
-
  private:
-  void close_fd() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
   sockaddr_storage addr_{};
   socklen_t len_;
-  int fd_ = -1;
 };
 
-class DevicePrinter final : public OpenPrinter {
+class DevicePrinter final : public DescriptorPrinter {
  public:
   explicit DevicePrinter(std::string path) : path_(std::move(path)) {}
-  ~DevicePrinter() override { close_fd(); }
 
   // Opens the device for writing, waiting up to connect_bound() while it is busy or (a FIFO) has no
   // reader yet. Only a character device or a FIFO is accepted.
@@ -235,14 +241,6 @@ class DevicePrinter final : public OpenPrinter {
     return ok;
   }
 
-  bool abort_doc() override {
-    if (fd_ < 0) return false;
-    close_fd();
-    return true;
-  }
-
-  bool in_doc() const override { return fd_ >= 0; }
-
   // The settings are applied now, and again to every job, since a terminal may be reset between opens.
   bool apply_serial(const SerialSettings& settings) override {
     int fd = fd_ >= 0 ? fd_ : open_now();
@@ -257,13 +255,7 @@ class DevicePrinter final : public OpenPrinter {
   }
 
  private:
-  void close_fd() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
   std::string path_;
-  int fd_ = -1;
   SerialSettings settings_{};
   bool has_settings_ = false;
 };
