@@ -310,7 +310,10 @@ OpenPrinter* open_socket(const char* rest) {
 
 }  // namespace
 
-bool is_direct_name(const char* name) {
+// "socket://HOST[:PORT]", "usb:/dev/...", or an absolute device path. Queue names can hold neither
+// "://" nor a leading "/", so no queue is hidden by a printer addressed directly.
+bool spool_is_direct_name(const char* name) {
+  if (name == nullptr) return false;
   return starts_with(name, kSocketScheme) || starts_with(name, kUsbScheme) || name[0] == '/';
 }
 

@@ -28,10 +28,6 @@ class OpenPrinter {
 // null for any other value.
 OpenPrinter* printer_behind(SpoolHandle handle);
 
-// True when the name addresses a printer directly rather than a spooler queue: "socket://HOST[:PORT]",
-// "usb:/dev/...", or an absolute device path. Queue names can hold neither "://" nor a leading "/".
-bool is_direct_name(const char* name);
-
 // Opens a printer addressed directly; null when the name is malformed or the printer cannot be reached.
 OpenPrinter* open_direct(const char* name);
 

@@ -247,7 +247,7 @@ SpoolHandle spool_open(const char* printer_name) {
   if (printer_name == nullptr || printer_name[0] == '\0') return nullptr;
   if (fault_now(FaultSite::SpoolOpen)) return nullptr;
   OpenPrinter* p = nullptr;
-  if (is_direct_name(printer_name)) {
+  if (spool_is_direct_name(printer_name)) {
     p = open_direct(printer_name);
   } else {
     auto* cups = new (std::nothrow) CupsPrinter(queue_name(printer_name));

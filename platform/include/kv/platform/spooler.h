@@ -32,6 +32,10 @@ bool spool_end_doc(SpoolHandle printer);
 // Abandons the current document: the spooler discards what it has of it.
 bool spool_abort_doc(SpoolHandle printer);
 
+// True when spool_open reaches a printer of this name directly, without the spooler (a raw TCP port
+// or a device file; Linux only).
+bool spool_is_direct_name(const char* printer_name);
+
 }  // namespace kv::plat
 
 #endif
