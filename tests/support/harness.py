@@ -22,6 +22,10 @@ stands in for a printer's device file: what one writer sends between its open an
 (two writers in quick succession may arrive as one). The queue Raw_Unreachable points at a closed
 loopback port: CUPS accepts its jobs and holds them.
 
+The queues take their printer descriptions from data/ppd (the shipped ones) or tests/support/ppd (made-up
+test printers); the spooler offers the shipped ones as its models kirv/NAME.ppd, or those of the folder
+named by KV_HARNESS_PPD_DIR (an unpacked package's).
+
 cupsd refuses to run its filters and backends as root, so it runs them as User lp; DIR is
 made readable for lp. The server listens only on DIR/cups.sock.
 """
@@ -37,7 +41,16 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-PPD_DIR = os.path.join(HERE, "ppd")
+# The printer descriptions that users install live in data/ppd; those of made-up test printers stay here.
+# KV_HARNESS_PPD_DIR names another folder of installed descriptions (an unpacked package's), which the
+# spooler then also offers as its models kirv/NAME.ppd (lpinfo -m, lpadmin -m).
+SHIPPED_PPD_DIR = os.environ.get("KV_HARNESS_PPD_DIR") or os.path.join(HERE, "..", "..", "data", "ppd")
+TEST_PPD_DIR = os.path.join(HERE, "ppd")
+
+
+def ppd_path(name):
+    shipped = os.path.join(SHIPPED_PPD_DIR, name)
+    return shipped if os.path.exists(shipped) else os.path.join(TEST_PPD_DIR, name)
 
 # queue name -> (printer description file or None for a plain raw queue, state)
 QUEUES = [
@@ -207,9 +220,13 @@ DataDir {d}/data
     data = os.path.join(d, "data")
     shutil.rmtree(data, ignore_errors=True)
     os.makedirs(os.path.join(data, "mime"))
+    os.makedirs(os.path.join(data, "model"))
     for name in os.listdir("/usr/share/cups"):
-        if name != "mime":
+        if name not in ("mime", "model"):
             os.symlink(os.path.join("/usr/share/cups", name), os.path.join(data, name))
+    for name in os.listdir("/usr/share/cups/model") if os.path.isdir("/usr/share/cups/model") else []:
+        os.symlink(os.path.join("/usr/share/cups/model", name), os.path.join(data, "model", name))
+    os.symlink(os.path.abspath(SHIPPED_PPD_DIR), os.path.join(data, "model", "kirv"))
     with open(os.path.join(data, "mime", "raw.types"), "w") as f:
         f.write("application/octet-stream\napplication/vnd.cups-raw\n")
     with open(os.path.join(data, "mime", "raw.convs"), "w") as f:
@@ -270,7 +287,7 @@ def start(d):
         queue_uri = uri if state != "unreachable" else f"socket://127.0.0.1:{closed_port()}/?snmp=false"
         args = ["lpadmin", "-p", queue, "-v", queue_uri, "-E"]
         if ppd:
-            args += ["-P", os.path.join(PPD_DIR, ppd)]
+            args += ["-P", ppd_path(ppd)]
         else:
             args += ["-m", "raw"]
         r = lp(d, *args, check=False)
