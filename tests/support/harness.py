@@ -119,19 +119,27 @@ def run_capture(d):
         fd = os.open(path, os.O_RDONLY | os.O_NONBLOCK)
         data = bytearray()
         while True:
-            select.select([fd], [], [])
-            try:
-                chunk = os.read(fd, 65536)
-            except BlockingIOError:
-                continue
-            if chunk:
-                data += chunk
-                continue
-            fresh = os.open(path, os.O_RDONLY | os.O_NONBLOCK)
-            os.close(fd)
-            fd = fresh
-            save(bytes(data))
-            data = bytearray()
+            # Poll does not report the end of a writer that opened before this read end did, so
+            # the pipe is also looked at every 50 ms.
+            ready, _, _ = select.select([fd], [], [], 0.05)
+            while True:
+                try:
+                    chunk = os.read(fd, 65536)
+                except BlockingIOError:
+                    break  # a writer is there, with nothing more for now
+                if chunk:
+                    data += chunk
+                    continue
+                if ready:
+                    # No writer is left. A fresh read end, opened before the old one closes, keeps
+                    # the FIFO read, and poll stops reporting the writer that has gone.
+                    fresh = os.open(path, os.O_RDONLY | os.O_NONBLOCK)
+                    os.close(fd)
+                    fd = fresh
+                if data:
+                    save(bytes(data))
+                    data = bytearray()
+                break
 
     if os.path.exists(fifo_path(d)):
         os.remove(fifo_path(d))
