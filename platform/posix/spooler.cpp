@@ -20,8 +20,8 @@
 #include <set>
 #include <string>
 
-#include "kv/platform/fault.h"
 #include "open_printer.h"
+#include "system.h"
 
 namespace kv::plat {
 
@@ -243,9 +243,8 @@ OpenPrinter* printer_behind(SpoolHandle handle) {
   return registry().count(p) != 0 ? p : nullptr;
 }
 
-SpoolHandle spool_open(const char* printer_name) {
+SpoolHandle sys::spool_open(const char* printer_name) {
   if (printer_name == nullptr || printer_name[0] == '\0') return nullptr;
-  if (fault_now(FaultSite::SpoolOpen)) return nullptr;
   OpenPrinter* p = nullptr;
   if (spool_is_direct_name(printer_name)) {
     p = open_direct(printer_name);
@@ -279,10 +278,9 @@ bool spool_close(SpoolHandle printer) {
   return true;
 }
 
-bool spool_start_doc(SpoolHandle printer, const char* doc_name, const char* data_type) {
+bool sys::spool_start_doc(SpoolHandle printer, const char* doc_name, const char* data_type) {
   OpenPrinter* p = printer_behind(printer);
   if (p == nullptr || p->in_doc() || doc_name == nullptr) return false;
-  if (fault_now(FaultSite::SpoolStartDoc)) return false;
   return p->start_doc(doc_name, data_type != nullptr && std::string(data_type) == "RAW");
 }
 
@@ -293,20 +291,15 @@ bool spool_start_page(SpoolHandle printer) {
 
 bool spool_end_page(SpoolHandle printer) { return spool_start_page(printer); }
 
-bool spool_write(SpoolHandle printer, const void* data, std::size_t len) {
+bool sys::spool_write(SpoolHandle printer, const void* data, std::size_t len) {
   OpenPrinter* p = printer_behind(printer);
   if (p == nullptr || !p->in_doc() || (data == nullptr && len > 0)) return false;
-  if (fault_now(FaultSite::SpoolWrite)) return false;
   return p->write(data, len);
 }
 
-bool spool_end_doc(SpoolHandle printer) {
+bool sys::spool_end_doc(SpoolHandle printer) {
   OpenPrinter* p = printer_behind(printer);
   if (p == nullptr || !p->in_doc()) return false;
-  if (fault_now(FaultSite::SpoolEndDoc)) {
-    p->abort_doc();
-    return false;
-  }
   return p->end_doc();
 }
 
