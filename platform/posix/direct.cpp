@@ -31,7 +31,7 @@
 namespace kv::plat {
 
 bool apply_line_settings(int fd, const SerialSettings& settings);  // serial.cpp
-bool make_line_raw(int fd);                                         // serial.cpp
+bool make_line_raw(int fd);                                        // serial.cpp
 
 namespace {
 

@@ -51,19 +51,38 @@ bool apply_line_settings(int fd, const SerialSettings& s) {
 
   t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   switch (s.ByteSize) {
-    case 5: t.c_cflag |= CS5; break;
-    case 6: t.c_cflag |= CS6; break;
-    case 7: t.c_cflag |= CS7; break;
-    case 8: t.c_cflag |= CS8; break;
-    default: return false;
+    case 5:
+      t.c_cflag |= CS5;
+      break;
+    case 6:
+      t.c_cflag |= CS6;
+      break;
+    case 7:
+      t.c_cflag |= CS7;
+      break;
+    case 8:
+      t.c_cflag |= CS8;
+      break;
+    default:
+      return false;
   }
   switch (s.Parity) {
-    case kNoParity: break;
-    case kOddParity: t.c_cflag |= PARENB | PARODD; break;
-    case kEvenParity: t.c_cflag |= PARENB; break;
-    case kMarkParity: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case kSpaceParity: t.c_cflag |= PARENB | CMSPAR; break;
-    default: return false;
+    case kNoParity:
+      break;
+    case kOddParity:
+      t.c_cflag |= PARENB | PARODD;
+      break;
+    case kEvenParity:
+      t.c_cflag |= PARENB;
+      break;
+    case kMarkParity:
+      t.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case kSpaceParity:
+      t.c_cflag |= PARENB | CMSPAR;
+      break;
+    default:
+      return false;
   }
   if (s.StopBits == kTwoStopBits) {
     t.c_cflag |= CSTOPB;

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "capture.h"
-#include "delivery_printers.h"
 #include "connection.h"
+#include "delivery_printers.h"
 #include "kv/platform/fault.h"
 #include "kvtaglib.h"
 #include "platform.h"
@@ -64,8 +64,7 @@ class DeliveryTest : public kvtest::LibraryTest {
 
 // The same deliveries through every kind of printer: the spooler's queue, and where printers are
 // opened without the spooler, a raw TCP port and a device file.
-class AnyPrinterDeliveryTest : public DeliveryTest,
-                               public ::testing::WithParamInterface<kvtest::DeliveryPrinter> {
+class AnyPrinterDeliveryTest : public DeliveryTest, public ::testing::WithParamInterface<kvtest::DeliveryPrinter> {
  protected:
   const char* printer() const { return GetParam().name.c_str(); }
 

@@ -20,8 +20,7 @@ fs::path HarnessDir() {
 pid_t SpoolerPid() { return static_cast<pid_t>(std::atol(ReadWhole(HarnessDir() / "cupsd.pid").c_str())); }
 
 void RestartSpooler() {
-  const std::string command =
-      std::string(KV_PYTHON) + " " + KV_HARNESS_SCRIPT + " restart " + HarnessDir().string();
+  const std::string command = std::string(KV_PYTHON) + " " + KV_HARNESS_SCRIPT + " restart " + HarnessDir().string();
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
