@@ -39,11 +39,34 @@ std::chrono::milliseconds bound_from_env(const char* name, std::chrono::millisec
 }
 
 // The handles spool_open gave out and spool_close has not taken back. A handle is checked against
-// this set before use, so a stale or foreign value is refused rather than followed.
-std::mutex registry_lock;
-std::set<OpenPrinter*>& registry() {
-  static auto* open = new std::set<OpenPrinter*>;  // lives to the end of the process
-  return *open;
+// this set before use, so a stale or foreign value is refused rather than followed. When the library
+// is unloaded (or the process ends), the printers still open are closed with it.
+class Registry {
+ public:
+  ~Registry() {
+    for (OpenPrinter* p : open_) delete p;
+  }
+  bool Holds(OpenPrinter* p) {
+    std::lock_guard<std::mutex> hold(lock_);
+    return open_.count(p) != 0;
+  }
+  void Add(OpenPrinter* p) {
+    std::lock_guard<std::mutex> hold(lock_);
+    open_.insert(p);
+  }
+  void Remove(OpenPrinter* p) {
+    std::lock_guard<std::mutex> hold(lock_);
+    open_.erase(p);
+  }
+
+ private:
+  std::mutex lock_;
+  std::set<OpenPrinter*> open_;
+};
+
+Registry& registry() {
+  static Registry printers;
+  return printers;
 }
 
 std::string queue_name(const char* printer_name) {
@@ -239,8 +262,7 @@ std::chrono::milliseconds connect_bound() {
 
 OpenPrinter* printer_behind(SpoolHandle handle) {
   auto* p = static_cast<OpenPrinter*>(handle);
-  std::lock_guard<std::mutex> hold(registry_lock);
-  return registry().count(p) != 0 ? p : nullptr;
+  return registry().Holds(p) ? p : nullptr;
 }
 
 SpoolHandle sys::spool_open(const char* printer_name) {
@@ -258,8 +280,7 @@ SpoolHandle sys::spool_open(const char* printer_name) {
   }
   if (p == nullptr) return nullptr;
   try {
-    std::lock_guard<std::mutex> hold(registry_lock);
-    registry().insert(p);
+    registry().Add(p);
   } catch (const std::bad_alloc&) {
     delete p;
     return nullptr;
@@ -270,10 +291,7 @@ SpoolHandle sys::spool_open(const char* printer_name) {
 bool spool_close(SpoolHandle printer) {
   OpenPrinter* p = printer_behind(printer);
   if (p == nullptr) return false;
-  {
-    std::lock_guard<std::mutex> hold(registry_lock);
-    registry().erase(p);
-  }
+  registry().Remove(p);
   delete p;  // abandons a document still open
   return true;
 }
