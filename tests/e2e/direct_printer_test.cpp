@@ -31,7 +31,7 @@ using Messages = std::vector<std::string>;
 
 const Messages kOpenRefused = {"打开打印机出错！", "请检查打印机是否安装正常！"};
 
-// A loopback TCP listener that accepts nothing and reads nothing.
+// A loopback TCP listener that reads nothing (and, unless asked to, accepts nothing).
 class DeafListener {
  public:
   explicit DeafListener(int backlog) {
@@ -45,15 +45,29 @@ class DeafListener {
     getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
     port_ = ntohs(addr.sin_port);
   }
-  ~DeafListener() { close(fd_); }
+  ~DeafListener() {
+    shutdown(fd_, SHUT_RDWR);  // ends a waiting accept
+    if (acceptor_.joinable()) acceptor_.join();
+    for (int c : accepted_) close(c);
+    close(fd_);
+  }
   DeafListener(const DeafListener&) = delete;
   DeafListener& operator=(const DeafListener&) = delete;
   std::string uri() const { return "socket://127.0.0.1:" + std::to_string(port_); }
   int port() const { return port_; }
 
+  // From now on the listener takes every connection, and still reads nothing from it.
+  void AcceptAll() {
+    acceptor_ = std::thread([this] {
+      for (int c; (c = accept(fd_, nullptr, nullptr)) >= 0;) accepted_.push_back(c);
+    });
+  }
+
  private:
   int fd_ = -1;
   int port_ = 0;
+  std::thread acceptor_;
+  std::vector<int> accepted_;  // written by the acceptor only, read once it has ended
 };
 
 // A loopback port that nothing listens on.
@@ -117,6 +131,7 @@ TEST_F(DirectPrinterTest, PrinterThatDoesNotAnswerGivesTheOpenCodeWithinTheConne
 TEST_F(DirectPrinterTest, PrinterThatStopsReadingRefusesTheDataAndTheJobCanBeSentAgain) {
   ScopedEnv bound("KV_SPOOLER_TIMEOUT_MS", "500");
   DeafListener deaf(8);
+  deaf.AcceptAll();
   const std::string job = "N\r\n" + kvtest::Bytes(32u << 20, 5) + "W1,1\r\n";  // more than the kernel buffers
   ASSERT_EQ(OpenPort(deaf.uri().c_str()), KV_OK);
   ASSERT_EQ(ClearTmpFile(), KV_OK);
