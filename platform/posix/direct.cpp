@@ -10,10 +10,12 @@
 // character device or FIFO that we may write to). Reaching a printer gives up after connect_bound();
 // a printer that accepts no byte for exchange_bound() fails the write.
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netdb.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -166,7 +168,9 @@ class SocketPrinter final : public DescriptorPrinter {
     return fd_ >= 0 && send_all(fd_, static_cast<const char*>(data), len, true);
   }
 
-  // The job is done when the printer, having read our end of the stream, closes its side.
+  // The job is done when the printer, having read our end of the stream, closes its side. A printer
+  // that keeps the connection open has still taken the job once its system has acknowledged every
+  // byte; only bytes it never acknowledged make the end fail.
   bool end_doc() override {
     if (fd_ < 0) return false;
     bool ok = shutdown(fd_, SHUT_WR) == 0;
@@ -177,7 +181,13 @@ class SocketPrinter final : public DescriptorPrinter {
       if (n == 0) break;
       if (n > 0) continue;  // what a printer says back is not part of the job
       if (errno == EINTR) continue;
-      ok = (errno == EAGAIN || errno == EWOULDBLOCK) && wait_ready(fd_, POLLIN, end);
+      if (errno != EAGAIN && errno != EWOULDBLOCK) {
+        ok = false;
+      } else if (!wait_ready(fd_, POLLIN, end)) {
+        int unacknowledged = 0;
+        ok = ioctl(fd_, SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
+        break;
+      }
     }
     close_fd();
     return ok;

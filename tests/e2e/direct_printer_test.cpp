@@ -31,7 +31,7 @@ using Messages = std::vector<std::string>;
 
 const Messages kOpenRefused = {"打开打印机出错！", "请检查打印机是否安装正常！"};
 
-// A loopback TCP listener that reads nothing (and, unless asked to, accepts nothing).
+// A loopback TCP listener that reads nothing and accepts nothing, unless asked to.
 class DeafListener {
  public:
   explicit DeafListener(int backlog) {
@@ -55,6 +55,9 @@ class DeafListener {
   DeafListener& operator=(const DeafListener&) = delete;
   std::string uri() const { return "socket://127.0.0.1:" + std::to_string(port_); }
   int port() const { return port_; }
+
+  // The next connection; -1 once the listener is shut.
+  int Accept() { return accept(fd_, nullptr, nullptr); }
 
   // From now on the listener takes every connection, and still reads nothing from it.
   void AcceptAll() {
@@ -146,6 +149,36 @@ TEST_F(DirectPrinterTest, PrinterThatStopsReadingRefusesTheDataAndTheJobCanBeSen
   ASSERT_NE(KV_OpenPrinter(kvtest::CaptureSocketUri().c_str()), nullptr);
   ASSERT_EQ(KV_WritePrinter(), KV_OK);
   EXPECT_TRUE(kvtest::WaitForJob(first) == job) << "the job sent again arrives whole";
+}
+
+TEST_F(DirectPrinterTest, PrinterThatKeepsTheConnectionOpenHasTakenTheJob) {
+  ScopedEnv bound("KV_SPOOLER_TIMEOUT_MS", "300");
+  DeafListener printer(8);
+  std::string got;
+  int kept = -1;
+  ASSERT_EQ(OpenPort(printer.uri().c_str()), KV_OK);
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  const std::string job = "N\r\n" + kvtest::Bytes(100000, 9) + "W1,1\r\n";
+  kvtest::WriteWhole(SpoolFile(), job);
+  // Reads the job to its end, then leaves the connection open (the probe of OpenPort came first).
+  std::thread reader([&] {
+    for (int c; (c = printer.Accept()) >= 0;) {
+      char buf[65536];
+      std::string bytes;
+      for (ssize_t n; (n = read(c, buf, sizeof buf)) > 0;) bytes.append(buf, static_cast<std::size_t>(n));
+      if (bytes.empty()) {
+        close(c);
+        continue;
+      }
+      got = bytes;
+      kept = c;
+      return;
+    }
+  });
+  EXPECT_EQ(KV_WritePrinter(), KV_OK) << "every byte was acknowledged";
+  reader.join();
+  EXPECT_TRUE(got == job);
+  if (kept >= 0) close(kept);
 }
 
 TEST_F(DirectPrinterTest, DeviceWithoutReaderFailsToStartTheDocumentWithinTheConnectBound) {
