@@ -26,17 +26,11 @@ class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     kv::plat::fault_clear();
-    dir_ = fs::temp_directory_path() /
-           (std::string("kvtool-settings-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    fs::current_path(dir_);
+    dir_ = kvtest::EnterFreshDirectory("kvtool-settings-");
   }
   void TearDown() override {
     kv::plat::fault_clear();
-    fs::current_path(fs::temp_directory_path());
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
+    kvtest::LeaveDirectory(dir_);
   }
   fs::path Ini() const { return dir_ / "KV_setting.ini"; }
   std::string IniPath() const { return Ini().string(); }

@@ -29,13 +29,6 @@ bool AllZero(const char* block) {
 
 class ConnectionTest : public kvtest::LibraryTest {};
 
-TEST_F(ConnectionTest, StartsClosedWithNoErrorStored) {
-  EXPECT_EQ(GetErrState(), 0);
-  EXPECT_TRUE(kv::PortIsClosed());
-  EXPECT_EQ(conn.PrinterHandle, nullptr);
-  EXPECT_EQ(conn.CmdBuffer, nullptr);
-}
-
 TEST_F(ConnectionTest, OpenPortOpensPrinterAndZeroFilledBuffers) {
   ASSERT_EQ(OpenPort(kPrinter), KV_OK);
   EXPECT_FALSE(kv::PortIsClosed());
