@@ -194,6 +194,27 @@ TEST_F(SettingsTest, TextsThatWouldBreakTheLinesAreRefused) {
   EXPECT_EQ(ReadWhole(Ini()), "[KIRV R5]\r\nIA=1.2.3.4\r\n");
 }
 
+TEST_F(SettingsTest, BlanksInsideTheBracketsAreNotPartOfTheName) {
+  const struct {
+    const char* header;
+  } cases[] = {{"[ Setting ]"}, {"[Setting  ]"}, {"[\tSetting]"}, {"  [ setting\t]"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    const std::string before = std::string(c.header) + "\r\nDisplayLan=1\r\n";
+    WriteWhole(Ini(), before);
+    Settings settings(dir_.string());
+    std::string text;
+    EXPECT_EQ(settings.ReadSettingText("Setting", "DisplayLan", 99, &text), 1);
+    EXPECT_EQ(text, "1");
+    ASSERT_EQ(settings.WriteSetting("Setting", "DisplayLan", "0"), 1);
+    EXPECT_EQ(ReadWhole(Ini()).find("DisplayLan=1"), std::string::npos) << "the value was changed where it stood";
+    EXPECT_EQ(ReadWhole(Ini()).find("etting", ReadWhole(Ini()).find("etting") + 1), std::string::npos)
+        << "no second section was appended";
+    EXPECT_EQ(settings.ReadSettingText("Setting", "DisplayLan", 99, &text), 1);
+    EXPECT_EQ(text, "0");
+  }
+}
+
 TEST_F(SettingsTest, FileWithoutFinalLineEnd) {
   WriteWhole(Ini(), "[A]\r\nk=1");
   Settings settings(dir_.string());
