@@ -277,12 +277,16 @@ class Job {
   void Size(int n, std::string_view args, bool width) {
     std::vector<int> v;
     const bool ok = width ? Numbers(args, 1, v) : Numbers(args, 2, v);
-    if (!ok) return Warn(n, width ? "q needs the label width" : "Q needs the label length and gap");
-    if (v[0] < 1 || v[0] > s_.limits.max_dots) {
-      Error(n, std::string(width ? "label width " : "label length ") + std::to_string(v[0]) +
-                   " dots is outside 1 to " + std::to_string(s_.limits.max_dots));
+    const std::string_view first = args.substr(0, args.find(','));
+    const bool digits = !first.empty() && first.find_first_not_of("+-0123456789") == std::string_view::npos;
+    const auto size = Number(first);
+    if ((size && (*size < 1 || *size > s_.limits.max_dots)) || (!size && digits)) {
+      // A size beyond the largest label (or beyond any number) is refused, and the job with it.
+      Error(n, std::string(width ? "label width " : "label length ") + Shown(first) + " dots is outside 1 to " +
+                   std::to_string(s_.limits.max_dots));
       return;
     }
+    if (!ok) return Warn(n, width ? "q needs the label width" : "Q needs the label length and gap");
     (width ? s_.width : s_.height) = v[0];
   }
 
