@@ -139,10 +139,6 @@ void RunJob(long number, const std::string& job, bool cut, kv::render::Printer& 
       Log(base + ": " + name + " could not be written" + (error.empty() ? "" : ": " + error));
     }
   });
-  const bool raw_ok = out.Write(base + ".prn", [&](std::FILE* f) {
-    return std::fwrite(job.data(), 1, job.size(), f) == job.size();
-  });
-  if (!raw_ok) Log(base + ": " + base + ".prn could not be written");
   if (cut) Log(base + ": warning: the job was cut off after " + std::to_string(job.size()) + " bytes");
   for (const auto& m : summary.messages) Log(base + ": " + kv::render::Describe(m));
   for (const auto& note : summary.notes) Log(base + ": " + note);
@@ -150,6 +146,11 @@ void RunJob(long number, const std::string& job, bool cut, kv::render::Printer& 
       (summary.labels > 0 ? ", " + std::to_string(summary.width) + " x " + std::to_string(summary.height) + " dots" : "") +
       ", " + std::to_string(summary.copies) + " asked, " + std::to_string(written) + " PNG written" +
       (write_failed ? " (some failed)" : ""));
+  // The raw bytes come last: once job-N.prn is there, the job's pictures and messages are complete.
+  const bool raw_ok = out.Write(base + ".prn", [&](std::FILE* f) {
+    return std::fwrite(job.data(), 1, job.size(), f) == job.size();
+  });
+  if (!raw_ok) Log(base + ": " + base + ".prn could not be written");
 }
 
 }  // namespace
