@@ -1,6 +1,7 @@
 // The printer: its state across lines and jobs, the reading of commands from a job, and what each
 // command does to the label image.
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -238,14 +239,10 @@ class Job {
       PlaceGraphic(n, rest(2));
     } else if (is("GK")) {
       std::string name;
-      std::string_view after;
-      if (!QuotedName(rest(2), name, after) || !after.empty()) return Warn(n, "GK needs a quoted name: \"" + Shown(l) + "\"");
-      Delete(s_.graphics, name);
+      if (NameOnly(n, l, name)) Delete(s_.graphics, name);
     } else if (is("FS")) {
       std::string name;
-      std::string_view after;
-      if (!QuotedName(rest(2), name, after) || name.empty() || !after.empty())
-        return Warn(n, "FS needs a quoted name: \"" + Shown(l) + "\"");
+      if (!NameOnly(n, l, name)) return;
       if (depth > 0) return Warn(n, "FS inside a form is ignored");
       storing_ = true;
       form_name_ = name;
@@ -258,9 +255,7 @@ class Job {
       RunForm(n, rest(2), depth);
     } else if (is("FK")) {
       std::string name;
-      std::string_view after;
-      if (!QuotedName(rest(2), name, after) || !after.empty()) return Warn(n, "FK needs a quoted name: \"" + Shown(l) + "\"");
-      Delete(s_.forms, name);
+      if (NameOnly(n, l, name)) Delete(s_.forms, name);
     } else if (is("V")) {
       Variable(r, n, rest(1));
     } else if (is("C")) {
@@ -270,6 +265,14 @@ class Job {
     } else {
       Warn(n, "unknown command \"" + Shown(l) + "\"; skipped");
     }
+  }
+
+  // A two-letter command whose only field is a quoted, non-empty name (GK"name", FS"name", FK"name").
+  bool NameOnly(int n, std::string_view l, std::string& name) {
+    std::string_view after;
+    if (QuotedName(l.substr(2), name, after) && !name.empty() && after.empty()) return true;
+    Warn(n, std::string(l.substr(0, 2)) + " needs a quoted name: \"" + Shown(l) + "\"");
+    return false;
   }
 
   // --- label settings -------------------------------------------------------------------------
@@ -655,7 +658,9 @@ class Job {
     const long long sets = v[0], copies = v.size() > 1 ? v[1] : 1;
     if (sets < 1 || copies < 1) return Warn(n, word + " asks for no label");
     ++summary_.labels;
-    summary_.copies += sets * copies;
+    // Sets and copies are each below 2^31; the sum over many print commands stops at the largest count.
+    const long long asked = sets * copies;
+    summary_.copies = summary_.copies > LLONG_MAX - asked ? LLONG_MAX : summary_.copies + asked;
     summary_.width = s_.width;
     summary_.height = s_.height;
     if (summary_.labels > s_.limits.max_labels) {

@@ -1,6 +1,7 @@
 // The job renderer's logic: the image surface, element frames, and what each command draws or says.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -225,6 +226,12 @@ TEST(PrintTest, ImageStaysForTheNextPrintUntilCleared) {
   EXPECT_EQ(r.summary.copies, 1 + 6 + 1);
   EXPECT_EQ(r.labels[2].width(), 100);
   EXPECT_EQ(r.labels[2].height(), 50);
+}
+
+TEST(PrintTest, CountOfLabelsAskedStopsAtTheLargest) {
+  const auto r = RenderJob(kSmall + Job({"P2147483647,2147483647", "P2147483647,2147483647", "P2147483647,2147483647"}));
+  EXPECT_EQ(r.summary.copies, LLONG_MAX);
+  EXPECT_EQ(r.labels.size(), 3u);
 }
 
 TEST(PrintTest, DefaultSizeIsFourBySixInches) {
