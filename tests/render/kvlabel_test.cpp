@@ -243,6 +243,11 @@ TEST_F(KvlabelTest, SampleLabelThroughTheSpoolerEqualsTheRenderedJob) {
   const std::string uri = "socket://127.0.0.1:" + std::to_string(port) + "/?snmp=false";
   Process queue({KV_PYTHON, KV_HARNESS, "queue", std::getenv("KV_HARNESS_DIR"), "KIRV_Virtual", uri}, dir_ / "queue.log");
   ASSERT_EQ(queue.Wait(), 0) << ReadWhole(dir_ / "queue.log");
+  // The queue goes again at the end: the other tests see the spooler's own printers only.
+  struct RemoveQueue {
+    fs::path log;
+    ~RemoveQueue() { Process({"/usr/sbin/lpadmin", "-x", "KIRV_Virtual"}, log).Wait(); }
+  } remove_queue{dir_ / "remove.log"};
 
   WriteWhole(dir_ / "footer.prn", "A40,250,0,2,1,1,N,\"Packed 2026-12-06\"\r\n");
   const std::size_t captured = kvtest::CapturedJobCount();
