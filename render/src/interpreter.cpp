@@ -210,6 +210,11 @@ class Job {
       if (!Number(rest(1))) Warn(n, "unknown command \"" + Shown(l) + "\"");
     } else if (l == "U") {
       Note(n, "configuration label asked (U)");
+    } else if (l == "KIRV ELECTRONIC CO.LTD") {
+      // The library's identification text (KV_GetInfo): four lines that draw nothing.
+      for (const char* next : {"Copyright (C) KIRV ELECTRONIC CO.LTD", "VOXNERTDLL,", "All rights reserved."})
+        if (!r.done() && r.StartsWith(next)) r.Line();
+      Note(n, "identification text of the library");
     } else if (l == "EI" || l == "FI" || l == "GI") {
       Note(n, std::string(l == "EI" ? "soft font" : l == "FI" ? "form" : "graphics") + " list asked (" + std::string(l) + ")");
     } else if (is("T") || is("A")) {

@@ -254,9 +254,11 @@ TEST(PrintTest, LabelsBeyondTheLimitAreCountedNotDrawn) {
 }
 
 TEST(PrintTest, ConfigurationLabelAndListsAreNoted) {
-  const auto r = RenderJob(kSmall + Job({"U", "GI", "FI", "EI", "H10", "S4", "D8", "ZN", "JB", "OD", "^@", "#UM>CP  1", "CT1", "P1"}));
+  const auto r = RenderJob(kSmall + Job({"U", "GI", "FI", "EI", "H10", "S4", "D8", "ZN", "JB", "OD", "^@", "#UM>CP  1", "CT1",
+                                          "KIRV ELECTRONIC CO.LTD", "Copyright (C) KIRV ELECTRONIC CO.LTD, label command library 2.0.0.1",
+                                          "VOXNERTDLL,", "All rights reserved.", "P1"}));
   EXPECT_TRUE(r.summary.messages.empty()) << r.Messages();
-  ASSERT_EQ(r.summary.notes.size(), 4u);
+  ASSERT_EQ(r.summary.notes.size(), 5u);
   EXPECT_EQ(r.summary.notes[0], "line 4: configuration label asked (U)");
 }
 
