@@ -315,6 +315,13 @@ TEST_F(KvlabelTest, VirtualPrinterStopsOnInterrupt) {
   EXPECT_TRUE(Files(dir_ / "out").empty());
 }
 
+TEST_F(KvlabelTest, VirtualPrinterRefusesAnAddressItCannotUse) {
+  EXPECT_EQ(Run({"serve", "--port", "0", "--out", "out", "--bind", "256.0.0.1"}), 1);
+  EXPECT_NE(err_.find("cannot use the address 256.0.0.1"), std::string::npos) << err_;
+  EXPECT_EQ(Run({"serve", "--port", "70000", "--out", "out"}), 2);
+  EXPECT_EQ(Run({"serve", "--port", "0"}), 2);
+}
+
 // --- print ---------------------------------------------------------------------------------------
 
 TEST_F(KvlabelTest, PrintSendsTheFileThroughTheLibrary) {
