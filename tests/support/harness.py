@@ -15,6 +15,10 @@ The capture printer is a loopback TCP listener: every connection is one job, sav
 DIR/jobs/job-NNNNNN.prn once the connection has ended (written first as .part, then renamed,
 so a reader never sees half a job). Every queue sends to it with socket://127.0.0.1:PORT.
 
+The queues take their printer descriptions from data/ppd (the shipped ones) or tests/support/ppd (made-up
+test printers); the spooler offers the shipped ones as its models kirv/NAME.ppd, or those of the folder
+named by KV_HARNESS_PPD_DIR (an unpacked package's).
+
 cupsd refuses to run its filters and backends as root, so it runs them as User lp; DIR is
 made readable for lp. The server listens only on DIR/cups.sock.
 """
@@ -29,7 +33,16 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-PPD_DIR = os.path.join(HERE, "ppd")
+# The printer descriptions that users install live in data/ppd; those of made-up test printers stay here.
+# KV_HARNESS_PPD_DIR names another folder of installed descriptions (an unpacked package's), which the
+# spooler then also offers as its models kirv/NAME.ppd (lpinfo -m, lpadmin -m).
+SHIPPED_PPD_DIR = os.environ.get("KV_HARNESS_PPD_DIR") or os.path.join(HERE, "..", "..", "data", "ppd")
+TEST_PPD_DIR = os.path.join(HERE, "ppd")
+
+
+def ppd_path(name):
+    shipped = os.path.join(SHIPPED_PPD_DIR, name)
+    return shipped if os.path.exists(shipped) else os.path.join(TEST_PPD_DIR, name)
 
 # queue name -> (printer description file or None for a plain raw queue, state)
 QUEUES = [
@@ -156,9 +169,13 @@ DataDir {d}/data
     data = os.path.join(d, "data")
     shutil.rmtree(data, ignore_errors=True)
     os.makedirs(os.path.join(data, "mime"))
+    os.makedirs(os.path.join(data, "model"))
     for name in os.listdir("/usr/share/cups"):
-        if name != "mime":
+        if name not in ("mime", "model"):
             os.symlink(os.path.join("/usr/share/cups", name), os.path.join(data, name))
+    for name in os.listdir("/usr/share/cups/model") if os.path.isdir("/usr/share/cups/model") else []:
+        os.symlink(os.path.join("/usr/share/cups/model", name), os.path.join(data, "model", name))
+    os.symlink(os.path.abspath(SHIPPED_PPD_DIR), os.path.join(data, "model", "kirv"))
     with open(os.path.join(data, "mime", "raw.types"), "w") as f:
         f.write("application/octet-stream\napplication/vnd.cups-raw\n")
     with open(os.path.join(data, "mime", "raw.convs"), "w") as f:
@@ -228,7 +245,7 @@ def start(d):
     for queue, ppd, state in QUEUES:
         args = ["lpadmin", "-p", queue, "-v", uri, "-E"]
         if ppd:
-            args += ["-P", os.path.join(PPD_DIR, ppd)]
+            args += ["-P", ppd_path(ppd)]
         else:
             args += ["-m", "raw"]
         r = lp(d, *args, check=False)
@@ -269,7 +286,7 @@ def stop(d):
 
 
 def add_queue(d, name, uri):
-    lp(d, "lpadmin", "-p", name, "-v", uri, "-E", "-P", os.path.join(PPD_DIR, "KIRV_R5.ppd"))
+    lp(d, "lpadmin", "-p", name, "-v", uri, "-E", "-P", ppd_path("KIRV_R5.ppd"))
 
 
 def main():

@@ -1,0 +1,169 @@
+"""kvtag against the real library, the private spooler and its capture printer."""
+
+import logging
+import os
+import re
+
+import pytest
+
+import kvtag
+import kvtag_header
+from kvtag import _codes
+
+HEADER = os.path.join(os.path.dirname(__file__), "..", "..", "library", "include", "kvtaglib.h")
+
+
+def test_label_reaches_the_printer_byte_for_byte(capture):
+    with kvtag.open("KIRV R5") as job:
+        job.set_label_width(812)
+        job.set_label_height(406, 24)
+        job.draw_text(40, 30, 0, 4, 1, 1, "N", "Hello")
+        job.draw_barcode(40, 80, 0, "1", 2, 4, 60, "B", b"KV-42")
+        job.draw_rectangle(10, 10, 2, 800, 400)
+        job.print_label(1, 1)
+    assert capture.next_job() == (b'q812\r\nQ406,24\r\nT40,30,0,4,1,1,N,"Hello"\r\n'
+                                  b'B40,80,0,1,2,4,60,B,"KV-42"\r\nX10,10,2,800,400\r\nW1,1\r\n')
+
+
+def test_queue_name_and_clear_buffer(capture):
+    with kvtag.open(b"KIRV_R5i", clear_buffer=True) as job:
+        job.draw_text(0, 0, 0, "A", 1, 1, "R", "汉字")
+        job.print_label(2, 3)
+    assert capture.next_job() == 'N\r\nT0,0,0,A,1,1,R,"汉字"\r\nW2,3\r\n'.encode("utf-8")
+
+
+def test_send_file_reports_each_piece(capture, tmp_path):
+    data = bytes(range(256)) * 100  # 25600 bytes: three pieces of at most 10240
+    (tmp_path / "part.prn").write_bytes(data)
+    seen = []
+    with kvtag.open("KIRV R5") as job:
+        job.send_file(tmp_path / "part.prn", progress=seen.append)
+        job.send_file(str(tmp_path / "part.prn"))
+        job.write_printer()
+    assert seen == [10240, 20480, 25600]
+    assert capture.next_job() == data + data
+
+
+def test_generated_codes_match_the_header():
+    with open(HEADER, encoding="utf-8") as f:
+        text = f.read()
+    header = kvtag_header.parse(text)
+    assert _codes.CODES == tuple((c.name, c.value, kvtag_header.class_name(c.name), c.note)
+                                 for c in header.codes if c.name != "KV_OK")
+    assert kvtag.__version__ == header.version
+    # Every named code of the header, counted without the parser: none is missed.
+    assert len(_codes.CODES) == len(re.findall(r"^#define KV_ERR_\w+\s+\(-\d+\)", text, re.M))
+    for name, value, class_name, _ in _codes.CODES:
+        cls = getattr(kvtag, class_name)
+        assert issubclass(cls, kvtag.KvError) and (cls.code, cls.name) == (value, name)
+
+
+def _job():
+    return kvtag.Job()
+
+
+# (what fails, the call, the class, the code): the library's answer, raised as the class of its name. Some
+# numbers carry several names; the answering function decides which.
+FAILURES = [
+    ("no connection", lambda: _job().draw_text(0, 0, 0, 1, 1, 1, "N", "x"), "DrawTextClosedError", -3215),
+    ("no connection, cut", lambda: _job().cut_page(1), "CutClosedError", -3250),
+    ("no connection, PDF417", lambda: _job().draw_pdf417(0, 0, 1, 1, 0, 0, 0, 4, 0, 0, 0, 0, "x"),
+     "Pdf417CheckError", -3250),
+    ("no connection, start a job", lambda: _job().clear_tmp_file(), "TmpClosedError", -3201),
+    ("no connection, delivery", lambda: _job().write_printer(), "TmpReadError", -2897),
+    ("no connection, serial", lambda: kvtag.set_com_port(9600), "ComClosedError", -3249),
+    ("no printer of that name", lambda: kvtag.open_port("No_Such_Printer"), "OpenPrinterError", -2992),
+    ("no connection, copies", lambda: kvtag.change_copies("/nonexistent/file.prn", 2), "CopiesClosedError", -1099),
+]
+
+
+@pytest.mark.parametrize("what,call,class_name,code", FAILURES, ids=[f[0] for f in FAILURES])
+def test_failures_raise_the_class_of_their_code(capture, caplog, what, call, class_name, code):
+    with pytest.raises(kvtag.KvError) as raised:
+        call()
+    assert type(raised.value).__name__ == class_name
+    assert isinstance(raised.value, getattr(kvtag, class_name))
+    assert raised.value.code == code and raised.value.name == getattr(kvtag, class_name).name
+    assert str(code) in str(raised.value)
+
+
+# The same within an open job: (what, the call on the job, the class, the code).
+JOB_FAILURES = [
+    ("rotation out of range", lambda job: job.draw_text(0, 0, 9, 1, 1, 1, "N", "x"), "DrawTextCheckError", -3003),
+    ("text too long", lambda job: job.draw_text(0, 0, 0, 1, 1, 1, "N", "x" * 96), "DrawTextCheckError", -3003),
+    ("no labels", lambda job: job.print_label(0, 1), "PrintLabelCheckError", -3051),
+    ("gap too small", lambda job: job.set_label_height(100, 15), "SetLabelHeightCheckError", -3058),
+    ("graphic name too long", lambda job: job.pcx_graphics_del("n" * 17), "PcxDelCheckError", -3033),
+    ("bitmap of negative size", lambda job: job.draw_bin_graphics(0, 0, -2, 3, b""), "BinGraphicsCheckError", -3038),
+    ("raw data too long", lambda job: job.pulse(b"x" * 10241), "PulseLengthError", -1100),
+    ("missing file", lambda job: job.send_file("/nonexistent/file.prn"), "FileOpenError", -2222),
+    ("no print file", lambda job: kvtag.change_copies("/nonexistent/file.prn", 2), "CopiesOpenError", -2222),
+    ("printer already open", lambda job: kvtag.open_port("KIRV R5"), "AlreadyOpenError", -4000),
+]
+
+
+@pytest.mark.parametrize("what,call,class_name,code", JOB_FAILURES, ids=[f[0] for f in JOB_FAILURES])
+def test_job_failures_raise_the_class_of_their_code(capture, caplog, what, call, class_name, code):
+    with kvtag.open("KIRV R5") as job:
+        with pytest.raises(getattr(kvtag, class_name)) as raised:
+            call(job)
+        assert raised.value.code == code and type(raised.value).__name__ == class_name
+        assert kvtag.get_err_state() == code or code in (-1100, -2222, -4000)
+    assert capture.nothing_more(0.2)
+
+
+def test_change_copies_names_its_own_codes(capture, tmp_path):
+    (tmp_path / "plain.prn").write_bytes(b"hello")
+    (tmp_path / "tagged.prn").write_bytes(b"#BD##CP#1\r\nW1,1\r\n")
+    with kvtag.open("KIRV R5"):
+        with pytest.raises(kvtag.CopiesNoBdError) as raised:  # -1100, the number of PulseLengthError too
+            kvtag.change_copies(tmp_path / "plain.prn", 2)
+        kvtag.change_copies(tmp_path / "tagged.prn", 12)
+    assert raised.value.code == -1100 and raised.value.function == "ChangeCopies"
+    assert (tmp_path / "tagged.prn").read_bytes() == b"#BD##CP#12\r\nW1,1\r\n"
+
+
+def test_a_bitmap_shorter_than_its_size_is_refused_before_the_library_reads_it(capture):
+    with kvtag.open("KIRV R5") as job:
+        with pytest.raises(ValueError):
+            job.draw_bin_graphics(0, 0, 4, 4, b"\xff" * 15)
+
+
+def test_closing_runs_when_the_block_raises(capture, tmp_path):
+    with pytest.raises(RuntimeError):
+        with kvtag.open("KIRV R5") as job:
+            job.set_label_width(812)
+            assert (tmp_path / "KIRVtemp.prn").exists()
+            raise RuntimeError("the caller's own failure")
+    assert kvtag.get_err_state() == -1  # ClosePort ran: it stores -1
+    assert not (tmp_path / "KIRVtemp.prn").exists()
+    with kvtag.open("KIRV R5") as job:  # the port is free again
+        job.print_label(1, 1)
+    assert capture.next_job() == b"W1,1\r\n"
+
+
+def test_closing_runs_when_a_library_call_raises(capture):
+    with pytest.raises(kvtag.PrintLabelCheckError):
+        with kvtag.open("KIRV R5") as job:
+            job.print_label(70000, 1)
+    assert kvtag.get_err_state() == -1
+    assert capture.nothing_more(0.2)
+
+
+def test_a_failed_open_leaves_the_port_free(capture, caplog):
+    with pytest.raises(kvtag.OpenPrinterError):
+        with kvtag.open("No_Such_Printer"):
+            pytest.fail("the block must not run")
+    with kvtag.open("KIRV R5") as job:
+        job.print_label(1, 1)
+    assert capture.next_job() == b"W1,1\r\n"
+
+
+def test_messages_are_log_records_not_lines_on_standard_error(capture, caplog, capfd):
+    with caplog.at_level(logging.WARNING, logger="kvtag"):
+        with pytest.raises(kvtag.OpenPrinterError):
+            kvtag.open_port("No_Such_Printer")
+    records = [r for r in caplog.records if r.name == "kvtag"]
+    # Two messages: the printer could not be opened; check that it is installed.
+    assert len(records) == 2 and all(r.levelno == logging.WARNING and r.getMessage() for r in records)
+    assert capfd.readouterr().err == ""

@@ -1,0 +1,83 @@
+"""What the packaging tests share: the source tree, the supported models, a private spooler."""
+
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+HARNESS = os.path.join(ROOT, "tests", "support", "harness.py")
+
+
+# A C program that prints one label on the printer named by its argument, and the bytes it sends.
+LABEL_PROGRAM = r"""
+#include <kvtaglib.h>
+#include <stdio.h>
+int main(int argc, char **argv) {
+  int r = OpenPort(argc > 1 ? argv[1] : "KIRV R5");
+  if (r == KV_OK) r = KV_ClearBuffer();
+  if (r == KV_OK) r = KV_SetLabelWidth(812);
+  if (r == KV_OK) r = KV_DrawText(40, 30, 0, 4, 1, 1, 'N', "installed");
+  if (r == KV_OK) r = KV_PrintLabel(1, 1);
+  ClosePort();
+  printf("%d\n", r);
+  return r == KV_OK ? 0 : 1;
+}
+"""
+LABEL_BYTES = b'N\r\nq812\r\nT40,30,0,4,1,1,N,"installed"\r\n'
+LABEL_BYTES += b"W1,1\r\n"
+
+
+def supported_models():
+    """The models the tool knows, with their resolution: the 203 dpi model the tool starts with and the
+    300 dpi models of its string table."""
+    with open(os.path.join(ROOT, "tool", "resources", "strings.cpp"), encoding="utf-8") as f:
+        text = f.read()
+    models = {"KIRV R5": 203}
+    for number, name in re.findall(r'\{(800[1-8]), "([^"]+)"', text):
+        models[name] = 300
+    assert len(models) == 9, models
+    return models
+
+
+class Spooler:
+    """A private cupsd and capture printer (the test harness), optionally offering another folder of
+    printer descriptions."""
+
+    def __init__(self, ppd_dir=None):
+        self.dir = tempfile.mkdtemp(prefix="kvpk-", dir="/tmp")
+        env = dict(os.environ)
+        env.pop("KV_HARNESS_DISPLAY", None)
+        if ppd_dir:
+            env["KV_HARNESS_PPD_DIR"] = ppd_dir
+        out = subprocess.run([sys.executable, HARNESS, "start", self.dir], env=env, check=True,
+                             stdout=subprocess.PIPE, text=True).stdout
+        self.env = dict(os.environ)
+        for line in out.split():
+            key, _, value = line.partition("=")
+            self.env[key] = value
+        self.jobs = self.env["KV_CAPTURE_DIR"]
+        with open(os.path.join(self.dir, "capture.port")) as f:
+            self.port = int(f.read())
+
+    def run(self, *args, **kwargs):
+        return subprocess.run(list(args), env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              text=True, **kwargs)
+
+    def job_count(self):
+        return len([n for n in os.listdir(self.jobs) if n.endswith(".prn")])
+
+    def wait_for_job(self, index, seconds=30.0):
+        path = os.path.join(self.jobs, f"job-{index:06d}.prn")
+        end = time.time() + seconds
+        while not os.path.exists(path):
+            if time.time() > end:
+                raise AssertionError(f"no job {path}")
+            time.sleep(0.05)
+        with open(path, "rb") as f:
+            return f.read()
+
+    def stop(self):
+        subprocess.run([sys.executable, HARNESS, "stop", self.dir], check=False)
