@@ -78,6 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         SymbolCase{"Codabar", "B400,400,%d,K,3,8,120,N,\"A40156B\"", F::Codabar, "A40156B"},
         SymbolCase{"Pdf417", "b400,400,P,400,200,s2,c0,x3,y9,r0,l0,t0,o%d,\"KIRV PDF417 0123456789\"", F::PDF417,
                    "KIRV PDF417 0123456789"},
+        SymbolCase{"Pdf417Truncated", "b400,400,P,400,200,s1,c0,x3,y9,r0,l0,t1,o%d,\"truncated\"", F::PDF417, "truncated"},
         SymbolCase{"Pdf417Columns", "b400,400,P,400,200,s0,c0,x0,y8,r0,l2,t0,o%d,\"two columns\"", F::PDF417, "two columns"}),
     [](const ::testing::TestParamInfo<SymbolCase>& i) { return std::string(i.param.name); });
 
