@@ -500,16 +500,15 @@ class Job {
                   "; graphic \"" + name + "\" not stored");
       return;
     }
+    // A graphic of the same name gives its room to the new one.
+    ReleaseGraphic(name);
     auto image = std::make_shared<Bitmap>();
     std::string notice;
     const std::string why = DecodePcx(reinterpret_cast<const unsigned char*>(c.data.data()), c.data.size(), s_.limits.max_dots,
-                                      *image, notice);
+                                      s_.limits.max_store - std::min(s_.stored, s_.limits.max_store), *image, notice);
     if (!why.empty()) return Warn(n, "graphic \"" + name + "\" not stored: " + why);
     if (!notice.empty()) Warn(n, "graphic \"" + name + "\": " + notice);
-    const std::size_t bytes = image->stride() * static_cast<std::size_t>(image->height());
-    ReleaseGraphic(name);
-    if (s_.stored + bytes > s_.limits.max_store) return Warn(n, "no room to store graphic \"" + name + "\"");
-    s_.stored += bytes;
+    s_.stored += image->stride() * static_cast<std::size_t>(image->height());
     s_.graphics[name] = std::move(image);
   }
 

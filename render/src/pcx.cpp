@@ -10,7 +10,8 @@ int Get16(const unsigned char* at) { return at[0] | at[1] << 8; }
 
 }  // namespace
 
-std::string DecodePcx(const unsigned char* data, std::size_t size, int max_side, Bitmap& out, std::string& notice) {
+std::string DecodePcx(const unsigned char* data, std::size_t size, int max_side, std::size_t max_bytes, Bitmap& out,
+                      std::string& notice) {
   notice.clear();
   if (size < kHeader || data[0] != 0x0A) return "not a PCX image";
   if (data[2] != 1) return "PCX image not run-length coded";
@@ -20,7 +21,10 @@ std::string DecodePcx(const unsigned char* data, std::size_t size, int max_side,
   const int line = Get16(data + 66);
   if (width < 1 || height < 1) return "PCX image of no size";
   if (line < (width + 7) / 8) return "PCX rows shorter than the image is wide";
-  if (!out.Reset(width, height, max_side)) return "PCX image larger than a label";
+  if (width > max_side || height > max_side) return "PCX image larger than a label";
+  if ((static_cast<std::size_t>(width) + 7) / 8 * static_cast<std::size_t>(height) > max_bytes)
+    return "no room left to store a PCX image of " + std::to_string(width) + " x " + std::to_string(height) + " dots";
+  if (!out.Reset(width, height, max_side)) return "no memory for the PCX image";
 
   // The run-length code runs through the rows as one stream of `line` bytes per row; a run may cross
   // from one row into the next.

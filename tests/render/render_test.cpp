@@ -309,6 +309,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"DownloadNotPcx", Job({"N"}) + Download("X", std::string(200, 'x')) + Job({"P1"}), 2, false, "not a PCX image", 1},
         BadCase{"DownloadNotOneBit", Job({"N"}) + Download("X", [] { std::string p = kPcx8; p[3] = 8; return p; }()) + Job({"P1"}), 2,
                 false, "one bit per dot", 1},
+        BadCase{"DownloadLargerThanTheRoom", Job({"N"}) + Download("X", [] {
+                  std::string p = kPcx8;
+                  p[8] = p[9] = p[10] = p[11] = '\x7F';  // 32640 x 32640 dots: 127 MiB, above the 64 MiB of room
+                  p[66] = '\xF0', p[67] = '\x0F';            // rows of 4080 bytes
+                  return p;
+                }()) + Job({"P1"}),
+                2, false, "no room left to store a PCX image of 32640 x 32640 dots", 1},
         BadCase{"DownloadCutShort", Job({"N"}) + Download("X", kPcx8.substr(0, 129)) + Job({"P1"}), 2, false, "ends after 0 of 1 rows", 1},
         BadCase{"BitmapCutShort", Job({"N"}) + "GW0,0,10,10" + std::string(5, '\0'), 2, false, "announces 100 bytes", 0},
         BadCase{"BitmapSizeOverflows", Job({"N"}) + "GW0,0,2147483647,2147483647" + std::string(5, '\0'), 2, false, "announces", 0},
