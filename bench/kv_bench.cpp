@@ -232,9 +232,10 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\nRatios (the library's time over the plain way's time):\n");
   reporter.PrintRatio("(a) one builder call / bare write() of the same bytes", "BuilderCall", "BareWrite");
-  reporter.PrintRatio("(b) 1,000-line label composed and delivered / lp -o raw of it", "LabelThroughLibrary/iterations:40",
-                      "LabelThroughLp/iterations:40");
-  reporter.PrintRatio("(c) ChangeCopies on 100 MB / cp of the file", "ChangeCopiesBig/iterations:5", "CopyBig/iterations:5");
+  reporter.PrintRatio("(b) 1,000-line label composed and delivered / lp -o raw of it",
+                      "LabelThroughLibrary/iterations:40", "LabelThroughLp/iterations:40");
+  reporter.PrintRatio("(c) ChangeCopies on 100 MB / cp of the file", "ChangeCopiesBig/iterations:5",
+                      "CopyBig/iterations:5");
   reporter.PrintRatio("(d) 40-character TrueType line at 48 dots / ImageMagick convert", "TrueTypeLine",
                       "TrueTypeLineImageMagick/iterations:20");
   reporter.PrintRatio("(e) PCX row code / memcpy of the same rows", "PcxRows", "MemcpyRows");

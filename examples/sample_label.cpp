@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
   Label label;
   label.Step("OpenPort", OpenPort(printer));
   label.Step("KV_ClearBuffer", KV_ClearBuffer());
-  label.Step("KV_SetLabelWidth", KV_SetLabelWidth(812));             // 4 inches at 203 dpi
-  label.Step("KV_SetLabelHeight", KV_SetLabelHeight(406, 24));       // 2 inches, 3 mm gap
+  label.Step("KV_SetLabelWidth", KV_SetLabelWidth(812));        // 4 inches at 203 dpi
+  label.Step("KV_SetLabelHeight", KV_SetLabelHeight(406, 24));  // 2 inches, 3 mm gap
   label.Step("KV_SetDarkness", KV_SetDarkness(10));
   label.Step("KV_SetPrintSpeed", KV_SetPrintSpeed(4));
   label.Step("KV_SetDirection", KV_SetDirection('T'));
@@ -49,10 +49,10 @@ int main(int argc, char** argv) {
   label.Step("KV_DrawBar2D_Pdf417", KV_DrawBar2D_Pdf417(460, 140, 300, 120, 0, 0, 2, 6, 0, 0, 0, 0, "KIRV KV-000042"));
   label.Step("KV_DefineCounter", KV_DefineCounter(0, 6, 'R', "+1", "Serial number"));
   label.Step("KV_DefineVariable", KV_DefineVariable(1, 20, 'L', "Batch"));
-  label.Step("KV_DrawTextTrueTypeW", KV_DrawTextTrueTypeW(40, 280, 40, 0, "Liberation Sans", 0, 700, 0, 0, 0,
-                                                          "TTLATIN", "TrueType: Liberation Sans, bold"));
-  label.Step("KV_DrawTextTrueTypeW", KV_DrawTextTrueTypeW(40, 330, 40, 0, "SimSun", 0, 400, 0, 1, 0,
-                                                          "TTCHINESE", "中文标签 (SimSun, underlined)"));
+  label.Step("KV_DrawTextTrueTypeW", KV_DrawTextTrueTypeW(40, 280, 40, 0, "Liberation Sans", 0, 700, 0, 0, 0, "TTLATIN",
+                                                          "TrueType: Liberation Sans, bold"));
+  label.Step("KV_DrawTextTrueTypeW", KV_DrawTextTrueTypeW(40, 330, 40, 0, "SimSun", 0, 400, 0, 1, 0, "TTCHINESE",
+                                                          "中文标签 (SimSun, underlined)"));
   if (logo != nullptr) {
     label.Step("KV_PcxGraphicsDownload", KV_PcxGraphicsDownload("LOGO", logo));
     label.Step("KV_DrawPcxGraphics", KV_DrawPcxGraphics(690, 270, "LOGO"));

@@ -22,7 +22,7 @@
 /* KV_API(type) declares an export: its visibility and the calling convention of the platform
  * (__stdcall on Windows, where the names are exported undecorated through kvtaglib.def). */
 #if defined(_WIN32)
-#  define KV_CALL __stdcall
+#  define KV_CALL      __stdcall
 #  define KV_API(type) type KV_CALL
 #else
 #  define KV_CALL
@@ -34,6 +34,7 @@ extern "C" {
 #endif
 
 /* ---- error codes ---------------------------------------------------------------------------- */
+/* clang-format off */
 
 #define KV_OK                      0
 #define KV_ERR_PORT_CLOSED        (-1)    /* stored by ClosePort: the connection has been closed */
@@ -204,6 +205,8 @@ extern "C" {
 #define KV_ERR_COPIES_WRITE                 (-1094) /* the work file could not be written */
 #define KV_ERR_COPIES_REPLACE               (-1093) /* the rewritten copy could not take the file's place */
 
+/* clang-format on */
+
 /* ---- connection and error state ------------------------------------------------------------- */
 
 /* Opens the connection: the work buffers and the printer of this spooler name. */
@@ -353,18 +356,20 @@ KV_API(int) KV_GetInfo(void);
 
 /* Text in a numbered font (1 to 5) or a soft font (A to Z, a): "T%d,%d,%d,<font>,%d,%d,%c,\"data\"".
  * rotation 0 to 3, each factor 1 to 24, reverse 'N' or 'R', data at most 95 characters. */
-KV_API(int) KV_DrawText(int x, int y, int rotation, int font, int x_factor, int y_factor, int reverse,
-                        const char *data);
+KV_API(int)
+KV_DrawText(int x, int y, int rotation, int font, int x_factor, int y_factor, int reverse, const char *data);
 
 /* A linear barcode: "B%d,%d,%d,<selection>,%d,%d,%d,%c,\"data\"". rotation 0 to 3, readable 'N' or 'B',
  * data at most 95 characters. */
-KV_API(int) KV_DrawBarcode(int x, int y, int rotation, const char *selection, int narrow, int wide, int height,
-                           int readable, const char *data);
+KV_API(int)
+KV_DrawBarcode(int x, int y, int rotation, const char *selection, int narrow, int wide, int height, int readable,
+               const char *data);
 
 /* A PDF417 symbol: "b%d,%d,P,%d,%d,s%d,c%d,x%d,y%d,r%d,l%d,t%d,o%d,\"data\"". s 0 to 8, c 0 or 1, x 0 to 8,
  * y 4 to 99, t 0 or 1, o 0 to 3, data at most 2710 characters. */
-KV_API(int) KV_DrawBar2D_Pdf417(int x, int y, int width, int height, int s, int c, int x_module, int y_module,
-                                int r, int l, int t, int o, const char *data);
+KV_API(int)
+KV_DrawBar2D_Pdf417(int x, int y, int width, int height, int s, int c, int x_module, int y_module, int r, int l, int t,
+                    int o, const char *data);
 
 /* Defines counter 0 to 9 of 1 to 40 digits, justified 'L', 'C', 'R' or 'N', with its step (at most 97
  * characters) and prompt (at most 95): "C%d,%d,%c,step\r\n,\"prompt\"\r\n". */
@@ -398,9 +403,9 @@ KV_API(int) KV_PrintPCX(int x, int y, const char *path);
  * width are in printer dots (width 0: the font's own proportions); orientation 2, 3 or 4 turns the
  * text by 90, 180 or 270 degrees counter-clockwise; weight 100 to 900 (0: normal). The text is in the
  * system's code page on Windows and UTF-8 on Linux. */
-KV_API(int) KV_DrawTextTrueTypeW(int x, int y, int height, int width, const char *face, int orientation,
-                                 int weight, int italic, int underline, int strike_out, const char *name,
-                                 const char *text);
+KV_API(int)
+KV_DrawTextTrueTypeW(int x, int y, int height, int width, const char *face, int orientation, int weight, int italic,
+                     int underline, int strike_out, const char *name, const char *text);
 
 /* ---- print files ------------------------------------------------------------------------------ */
 

@@ -39,11 +39,11 @@ struct FixedCommand {
   const char* word;
   Field field;
   int count;          // numbers of a Numbers field
+  Bounds bounds[2];   // bounds of the first two numbers
+  const char* chars;  // the bytes that a QuotedChar field accepts
   int closed;         // returned when the connection is closed
   int write;          // stored and returned when the spool-file write fails
   int check;          // stored and returned when an argument is refused; 0: nothing is checked
-  Bounds bounds[2];   // bounds of the first two numbers
-  const char* chars;  // the bytes that a QuotedChar field accepts
 };
 
 constexpr Bounds kAny = {0, 0, Bad::Pass};
@@ -55,39 +55,72 @@ constexpr const char kSoftFonts[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ*";
 
 // clang-format off
 constexpr FixedCommand
-  kSetDarkness        {"H",      Field::Numbers,    1, KV_ERR_SET_DARKNESS_CLOSED,      KV_ERR_SET_DARKNESS_WRITE,      0, {kAny, kAny}, nullptr},
-  kSoftFontList       {"EI",     Field::None,       0, KV_ERR_SOFT_FONT_LIST_CLOSED,    KV_ERR_SOFT_FONT_LIST_WRITE,    0, {kAny, kAny}, nullptr},
-  kSoftFontDel        {"EK",     Field::QuotedChar, 1, KV_ERR_SOFT_FONT_DEL_CLOSED,     KV_ERR_SOFT_FONT_DEL_WRITE,     KV_ERR_SOFT_FONT_DEL_CHECK, {kAny, kAny}, kSoftFonts},
-  kFormEnd            {"FE",     Field::None,       0, KV_ERR_FORM_END_CLOSED,          KV_ERR_FORM_END_WRITE,          0, {kAny, kAny}, nullptr},
-  kFormList           {"FI",     Field::None,       0, KV_ERR_FORM_LIST_CLOSED,         KV_ERR_FORM_LIST_WRITE,         0, {kAny, kAny}, nullptr},
-  kFormDel            {"FK",     Field::QuotedName, 0, KV_ERR_FORM_DEL_CLOSED,          KV_ERR_FORM_DEL_WRITE,          KV_ERR_FORM_DEL_CHECK, {kAny, kAny}, nullptr},
-  kExecForm           {"FR",     Field::QuotedName, 0, KV_ERR_EXEC_FORM_CLOSED,         KV_ERR_EXEC_FORM_WRITE,         KV_ERR_EXEC_FORM_CHECK, {kAny, kAny}, nullptr},
-  kFormDownload       {"FS",     Field::QuotedName, 0, KV_ERR_FORM_DOWNLOAD_CLOSED,     KV_ERR_FORM_DOWNLOAD_WRITE,     KV_ERR_FORM_DOWNLOAD_CHECK, {kAny, kAny}, nullptr},
-  kDisableBackFeed    {"JB",     Field::None,       0, KV_ERR_DISABLE_BACK_FEED_CLOSED, KV_ERR_DISABLE_BACK_FEED_WRITE, 0, {kAny, kAny}, nullptr},
-  kEnableBackFeed     {"JF",     Field::Numbers,    1, KV_ERR_ENABLE_BACK_FEED_CLOSED,  KV_ERR_ENABLE_BACK_FEED_WRITE,  0, {kAny, kAny}, nullptr},
-  kDrawLineXor        {"LE",     Field::Numbers,    4, KV_ERR_DRAW_LINE_XOR_CLOSED,     KV_ERR_DRAW_LINE_XOR_WRITE,     0, {kAny, kAny}, nullptr},
-  kDrawLineOr         {"LE",     Field::Numbers,    4, KV_ERR_DRAW_LINE_OR_CLOSED,      KV_ERR_DRAW_LINE_OR_WRITE,      0, {kAny, kAny}, nullptr},
-  kDrawDiagonal       {"LS",     Field::Numbers,    5, KV_ERR_DRAW_DIAGONAL_CLOSED,     KV_ERR_DRAW_DIAGONAL_WRITE,     0, {kAny, kAny}, nullptr},
-  kDrawWhiteLine      {"LW",     Field::Numbers,    4, KV_ERR_DRAW_WHITE_LINE_CLOSED,   KV_ERR_DRAW_WHITE_LINE_WRITE,   0, {kAny, kAny}, nullptr},
-  kSetPrinterState    {"O",      Field::Char,       1, KV_ERR_SET_PRINTER_STATE_CLOSED, KV_ERR_SET_PRINTER_STATE_WRITE, 0, {kAny, kAny}, nullptr},
-  kPrintLabel         {"W",      Field::Numbers,    2, KV_ERR_PRINT_LABEL_CLOSED,       KV_ERR_PRINT_LABEL_WRITE,       KV_ERR_PRINT_LABEL_CHECK, {kCount, kCount}, nullptr},
-  kPrintLabelAuto     {"WA",     Field::Numbers,    2, KV_ERR_PRINT_LABEL_AUTO_CLOSED,  KV_ERR_PRINT_LABEL_AUTO_WRITE,  KV_ERR_PRINT_LABEL_AUTO_CHECK, {kCount, kCountOrOne}, nullptr},
-  kSetLabelHeight     {"Q",      Field::Numbers,    2, KV_ERR_SET_LABEL_HEIGHT_CLOSED,  KV_ERR_SET_LABEL_HEIGHT_WRITE,  KV_ERR_SET_LABEL_HEIGHT_CHECK, {kCount, kGap}, nullptr},
-  kSetLabelWidth      {"q",      Field::Numbers,    1, KV_ERR_SET_LABEL_WIDTH_CLOSED,   KV_ERR_SET_LABEL_WIDTH_WRITE,   0, {kAny, kAny}, nullptr},
-  kSetCoordinateOrigin{"R",      Field::Numbers,    2, KV_ERR_SET_COORDINATE_ORIGIN_CLOSED, KV_ERR_SET_COORDINATE_ORIGIN_WRITE, 0, {kAny, kAny}, nullptr},
-  kSetPrintSpeed      {"S",      Field::Numbers,    1, KV_ERR_SET_PRINT_SPEED_CLOSED,   KV_ERR_SET_PRINT_SPEED_WRITE,   0, {kAny, kAny}, nullptr},
-  kPrintConfiguration {"U",      Field::None,       0, KV_ERR_PRINT_CONFIGUNATION_CLOSED, KV_ERR_PRINT_CONFIGUNATION_WRITE, 0, {kAny, kAny}, nullptr},
-  kDisableErrorReport {"UN",     Field::None,       0, KV_ERR_DISABLE_ERROR_REPORT_CLOSED, KV_ERR_DISABLE_ERROR_REPORT_WRITE, 0, {kAny, kAny}, nullptr},
-  kEnableErrorReport  {"US",     Field::None,       0, KV_ERR_ENABLE_ERROR_REPORT_CLOSED, KV_ERR_ENABLE_ERROR_REPORT_WRITE, 0, {kAny, kAny}, nullptr},
-  kDrawRectangle      {"X",      Field::Numbers,    5, KV_ERR_DRAW_RECTANGLE_CLOSED,    KV_ERR_DRAW_RECTANGLE_WRITE,    0, {kAny, kAny}, nullptr},
-  kSetDirection       {"Z",      Field::Char,       1, KV_ERR_SET_DIRECTION_CLOSED,     KV_ERR_SET_DIRECTION_WRITE,     0, {kAny, kAny}, nullptr},
-  kEnableFlash        {"ZN",     Field::None,       0, KV_ERR_ENABLE_FLASH_CLOSED,      KV_ERR_ENABLE_FLASH_WRITE,      0, {kAny, kAny}, nullptr},
-  kDisableFlash       {"ZS",     Field::None,       0, KV_ERR_DISABLE_FLASH_CLOSED,     KV_ERR_DISABLE_FLASH_WRITE,     0, {kAny, kAny}, nullptr},
-  kDownload           {"?",      Field::None,       0, KV_ERR_DOWNLOAD_CLOSED,          KV_ERR_DOWNLOAD_WRITE,          0, {kAny, kAny}, nullptr},
-  kReset              {"^@",     Field::None,       0, KV_ERR_RESET_CLOSED,             KV_ERR_RESET_WRITE,             0, {kAny, kAny}, nullptr},
-  kFeedBack           {"^ee",    Field::None,       0, KV_ERR_FEED_BACK_CLOSED,         KV_ERR_FEED_BACK_WRITE,         0, {kAny, kAny}, nullptr},
-  kCutPage            {"#UM>CP", Field::Number3,    1, KV_ERR_CUT_CLOSED,               KV_ERR_CUT_WRITE,               0, {kCutCount, kAny}, nullptr},
-  kCutPageTmp         {"CT",     Field::Numbers,    1, KV_ERR_CUT_CLOSED,               KV_ERR_CUT_WRITE,               0, {kCutCount, kAny}, nullptr};
+  kSetDarkness         {"H",      Field::Numbers,    1, {kAny, kAny},          nullptr,
+                        KV_ERR_SET_DARKNESS_CLOSED, KV_ERR_SET_DARKNESS_WRITE, 0},
+  kSoftFontList        {"EI",     Field::None,       0, {kAny, kAny},          nullptr,
+                        KV_ERR_SOFT_FONT_LIST_CLOSED, KV_ERR_SOFT_FONT_LIST_WRITE, 0},
+  kSoftFontDel         {"EK",     Field::QuotedChar, 1, {kAny, kAny},          kSoftFonts,
+                        KV_ERR_SOFT_FONT_DEL_CLOSED, KV_ERR_SOFT_FONT_DEL_WRITE, KV_ERR_SOFT_FONT_DEL_CHECK},
+  kFormEnd             {"FE",     Field::None,       0, {kAny, kAny},          nullptr,
+                        KV_ERR_FORM_END_CLOSED, KV_ERR_FORM_END_WRITE, 0},
+  kFormList            {"FI",     Field::None,       0, {kAny, kAny},          nullptr,
+                        KV_ERR_FORM_LIST_CLOSED, KV_ERR_FORM_LIST_WRITE, 0},
+  kFormDel             {"FK",     Field::QuotedName, 0, {kAny, kAny},          nullptr,
+                        KV_ERR_FORM_DEL_CLOSED, KV_ERR_FORM_DEL_WRITE, KV_ERR_FORM_DEL_CHECK},
+  kExecForm            {"FR",     Field::QuotedName, 0, {kAny, kAny},          nullptr,
+                        KV_ERR_EXEC_FORM_CLOSED, KV_ERR_EXEC_FORM_WRITE, KV_ERR_EXEC_FORM_CHECK},
+  kFormDownload        {"FS",     Field::QuotedName, 0, {kAny, kAny},          nullptr,
+                        KV_ERR_FORM_DOWNLOAD_CLOSED, KV_ERR_FORM_DOWNLOAD_WRITE, KV_ERR_FORM_DOWNLOAD_CHECK},
+  kDisableBackFeed     {"JB",     Field::None,       0, {kAny, kAny},          nullptr,
+                        KV_ERR_DISABLE_BACK_FEED_CLOSED, KV_ERR_DISABLE_BACK_FEED_WRITE, 0},
+  kEnableBackFeed      {"JF",     Field::Numbers,    1, {kAny, kAny},          nullptr,
+                        KV_ERR_ENABLE_BACK_FEED_CLOSED, KV_ERR_ENABLE_BACK_FEED_WRITE, 0},
+  kDrawLineXor         {"LE",     Field::Numbers,    4, {kAny, kAny},          nullptr,
+                        KV_ERR_DRAW_LINE_XOR_CLOSED, KV_ERR_DRAW_LINE_XOR_WRITE, 0},
+  kDrawLineOr          {"LE",     Field::Numbers,    4, {kAny, kAny},          nullptr,
+                        KV_ERR_DRAW_LINE_OR_CLOSED, KV_ERR_DRAW_LINE_OR_WRITE, 0},
+  kDrawDiagonal        {"LS",     Field::Numbers,    5, {kAny, kAny},          nullptr,
+                        KV_ERR_DRAW_DIAGONAL_CLOSED, KV_ERR_DRAW_DIAGONAL_WRITE, 0},
+  kDrawWhiteLine       {"LW",     Field::Numbers,    4, {kAny, kAny},          nullptr,
+                        KV_ERR_DRAW_WHITE_LINE_CLOSED, KV_ERR_DRAW_WHITE_LINE_WRITE, 0},
+  kSetPrinterState     {"O",      Field::Char,       1, {kAny, kAny},          nullptr,
+                        KV_ERR_SET_PRINTER_STATE_CLOSED, KV_ERR_SET_PRINTER_STATE_WRITE, 0},
+  kPrintLabel          {"W",      Field::Numbers,    2, {kCount, kCount},      nullptr,
+                        KV_ERR_PRINT_LABEL_CLOSED, KV_ERR_PRINT_LABEL_WRITE, KV_ERR_PRINT_LABEL_CHECK},
+  kPrintLabelAuto      {"WA",     Field::Numbers,    2, {kCount, kCountOrOne}, nullptr,
+                        KV_ERR_PRINT_LABEL_AUTO_CLOSED, KV_ERR_PRINT_LABEL_AUTO_WRITE, KV_ERR_PRINT_LABEL_AUTO_CHECK},
+  kSetLabelHeight      {"Q",      Field::Numbers,    2, {kCount, kGap},        nullptr,
+                        KV_ERR_SET_LABEL_HEIGHT_CLOSED, KV_ERR_SET_LABEL_HEIGHT_WRITE, KV_ERR_SET_LABEL_HEIGHT_CHECK},
+  kSetLabelWidth       {"q",      Field::Numbers,    1, {kAny, kAny},          nullptr,
+                        KV_ERR_SET_LABEL_WIDTH_CLOSED, KV_ERR_SET_LABEL_WIDTH_WRITE, 0},
+  kSetCoordinateOrigin {"R",      Field::Numbers,    2, {kAny, kAny},          nullptr,
+                        KV_ERR_SET_COORDINATE_ORIGIN_CLOSED, KV_ERR_SET_COORDINATE_ORIGIN_WRITE, 0},
+  kSetPrintSpeed       {"S",      Field::Numbers,    1, {kAny, kAny},          nullptr,
+                        KV_ERR_SET_PRINT_SPEED_CLOSED, KV_ERR_SET_PRINT_SPEED_WRITE, 0},
+  kPrintConfiguration  {"U",      Field::None,       0, {kAny, kAny},          nullptr,
+                        KV_ERR_PRINT_CONFIGUNATION_CLOSED, KV_ERR_PRINT_CONFIGUNATION_WRITE, 0},
+  kDisableErrorReport  {"UN",     Field::None,       0, {kAny, kAny},          nullptr,
+                        KV_ERR_DISABLE_ERROR_REPORT_CLOSED, KV_ERR_DISABLE_ERROR_REPORT_WRITE, 0},
+  kEnableErrorReport   {"US",     Field::None,       0, {kAny, kAny},          nullptr,
+                        KV_ERR_ENABLE_ERROR_REPORT_CLOSED, KV_ERR_ENABLE_ERROR_REPORT_WRITE, 0},
+  kDrawRectangle       {"X",      Field::Numbers,    5, {kAny, kAny},          nullptr,
+                        KV_ERR_DRAW_RECTANGLE_CLOSED, KV_ERR_DRAW_RECTANGLE_WRITE, 0},
+  kSetDirection        {"Z",      Field::Char,       1, {kAny, kAny},          nullptr,
+                        KV_ERR_SET_DIRECTION_CLOSED, KV_ERR_SET_DIRECTION_WRITE, 0},
+  kEnableFlash         {"ZN",     Field::None,       0, {kAny, kAny},          nullptr,
+                        KV_ERR_ENABLE_FLASH_CLOSED, KV_ERR_ENABLE_FLASH_WRITE, 0},
+  kDisableFlash        {"ZS",     Field::None,       0, {kAny, kAny},          nullptr,
+                        KV_ERR_DISABLE_FLASH_CLOSED, KV_ERR_DISABLE_FLASH_WRITE, 0},
+  kDownload            {"?",      Field::None,       0, {kAny, kAny},          nullptr,
+                        KV_ERR_DOWNLOAD_CLOSED, KV_ERR_DOWNLOAD_WRITE, 0},
+  kReset               {"^@",     Field::None,       0, {kAny, kAny},          nullptr,
+                        KV_ERR_RESET_CLOSED, KV_ERR_RESET_WRITE, 0},
+  kFeedBack            {"^ee",    Field::None,       0, {kAny, kAny},          nullptr,
+                        KV_ERR_FEED_BACK_CLOSED, KV_ERR_FEED_BACK_WRITE, 0},
+  kCutPage             {"#UM>CP", Field::Number3,    1, {kCutCount, kAny},     nullptr,
+                        KV_ERR_CUT_CLOSED, KV_ERR_CUT_WRITE, 0},
+  kCutPageTmp          {"CT",     Field::Numbers,    1, {kCutCount, kAny},     nullptr,
+                        KV_ERR_CUT_CLOSED, KV_ERR_CUT_WRITE, 0};
 // clang-format on
 
 using Numbers = std::array<std::int32_t, 5>;
@@ -111,7 +144,7 @@ int Compose(const FixedCommand& c, Numbers v, const char* name = nullptr) {
     const Bounds& b = c.bounds[i];
     const auto u = static_cast<std::uint32_t>(v[static_cast<std::size_t>(i)]);
     if (b.bad == Bad::Pass || (u >= b.lo && u <= b.hi)) continue;
-    if (b.bad == Bad::Refuse) return Refuse(c.check);
+    if (b.bad == Bad::Refuse) return SetErrState(c.check);
     v[static_cast<std::size_t>(i)] = 1;
   }
   line.Text(c.word);
@@ -131,11 +164,11 @@ int Compose(const FixedCommand& c, Numbers v, const char* name = nullptr) {
       line.Char(v[0]);
       break;
     case Field::QuotedChar:
-      if (!AcceptsChar(c.chars, v[0])) return Refuse(c.check);
+      if (!AcceptsChar(c.chars, v[0])) return SetErrState(c.check);
       line.Quote().Char(v[0]).Quote();
       break;
     case Field::QuotedName:
-      if (!IsStoredName(name)) return Refuse(c.check);
+      if (!IsStoredName(name)) return SetErrState(c.check);
       line.Quote().Text(name).Quote();
       break;
   }
@@ -164,18 +197,26 @@ KV_API(int) KV_DisableBackFeed(void) { return Compose(kv::kDisableBackFeed, Args
 KV_API(int) KV_EnableBackFeed(int value) { return Compose(kv::kEnableBackFeed, Args(value)); }
 KV_API(int) KV_DrawLineXor(int x, int y, int w, int h) { return Compose(kv::kDrawLineXor, Args(x, y, w, h)); }
 KV_API(int) KV_DrawLineOr(int x, int y, int w, int h) { return Compose(kv::kDrawLineOr, Args(x, y, w, h)); }
-KV_API(int) KV_DrawDiagonal(int x1, int y1, int t, int x2, int y2) { return Compose(kv::kDrawDiagonal, Args(x1, y1, t, x2, y2)); }
+KV_API(int) KV_DrawDiagonal(int x1, int y1, int t, int x2, int y2) {
+  return Compose(kv::kDrawDiagonal, Args(x1, y1, t, x2, y2));
+}
 KV_API(int) KV_DrawWhiteLine(int x, int y, int w, int h) { return Compose(kv::kDrawWhiteLine, Args(x, y, w, h)); }
 KV_API(int) KV_SetPrinterState(int state) { return Compose(kv::kSetPrinterState, Args(state)); }
-KV_API(int) KV_PrintLabelAuto(unsigned int sets, unsigned int copies) { return Compose(kv::kPrintLabelAuto, Args(sets, copies)); }
-KV_API(int) KV_SetLabelHeight(unsigned int height, unsigned int gap) { return Compose(kv::kSetLabelHeight, Args(height, gap)); }
+KV_API(int) KV_PrintLabelAuto(unsigned int sets, unsigned int copies) {
+  return Compose(kv::kPrintLabelAuto, Args(sets, copies));
+}
+KV_API(int) KV_SetLabelHeight(unsigned int height, unsigned int gap) {
+  return Compose(kv::kSetLabelHeight, Args(height, gap));
+}
 KV_API(int) KV_SetLabelWidth(int width) { return Compose(kv::kSetLabelWidth, Args(width)); }
 KV_API(int) KV_SetCoordinateOrigin(int x, int y) { return Compose(kv::kSetCoordinateOrigin, Args(x, y)); }
 KV_API(int) KV_SetPrintSpeed(int speed) { return Compose(kv::kSetPrintSpeed, Args(speed)); }
 KV_API(int) KV_PrintConfigunation(void) { return Compose(kv::kPrintConfiguration, Args()); }
 KV_API(int) KV_DisableErrorReport(void) { return Compose(kv::kDisableErrorReport, Args()); }
 KV_API(int) KV_EnableErrorReport(void) { return Compose(kv::kEnableErrorReport, Args()); }
-KV_API(int) KV_DrawRectangle(int x, int y, int t, int x2, int y2) { return Compose(kv::kDrawRectangle, Args(x, y, t, x2, y2)); }
+KV_API(int) KV_DrawRectangle(int x, int y, int t, int x2, int y2) {
+  return Compose(kv::kDrawRectangle, Args(x, y, t, x2, y2));
+}
 KV_API(int) KV_SetDirection(int direction) { return Compose(kv::kSetDirection, Args(direction)); }
 KV_API(int) KV_EnableFlASH(void) { return Compose(kv::kEnableFlash, Args()); }
 KV_API(int) KV_DisableFLASH(void) { return Compose(kv::kDisableFlash, Args()); }

@@ -1,4 +1,4 @@
-// The steps every command builder shares: start a line in the command buffer, refuse, append.
+// The steps every command builder shares: start a line in the command buffer, check, append.
 #ifndef KV_LIBRARY_COMPOSE_H
 #define KV_LIBRARY_COMPOSE_H
 
@@ -21,18 +21,12 @@ inline bool IsStoredName(const char* name) {
   return n >= 1 && n <= 16;
 }
 
-// Stores a code in LastError and returns it: a refused argument, a failed write.
-inline int Refuse(int code) {
-  SetErrState(code);
-  return code;
-}
-
 // Appends the composed line to the spool file. A line that did not fit is refused with `check`,
 // a failed write with `write`; both are stored.
 inline int AppendLine(const Line& line, int check, int write) {
-  if (!line.ok()) return Refuse(check);
+  if (!line.ok()) return SetErrState(check);
   conn.CmdLength = line.length();
-  return WriteTmpFile() == 0 ? 0 : Refuse(write);
+  return WriteTmpFile() == 0 ? 0 : SetErrState(write);
 }
 
 }  // namespace kv

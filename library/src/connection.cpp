@@ -13,10 +13,10 @@ LibraryConnection conn;
 namespace {
 
 // The library's messages, shown in a modal box on Windows and as lines on standard error on Linux.
-constexpr const char kMsgAlreadyOpen[] = "请检测打印机是否正常！";    // please check that the printer works
-constexpr const char kMsgOpenFailed[] = "打开打印机出错！";           // error opening the printer
+constexpr const char kMsgAlreadyOpen[] = "请检测打印机是否正常！";       // please check that the printer works
+constexpr const char kMsgOpenFailed[] = "打开打印机出错！";              // error opening the printer
 constexpr const char kMsgNotInstalled[] = "请检查打印机是否安装正常！";  // please check the installation
-constexpr const char kMsgCloseFailed[] = "关闭打印机出错！";          // error closing the printer
+constexpr const char kMsgCloseFailed[] = "关闭打印机出错！";             // error closing the printer
 
 // The size of the Windows DCB record, which the serial settings keep in their first field.
 constexpr std::uint32_t kDcbLength = 28;
@@ -39,6 +39,19 @@ struct ReleaseAtUnload {
 } release_at_unload;
 
 }  // namespace
+
+bool WorkFilePath(char (&path)[kMaxPath], const char* name) {
+  std::memset(path, 0, sizeof path);
+  const std::size_t dir = plat::current_directory(path, sizeof path);
+  const std::size_t need = dir + std::strlen(plat::kPathSeparator) + std::strlen(name) + 1;
+  if (dir == 0 || need > sizeof path) {
+    std::memset(path, 0, sizeof path);
+    return false;
+  }
+  std::strcat(path, plat::kPathSeparator);
+  std::strcat(path, name);
+  return true;
+}
 
 void ResetConnectionForTests() {
   FreeBuffers();
@@ -131,10 +144,10 @@ KV_API(int) SetPCComPort(unsigned int baud_rate, int handshake) {
   s.XonLim = 2048;
   s.XoffLim = 3072;
   s.ByteSize = 8;
-  s.Parity = 0;    // no parity
-  s.StopBits = 0;  // one stop bit
-  s.XonChar = 17;  // DC1
-  s.XoffChar = 19; // DC3
+  s.Parity = 0;     // no parity
+  s.StopBits = 0;   // one stop bit
+  s.XonChar = 17;   // DC1
+  s.XoffChar = 19;  // DC3
   return plat::serial_apply(conn.PortHandle, s) ? KV_OK : KV_ERR_COM_STATE;
 }
 

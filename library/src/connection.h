@@ -2,6 +2,8 @@
 #ifndef KV_LIBRARY_CONNECTION_H
 #define KV_LIBRARY_CONNECTION_H
 
+#include <cstring>
+
 #include "kv/platform/files.h"
 #include "kv/platform/serial.h"
 #include "kv/platform/spooler.h"
@@ -40,8 +42,24 @@ inline bool PortIsClosed() { return conn.PortHandle == nullptr || conn.PortHandl
 // opened with KV_OpenPrinter alone and there are no work buffers to compose in.
 inline bool CannotCompose() { return PortIsClosed() || conn.CmdBuffer == nullptr; }
 
-// Stores a code in LastError and does nothing else.
-inline void SetErrState(int code) { conn.LastError = code; }
+// Empties both work buffers and the command length, as every transfer does before it starts.
+inline void ClearWorkBuffers() {
+  std::memset(conn.CmdBuffer, 0, kBufferSize);
+  std::memset(conn.ScratchBuffer, 0, kBufferSize);
+  conn.CmdLength = 0;
+}
+
+// Stores a code in LastError and returns it: `return SetErrState(code);` reports a failure and
+// keeps it for GetErrState in one step.
+inline int SetErrState(int code) {
+  conn.LastError = code;
+  return code;
+}
+
+// Writes the full name of the fixed work file `name` in the current directory into `path`. False
+// when the current directory cannot be had or the whole name does not fit: `path` is then left
+// empty, so that no file of a cut-off name is ever created or deleted.
+bool WorkFilePath(char (&path)[kMaxPath], const char* name);
 
 // Shows a message of the library to the user: through the host's handler when one is installed,
 // else the platform's message box.

@@ -120,9 +120,7 @@ using namespace kv;
 
 KV_API(int) ChangeCopies(const char* path, int copies) {
   if (CannotCompose()) return KV_ERR_COPIES_CLOSED;
-  std::memset(conn.CmdBuffer, 0, kBufferSize);
-  std::memset(conn.ScratchBuffer, 0, kBufferSize);
-  conn.CmdLength = 0;
+  ClearWorkBuffers();
   plat::FileHandle in = plat::file_open_read(path);
   if (in == plat::kInvalidFile) return KV_ERR_COPIES_OPEN;
   const std::string work = WorkPath(path);

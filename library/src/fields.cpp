@@ -17,9 +17,7 @@ constexpr std::size_t kMaxQuoted = 95;
 constexpr std::size_t kMaxPlain = 97;
 constexpr std::size_t kMaxPdf417 = 2710;
 
-bool FitsField(const char* text, std::size_t most) {
-  return text != nullptr && strnlen(text, most + 1) <= most;
-}
+bool FitsField(const char* text, std::size_t most) { return text != nullptr && strnlen(text, most + 1) <= most; }
 
 bool InRange(std::int32_t v, std::int32_t lo, std::int32_t hi) { return v >= lo && v <= hi; }
 
@@ -57,13 +55,13 @@ KV_API(int) KV_GetInfo(void) {
   return AppendLine(line, KV_ERR_GET_INFO_WRITE, KV_ERR_GET_INFO_WRITE);
 }
 
-KV_API(int) KV_DrawText(int x, int y, int rotation, int font, int x_factor, int y_factor, int reverse,
-                        const char* data) {
+KV_API(int)
+KV_DrawText(int x, int y, int rotation, int font, int x_factor, int y_factor, int reverse, const char* data) {
   if (CannotCompose()) return KV_ERR_DRAW_TEXT_CLOSED;
   Line line = StartLine();
   if (!InRange(rotation, 0, 3) || !IsFont(font) || !InRange(x_factor, 1, 24) || !InRange(y_factor, 1, 24) ||
       !IsOneOf(reverse, "NR") || !FitsField(data, kMaxQuoted))
-    return Refuse(KV_ERR_DRAW_TEXT_CHECK);
+    return SetErrState(KV_ERR_DRAW_TEXT_CHECK);
   line.Text("T").Int(x).Comma().Int(y).Comma().Int(rotation).Comma();
   const char f = LowByte(font);
   if (f < 'A')
@@ -74,28 +72,29 @@ KV_API(int) KV_DrawText(int x, int y, int rotation, int font, int x_factor, int 
   return AppendLine(Quoted(line, data), KV_ERR_DRAW_TEXT_CHECK, KV_ERR_DRAW_TEXT_WRITE);
 }
 
-KV_API(int) KV_DrawBarcode(int x, int y, int rotation, const char* selection, int narrow, int wide, int height,
-                           int readable, const char* data) {
+KV_API(int)
+KV_DrawBarcode(int x, int y, int rotation, const char* selection, int narrow, int wide, int height, int readable,
+               const char* data) {
   if (CannotCompose()) return KV_ERR_DRAW_BARCODE_CLOSED;
   Line line = StartLine();
-  if (!InRange(rotation, 0, 3) || !IsOneOf(readable, "NB") || selection == nullptr ||
-      !FitsField(data, kMaxQuoted))
-    return Refuse(KV_ERR_DRAW_BARCODE_CHECK);
+  if (!InRange(rotation, 0, 3) || !IsOneOf(readable, "NB") || selection == nullptr || !FitsField(data, kMaxQuoted))
+    return SetErrState(KV_ERR_DRAW_BARCODE_CHECK);
   line.Text("B").Int(x).Comma().Int(y).Comma().Int(rotation).Comma().Text(selection).Comma();
   line.Int(narrow).Comma().Int(wide).Comma().Int(height).Comma().Char(readable).Comma();
   // A selection text too long for the command buffer spoils the line: refused with the check code.
   return AppendLine(Quoted(line, data), KV_ERR_DRAW_BARCODE_CHECK, KV_ERR_DRAW_BARCODE_WRITE);
 }
 
-KV_API(int) KV_DrawBar2D_Pdf417(int x, int y, int width, int height, int s, int c, int x_module, int y_module,
-                                int r, int l, int t, int o, const char* data) {
+KV_API(int)
+KV_DrawBar2D_Pdf417(int x, int y, int width, int height, int s, int c, int x_module, int y_module, int r, int l, int t,
+                    int o, const char* data) {
   // The symbol's command has no code of its own for a closed connection; without one there is no
   // command buffer to compose in, and the check code answers.
   if (CannotCompose()) return KV_ERR_PDF417_CHECK;
   Line line = StartLine();
   if (!InRange(c, 0, 1) || !InRange(o, 0, 3) || !InRange(x_module, 0, 8) || !InRange(y_module, 4, 99) ||
       !InRange(s, 0, 8) || !InRange(t, 0, 1) || !FitsField(data, kMaxPdf417))
-    return Refuse(KV_ERR_PDF417_CHECK);
+    return SetErrState(KV_ERR_PDF417_CHECK);
   line.Text("b").Int(x).Comma().Int(y).Text(",P,").Int(width).Comma().Int(height);
   line.Text(",s").Int(s).Text(",c").Int(c).Text(",x").Int(x_module).Text(",y").Int(y_module);
   line.Text(",r").Int(r).Text(",l").Int(l).Text(",t").Int(t).Text(",o").Int(o).Comma();
@@ -105,9 +104,9 @@ KV_API(int) KV_DrawBar2D_Pdf417(int x, int y, int width, int height, int s, int 
 KV_API(int) KV_DefineCounter(int number, int digits, int justify, const char* step, const char* prompt) {
   if (CannotCompose()) return KV_ERR_DEFINE_COUNTER_CLOSED;
   Line line = StartLine();
-  if (!InRange(number, 0, 9) || !InRange(digits, 1, 40) || !IsOneOf(justify, kJustify) ||
-      !FitsField(step, kMaxPlain) || !FitsField(prompt, kMaxQuoted))
-    return Refuse(KV_ERR_DEFINE_COUNTER_CHECK);
+  if (!InRange(number, 0, 9) || !InRange(digits, 1, 40) || !IsOneOf(justify, kJustify) || !FitsField(step, kMaxPlain) ||
+      !FitsField(prompt, kMaxQuoted))
+    return SetErrState(KV_ERR_DEFINE_COUNTER_CHECK);
   line.Text("C").Int(number).Comma().Int(digits).Comma().Char(justify).Comma();
   line.Text(step).End().Comma();
   Quoted(line, prompt).End();
@@ -118,7 +117,7 @@ KV_API(int) KV_DefineVariable(unsigned int number, unsigned int length, int just
   if (CannotCompose()) return KV_ERR_DEFINE_VARIABLE_CLOSED;
   Line line = StartLine();
   if (number > 99 || length < 1 || length > 99 || !IsOneOf(justify, kJustify) || !FitsField(prompt, kMaxQuoted))
-    return Refuse(KV_ERR_DEFINE_VARIABLE_CHECK);
+    return SetErrState(KV_ERR_DEFINE_VARIABLE_CHECK);
   line.Text("V").Int(static_cast<std::int32_t>(number)).Comma().Int(static_cast<std::int32_t>(length));
   line.Comma().Char(justify).End();
   return AppendLine(Quoted(line, prompt), KV_ERR_DEFINE_VARIABLE_CHECK, KV_ERR_DEFINE_VARIABLE_WRITE);

@@ -24,7 +24,7 @@ using namespace kv;
 KV_API(int) KV_DrawPcxGraphics(int x, int y, const char* name) {
   if (CannotCompose()) return KV_ERR_PCX_PLACE_CLOSED;
   Line line = StartLine();
-  if (!IsStoredName(name)) return Refuse(KV_ERR_PCX_PLACE_CHECK);
+  if (!IsStoredName(name)) return SetErrState(KV_ERR_PCX_PLACE_CHECK);
   line.Text("GG").Int(x).Comma().Int(y).Comma().Quote().Text(name).Quote().End();
   return AppendLine(line, KV_ERR_PCX_PLACE_CHECK, KV_ERR_PCX_PLACE_WRITE);
 }
@@ -39,7 +39,7 @@ KV_API(int) KV_PcxGraphicsList(void) {
 KV_API(int) KV_PcxGraphicsDel(const char* name) {
   if (CannotCompose()) return KV_ERR_PCX_DEL_CLOSED;
   Line line = StartLine();
-  if (!IsStoredName(name)) return Refuse(KV_ERR_PCX_DEL_CHECK);
+  if (!IsStoredName(name)) return SetErrState(KV_ERR_PCX_DEL_CHECK);
   line.Text("GK").Quote().Text(name).Quote().End();
   return AppendLine(line, KV_ERR_PCX_DEL_CHECK, KV_ERR_PCX_DEL_WRITE);
 }
@@ -48,14 +48,14 @@ KV_API(int) KV_PcxGraphicsDownload(const char* name, const char* path) {
   if (CannotCompose()) return KV_ERR_PCX_DOWNLOAD_CLOSED;
   Line line = StartLine();
   // A name that cannot be stored would give a header without a name: refused, nothing appended.
-  if (!IsStoredName(name)) return Refuse(KV_ERR_PCX_DOWNLOAD_CHECK);
+  if (!IsStoredName(name)) return SetErrState(KV_ERR_PCX_DOWNLOAD_CHECK);
   plat::FileHandle file = plat::file_open_read(path);
-  if (file == plat::kInvalidFile) return Refuse(KV_ERR_PCX_DOWNLOAD_OPEN);
+  if (file == plat::kInvalidFile) return SetErrState(KV_ERR_PCX_DOWNLOAD_OPEN);
   // The line states the length as a 32-bit number: a larger file cannot be announced.
   const std::int64_t length = plat::file_size(file);
   if (length < 0 || length > INT32_MAX) {
     plat::file_close(file);
-    return Refuse(KV_ERR_PCX_DOWNLOAD_OPEN);
+    return SetErrState(KV_ERR_PCX_DOWNLOAD_OPEN);
   }
   line.Text("GM").Quote().Text(name).Quote().Int(static_cast<std::int32_t>(length)).End();
   int rc = AppendLine(line, KV_ERR_PCX_DOWNLOAD_WRITE, KV_ERR_PCX_DOWNLOAD_WRITE);
@@ -65,11 +65,11 @@ KV_API(int) KV_PcxGraphicsDownload(const char* name, const char* path) {
     const std::size_t piece = left < kBufferSize ? static_cast<std::size_t>(left) : kBufferSize;
     const std::int64_t got = plat::file_read(file, conn.CmdBuffer, piece);
     if (got != static_cast<std::int64_t>(piece)) {
-      rc = Refuse(KV_ERR_PCX_DOWNLOAD_OPEN);
+      rc = SetErrState(KV_ERR_PCX_DOWNLOAD_OPEN);
       break;
     }
     conn.CmdLength = static_cast<int>(piece);
-    if (WriteTmpFile() != KV_OK) rc = Refuse(KV_ERR_PCX_DOWNLOAD_WRITE);
+    if (WriteTmpFile() != KV_OK) rc = SetErrState(KV_ERR_PCX_DOWNLOAD_WRITE);
     left -= static_cast<std::int64_t>(piece);
   }
   plat::file_close(file);
@@ -82,7 +82,7 @@ KV_API(int) KV_DrawBinGraphics(int x, int y, int row_bytes, int rows, const unsi
   // The image is row_bytes × rows bytes of the caller's: negative sizes, a size beyond what a 32-bit
   // count holds, or no data at all would make the copy read what is not the caller's image.
   const std::int64_t total = static_cast<std::int64_t>(row_bytes) * rows;
-  if (row_bytes < 0 || rows < 0 || total > INT32_MAX || data == nullptr) return Refuse(KV_ERR_BIN_GRAPHICS_CHECK);
+  if (row_bytes < 0 || rows < 0 || total > INT32_MAX || data == nullptr) return SetErrState(KV_ERR_BIN_GRAPHICS_CHECK);
   line.Text("GW").Int(x).Comma().Int(y).Comma().Int(row_bytes).Comma().Int(rows);
   // A failed command line is reported, but the data still follows it, as the printer expects it.
   const int rc = AppendLine(line, KV_ERR_BIN_GRAPHICS_WRITE, KV_ERR_BIN_GRAPHICS_WRITE);
@@ -90,7 +90,7 @@ KV_API(int) KV_DrawBinGraphics(int x, int y, int row_bytes, int rows, const unsi
     const std::size_t piece = left < kBufferSize ? static_cast<std::size_t>(left) : kBufferSize;
     std::memcpy(conn.CmdBuffer, data, piece);
     conn.CmdLength = static_cast<int>(piece);
-    if (WriteTmpFile() != KV_OK) return Refuse(KV_ERR_BIN_GRAPHICS_DATA_WRITE);
+    if (WriteTmpFile() != KV_OK) return SetErrState(KV_ERR_BIN_GRAPHICS_DATA_WRITE);
     data += piece;
     left -= static_cast<std::int64_t>(piece);
   }
@@ -99,10 +99,10 @@ KV_API(int) KV_DrawBinGraphics(int x, int y, int row_bytes, int rows, const unsi
 
 KV_API(int) KV_PrintPCX(int x, int y, const char* path) {
   if (CannotCompose()) return KV_ERR_PRINT_PCX_CLOSED;
-  if (path == nullptr) return Refuse(KV_ERR_PRINT_PCX_FAILED);
+  if (path == nullptr) return SetErrState(KV_ERR_PRINT_PCX_FAILED);
   const std::size_t length = std::strlen(path);
   const char* name = length > kPrintPcxName ? path + (length - kPrintPcxName) : path;
   if (KV_PcxGraphicsDel(name) < 0 || KV_PcxGraphicsDownload(name, path) < 0 || KV_DrawPcxGraphics(x, y, name) < 0)
-    return Refuse(KV_ERR_PRINT_PCX_FAILED);
+    return SetErrState(KV_ERR_PRINT_PCX_FAILED);
   return KV_OK;
 }

@@ -33,9 +33,3 @@ void SetHostHandlers(MessageHandler on_message, RepaintHandler on_repaint, void*
 }
 
 }  // namespace kv
-
-#if !defined(_WIN32)
-KV_API(void) KV_SetHostHandlers(KV_MessageHandler on_message, KV_RepaintHandler on_repaint, void* user) {
-  kv::SetHostHandlers(on_message, on_repaint, user);
-}
-#endif

@@ -34,21 +34,6 @@ void FillHeader(unsigned char* h, const ImageDesc& image) {
   Put16(h + 68, 1);                 // palette information
 }
 
-// The work file's full name in the current directory, in a 260-byte buffer; false when it does not fit.
-bool WorkFileName(char (&path)[kMaxPath]) {
-  std::memset(path, 0, sizeof path);
-  const std::size_t dir = plat::current_directory(path, sizeof path);
-  if (dir == 0 || dir + std::strlen(plat::kPathSeparator) + sizeof kWorkFileName > sizeof path) return false;
-  std::strcat(path, plat::kPathSeparator);
-  std::strcat(path, kWorkFileName);
-  return true;
-}
-
-int Fail(int code) {
-  SetErrState(code);
-  return code;
-}
-
 }  // namespace
 
 std::size_t PcxEncodeRow(unsigned char* out, std::size_t capacity, const unsigned char* row, std::size_t length) {
@@ -73,33 +58,34 @@ std::size_t PcxEncodeRow(unsigned char* out, std::size_t capacity, const unsigne
 }
 
 int DownloadBitsAsPcx(const ImageDesc& image, const unsigned char* bits, const char* name) {
-  unsigned char* header = static_cast<unsigned char*>(plat::mem_alloc(kHeaderSize));
-  if (header == nullptr) return Fail(KV_ERR_PCX_HEADER_MEMORY);
-  FillHeader(header, image);
+  plat::HeapBlock header(kHeaderSize);
+  if (!header) return SetErrState(KV_ERR_PCX_HEADER_MEMORY);
+  FillHeader(header.as<unsigned char>(), image);
   char path[kMaxPath];
-  plat::FileHandle file = WorkFileName(path) ? plat::file_create(path) : plat::kInvalidFile;
-  if (file == plat::kInvalidFile) {
-    plat::mem_free(header);
-    return Fail(KV_ERR_PCX_FILE);
-  }
-  const bool header_written = plat::file_write(file, header, kHeaderSize) == static_cast<std::int64_t>(kHeaderSize);
-  plat::mem_free(header);
-  unsigned char* encoded = header_written ? static_cast<unsigned char*>(plat::mem_alloc(kPcxRowBuffer)) : nullptr;
+  plat::FileHandle file = WorkFilePath(path, kWorkFileName) ? plat::file_create(path) : plat::kInvalidFile;
+  if (file == plat::kInvalidFile) return SetErrState(KV_ERR_PCX_FILE);
+  const bool header_written =
+      plat::file_write(file, header.as<unsigned char>(), kHeaderSize) == static_cast<std::int64_t>(kHeaderSize);
+  header.reset();
+  plat::HeapBlock row;
+  if (header_written) row = plat::HeapBlock(kPcxRowBuffer);
+  unsigned char* encoded = row.as<unsigned char>();
   int rc = !header_written ? KV_ERR_PCX_FILE : encoded == nullptr ? KV_ERR_PCX_ROW_MEMORY : KV_OK;
   const std::size_t row_bytes = static_cast<std::size_t>(image.width / 8);
   for (int y = 0; rc == KV_OK && y < image.height; ++y) {
     std::memset(encoded, 0, kPcxRowBuffer);
-    const std::size_t n = PcxEncodeRow(encoded, kPcxRowBuffer, bits + static_cast<std::size_t>(y) * row_bytes, row_bytes);
+    const std::size_t n =
+        PcxEncodeRow(encoded, kPcxRowBuffer, bits + static_cast<std::size_t>(y) * row_bytes, row_bytes);
     if (n > kPcxRowBuffer)
       rc = KV_ERR_PCX_ROW_TOO_LONG;
     else if (plat::file_write(file, encoded, n) != static_cast<std::int64_t>(n))
       rc = KV_ERR_PCX_FILE;
   }
-  plat::mem_free(encoded);
+  row.reset();
   plat::file_close(file);
   if (rc != KV_OK) {
     plat::file_delete(path);
-    return Fail(rc);
+    return SetErrState(rc);
   }
   KV_PcxGraphicsDel(name);
   rc = KV_PcxGraphicsDownload(name, path);

@@ -5,6 +5,7 @@
 #include "connection.h"
 #include "kv/platform/files.h"
 #include "kv/platform/memory.h"
+#include "kv/platform/spooler.h"
 #include "kvtaglib.h"
 
 namespace kv {
@@ -13,48 +14,26 @@ namespace {
 
 constexpr const char kSpoolFileName[] = "KIRVtemp.prn";
 constexpr const char kJobName[] = "My PrintJob";
-constexpr const char kRawDataType[] = "RAW";
+constexpr plat::SendCodes kSendCodes = {KV_ERR_NO_PRINTER, KV_ERR_START_DOC, KV_ERR_WRITE_DATA, KV_ERR_END_DOC};
 void* const kNoWindow = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
-
-// Builds TmpFileName: the current directory, the separator, the fixed name. False when the current
-// directory cannot be had or the whole name does not fit, in which case TmpFileName is left empty
-// (so no other file of a cut-off name is ever created or deleted).
-bool BuildTmpFileName() {
-  std::memset(conn.TmpFileName, 0, sizeof conn.TmpFileName);
-  std::size_t dir = plat::current_directory(conn.TmpFileName, sizeof conn.TmpFileName);
-  std::size_t need = dir + std::strlen(plat::kPathSeparator) + std::strlen(kSpoolFileName) + 1;
-  if (dir == 0 || need > sizeof conn.TmpFileName) {
-    std::memset(conn.TmpFileName, 0, sizeof conn.TmpFileName);
-    return false;
-  }
-  std::strcat(conn.TmpFileName, plat::kPathSeparator);
-  std::strcat(conn.TmpFileName, kSpoolFileName);
-  return true;
-}
 
 // Steps shared by ClearTmpFile and KV_ClearBuffer once the connection is known to be open.
 int CreateTmpFile() {
-  if (!BuildTmpFileName()) {
+  if (!WorkFilePath(conn.TmpFileName, kSpoolFileName)) {
     conn.TmpFileHandle = plat::kInvalidFile;
-    SetErrState(KV_ERR_TMP_CREATE);
-    return KV_ERR_TMP_CREATE;
+    return SetErrState(KV_ERR_TMP_CREATE);
   }
   // A job that was never delivered still holds its handle: it is replaced, not leaked.
   plat::file_close(conn.TmpFileHandle);
   conn.TmpFileHandle = plat::file_create(conn.TmpFileName);
-  if (conn.TmpFileHandle == plat::kInvalidFile) {
-    SetErrState(KV_ERR_TMP_CREATE);
-    return KV_ERR_TMP_CREATE;
-  }
+  if (conn.TmpFileHandle == plat::kInvalidFile) return SetErrState(KV_ERR_TMP_CREATE);
   return KV_OK;
 }
 
 // Appends the file at `path` in pieces of one buffer; after each piece, reports it to the window.
 int AppendFile(const char* path, void* window, int* counter) {
   if (CannotCompose()) return KV_ERR_RAW_CLOSED;
-  std::memset(conn.CmdBuffer, 0, kBufferSize);
-  std::memset(conn.ScratchBuffer, 0, kBufferSize);
-  conn.CmdLength = 0;
+  ClearWorkBuffers();
   plat::FileHandle file = plat::file_open_read(path);
   if (file == plat::kInvalidFile) return KV_ERR_FILE_OPEN;
   int result = KV_OK;
@@ -105,11 +84,7 @@ KV_API(int) KV_ClearBuffer(void) {
   if (rc != KV_OK) return rc;
   std::memcpy(conn.CmdBuffer, "N\r\n", 4);
   conn.CmdLength = 3;
-  if (WriteTmpFile() != KV_OK) {
-    SetErrState(KV_ERR_CLEAR_WRITE);
-    return KV_ERR_CLEAR_WRITE;
-  }
-  return KV_OK;
+  return WriteTmpFile() == KV_OK ? KV_OK : SetErrState(KV_ERR_CLEAR_WRITE);
 }
 
 KV_API(int) Pulse(const char* data, int length, int) {
@@ -118,9 +93,7 @@ KV_API(int) Pulse(const char* data, int length, int) {
   if (length > kBufferSize || length < 0 || data == nullptr) return KV_ERR_PULSE_LENGTH;
   std::memcpy(conn.CmdBuffer, data, static_cast<std::size_t>(length));
   conn.CmdLength = length;
-  int rc = WriteTmpFile();
-  SetErrState(rc);
-  return rc;
+  return SetErrState(WriteTmpFile());
 }
 
 KV_API(int) OurSendFile(const char* path, int) { return AppendFile(path, kNoWindow, nullptr); }
@@ -138,48 +111,23 @@ KV_API(int) KV_WritePrinter(void) {
   // The job is sent only from bytes really read back: a file that cannot be opened, measured or
   // read whole sends nothing.
   plat::FileHandle file = plat::file_open_read(conn.TmpFileName);
-  if (file == plat::kInvalidFile) {
-    SetErrState(KV_ERR_TMP_READ);
-    return KV_ERR_TMP_READ;
-  }
-  std::int64_t size = plat::file_size(file);
+  if (file == plat::kInvalidFile) return SetErrState(KV_ERR_TMP_READ);
+  const std::int64_t size = plat::file_size(file);
   if (size < 0 || static_cast<std::uint64_t>(size) > SIZE_MAX) {
     plat::file_close(file);
-    SetErrState(KV_ERR_TMP_READ);
-    return KV_ERR_TMP_READ;
+    return SetErrState(KV_ERR_TMP_READ);
   }
   const std::size_t length = static_cast<std::size_t>(size);
-  char* block = static_cast<char*>(plat::mem_alloc(length));
-  if (block == nullptr) {
+  plat::HeapBlock job(length);
+  if (!job) {
     plat::file_close(file);  // closed first, so that ClosePort can delete the spool file
     ClosePort();
     return KV_ERR_JOB_MEMORY;
   }
-  std::memset(block, 0, length);
-  std::int64_t got = plat::file_read(file, block, length);
+  std::memset(job.as<char>(), 0, length);
+  const std::int64_t got = plat::file_read(file, job.as<char>(), length);
   plat::file_close(file);
-  if (got != size) {
-    plat::mem_free(block);
-    SetErrState(KV_ERR_TMP_READ);
-    return KV_ERR_TMP_READ;
-  }
+  if (got != size) return SetErrState(KV_ERR_TMP_READ);
 
-  if (conn.PrinterHandle == nullptr) {
-    plat::mem_free(block);
-    return KV_ERR_NO_PRINTER;
-  }
-  if (!plat::spool_start_doc(conn.PrinterHandle, kJobName, kRawDataType)) {
-    plat::mem_free(block);
-    return KV_ERR_START_DOC;
-  }
-  plat::spool_start_page(conn.PrinterHandle);
-  if (!plat::spool_write(conn.PrinterHandle, block, length)) {
-    // A refused document is abandoned, not left open on the printer for the next job to trip over.
-    plat::spool_abort_doc(conn.PrinterHandle);
-    plat::mem_free(block);
-    return KV_ERR_WRITE_DATA;
-  }
-  plat::mem_free(block);
-  plat::spool_end_page(conn.PrinterHandle);
-  return plat::spool_end_doc(conn.PrinterHandle) ? KV_OK : KV_ERR_END_DOC;
+  return plat::spool_send_raw(conn.PrinterHandle, kJobName, job.as<char>(), length, kSendCodes);
 }

@@ -24,38 +24,39 @@ constexpr const char* kReferencePrinters[] = {"KIRV R5", "KIRV R5i"};
 
 using namespace kv;
 
-KV_API(int) KV_DrawTextTrueTypeW(int x, int y, int height, int width, const char* face, int orientation,
-                                 int weight, int italic, int underline, int strike_out, const char* name,
-                                 const char* text) {
+KV_API(int)
+KV_DrawTextTrueTypeW(int x, int y, int height, int width, const char* face, int orientation, int weight, int italic,
+                     int underline, int strike_out, const char* name, const char* text) {
   if (CannotCompose()) return KV_ERR_TRUETYPE_CLOSED;
   // An empty text makes no image; a graphic without a usable name could be neither deleted nor placed.
   if (text == nullptr || text[0] == '\0' || face == nullptr || !IsStoredName(name))
-    return Refuse(KV_ERR_TRUETYPE_CHECK);
+    return SetErrState(KV_ERR_TRUETYPE_CHECK);
 
   const TextPlacement upright = PlaceText(orientation, 0, 0);
-  const plat::FontSpec font = {height,      width,     face, upright.escapement, weight > 0 ? weight : 400,
-                               italic != 0, underline != 0, strike_out != 0};
+  const plat::FontSpec font = {
+      height, width, face, upright.escapement, weight > 0 ? weight : 400, italic != 0, underline != 0, strike_out != 0};
   plat::TextRaster* raster = nullptr;
   for (const char* printer : kReferencePrinters)
     if ((raster = plat::raster_open(printer, font, text)) != nullptr) break;
-  if (raster == nullptr) return Refuse(KV_ERR_TRUETYPE_NO_PRINTER);
+  if (raster == nullptr) return SetErrState(KV_ERR_TRUETYPE_NO_PRINTER);
 
   int cx = 0, cy = 0;
   if (!plat::raster_measure(raster, text, &cx, &cy) || cx <= 0 || cy <= 0) {
     plat::raster_close(raster);
-    return Refuse(cx == 0 && cy > 0 ? KV_ERR_TRUETYPE_CHECK : KV_ERR_TRUETYPE_NO_SURFACE);
+    return SetErrState(cx == 0 && cy > 0 ? KV_ERR_TRUETYPE_CHECK : KV_ERR_TRUETYPE_NO_SURFACE);
   }
   const TextPlacement p = PlaceText(orientation, cx, cy);
   const std::uint64_t bytes = static_cast<std::uint64_t>(p.width) / 8 * static_cast<std::uint64_t>(p.height);
-  unsigned char* bits = bytes <= SIZE_MAX ? static_cast<unsigned char*>(plat::mem_alloc(static_cast<std::size_t>(bytes))) : nullptr;
+  unsigned char* bits =
+      bytes <= SIZE_MAX ? static_cast<unsigned char*>(plat::mem_alloc(static_cast<std::size_t>(bytes))) : nullptr;
   if (bits == nullptr) {
     plat::raster_close(raster);
-    return Refuse(KV_ERR_TRUETYPE_NO_MEMORY);
+    return SetErrState(KV_ERR_TRUETYPE_NO_MEMORY);
   }
   std::memset(bits, 0xFF, static_cast<std::size_t>(bytes));
   int rc;
   if (!plat::raster_draw(raster, text, p.width, p.height, p.x, p.y, bits)) {
-    rc = Refuse(KV_ERR_TRUETYPE_NO_SURFACE);
+    rc = SetErrState(KV_ERR_TRUETYPE_NO_SURFACE);
   } else {
     rc = DownloadBitsAsPcx(ImageDesc{p.width, p.height, 1}, bits, name);
     SetErrState(rc);

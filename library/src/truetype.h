@@ -20,10 +20,14 @@ inline int RoundUp32(int v) { return static_cast<int>((static_cast<std::int64_t>
 inline TextPlacement PlaceText(int orientation, int cx, int cy) {
   const int w = RoundUp32(cx), h = RoundUp32(cy);
   switch (orientation) {
-    case 2: return {900, h, w, 0, w};
-    case 3: return {1800, w, h, w, h};
-    case 4: return {2700, h, w, h, 0};
-    default: return {0, w, h, 0, 0};
+    case 2:
+      return {900, h, w, 0, w};
+    case 3:
+      return {1800, w, h, w, h};
+    case 4:
+      return {2700, h, w, h, 0};
+    default:
+      return {0, w, h, 0, 0};
   }
 }
 

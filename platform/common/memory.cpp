@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "kv/platform/fault.h"
+#include "system.h"
 
 namespace kv::plat {
 
@@ -10,8 +10,7 @@ namespace {
 std::size_t blocks_in_use = 0;
 }  // namespace
 
-void* mem_alloc(std::size_t size) {
-  if (fault_now(FaultSite::Alloc)) return nullptr;
+void* sys::mem_alloc(std::size_t size) {
   void* block = std::malloc(size == 0 ? 1 : size);
   if (block != nullptr) ++blocks_in_use;
   return block;

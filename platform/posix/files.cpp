@@ -1,14 +1,14 @@
 // Files through POSIX calls.
 #include "kv/platform/files.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
-#include "kv/platform/fault.h"
+#include "system.h"
 
 namespace kv::plat {
 
@@ -25,15 +25,15 @@ std::size_t current_directory(char* buf, std::size_t size) {
   return std::strlen(buf);
 }
 
-FileHandle file_create(const char* path) {
-  if (path == nullptr || fault_now(FaultSite::FileCreate)) return kInvalidFile;
+FileHandle sys::file_create(const char* path) {
+  if (path == nullptr) return kInvalidFile;
   // O_NOFOLLOW: a link planted at the fixed name must not redirect the truncation to another file.
   int fd = open(path, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
   return fd < 0 ? kInvalidFile : fd;
 }
 
-FileHandle file_open_read(const char* path) {
-  if (path == nullptr || fault_now(FaultSite::FileOpenRead)) return kInvalidFile;
+FileHandle sys::file_open_read(const char* path) {
+  if (path == nullptr) return kInvalidFile;
   int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return kInvalidFile;
   struct stat st;
@@ -44,9 +44,8 @@ FileHandle file_open_read(const char* path) {
   return fd;
 }
 
-std::int64_t file_write(FileHandle file, const void* data, std::size_t len) {
+std::int64_t sys::file_write(FileHandle file, const void* data, std::size_t len) {
   if (file < 0 || file > INT32_MAX) return -1;
-  if (fault_now(FaultSite::FileWrite)) return -1;
   const char* p = static_cast<const char*>(data);
   std::size_t done = 0;
   while (done < len) {
@@ -60,9 +59,8 @@ std::int64_t file_write(FileHandle file, const void* data, std::size_t len) {
   return static_cast<std::int64_t>(done);
 }
 
-std::int64_t file_read(FileHandle file, void* buf, std::size_t len) {
+std::int64_t sys::file_read(FileHandle file, void* buf, std::size_t len) {
   if (file < 0 || file > INT32_MAX) return -1;
-  if (fault_now(FaultSite::FileRead)) return -1;
   char* p = static_cast<char*>(buf);
   std::size_t done = 0;
   while (done < len) {
@@ -87,12 +85,10 @@ void file_close(FileHandle file) {
   if (file >= 0 && file <= INT32_MAX) close(static_cast<int>(file));
 }
 
-bool file_delete(const char* path) {
-  return path != nullptr && path[0] != '\0' && unlink(path) == 0;
-}
+bool file_delete(const char* path) { return path != nullptr && path[0] != '\0' && unlink(path) == 0; }
 
-bool file_replace(const char* from, const char* to) {
-  if (from == nullptr || to == nullptr || fault_now(FaultSite::FileReplace)) return false;
+bool sys::file_replace(const char* from, const char* to) {
+  if (from == nullptr || to == nullptr) return false;
   return rename(from, to) == 0;
 }
 

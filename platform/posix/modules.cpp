@@ -3,12 +3,12 @@
 
 #include <dlfcn.h>
 
-#include "kv/platform/fault.h"
+#include "system.h"
 
 namespace kv::plat {
 
-ModuleHandle module_load(const char* file_name) {
-  if (file_name == nullptr || file_name[0] == '\0' || fault_now(FaultSite::ModuleLoad)) return nullptr;
+ModuleHandle sys::module_load(const char* file_name) {
+  if (file_name == nullptr || file_name[0] == '\0') return nullptr;
   return dlopen(file_name, RTLD_NOW | RTLD_LOCAL);
 }
 

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "kv/platform/fault.h"
+#include "system.h"
 
 namespace kv::plat {
 
@@ -36,18 +36,13 @@ bool reports_offline(const char* reasons) {
 
 }  // namespace
 
-PrinterListing printers_list(std::vector<PrinterRecord>& out) {
+PrinterListing sys::printers_list(std::vector<PrinterRecord>& out) {
   out.clear();
-  if (fault_now(FaultSite::PrinterList)) return PrinterListing::Failed;
   cups_dest_t* dests = nullptr;
   int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
   if (count <= 0) {
     cupsFreeDests(count, dests);
     return PrinterListing::Nothing;
-  }
-  if (fault_now(FaultSite::PrinterBuffer)) {
-    cupsFreeDests(count, dests);
-    return PrinterListing::NoMemory;
   }
   for (int i = 0; i < count; ++i) {
     const cups_dest_t& dest = dests[i];

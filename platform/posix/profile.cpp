@@ -7,13 +7,13 @@
 // file; the new file takes the old one's place in one step, so a reader never sees half of it.
 #include "kv/platform/profile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace kv::plat {
@@ -22,10 +22,10 @@ namespace {
 
 constexpr const char kBlanks[] = " \t\v\f\r";
 
-struct Line {
-  std::size_t start;    // offset of the line's first byte
-  std::size_t end;      // offset just past its text (before any CR LF or LF)
-  std::size_t next;     // offset of the following line
+struct LineSpan {
+  std::size_t start;  // offset of the line's first byte
+  std::size_t end;    // offset just past its text (before any CR LF or LF)
+  std::size_t next;   // offset of the following line
 };
 
 bool is_blank(char c) { return c != '\0' && std::strchr(kBlanks, c) != nullptr; }
@@ -49,12 +49,12 @@ bool same_name(const std::string& a, const std::string& b) {
   return true;
 }
 
-std::vector<Line> split_lines(const std::string& text) {
-  std::vector<Line> lines;
+std::vector<LineSpan> split_lines(const std::string& text) {
+  std::vector<LineSpan> lines;
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::size_t nl = text.find('\n', pos);
-    Line line;
+    LineSpan line;
     line.start = pos;
     if (nl == std::string::npos) {
       line.end = text.size();
@@ -70,7 +70,7 @@ std::vector<Line> split_lines(const std::string& text) {
 }
 
 // When the line is a section header, its name; otherwise false.
-bool section_name(const std::string& text, const Line& line, std::string* name) {
+bool section_name(const std::string& text, const LineSpan& line, std::string* name) {
   const char* p = text.data() + line.start;
   const char* end = text.data() + line.end;
   while (p < end && is_blank(*p)) ++p;
@@ -83,7 +83,7 @@ bool section_name(const std::string& text, const Line& line, std::string* name) 
 }
 
 // When the line is a key line, its key (trimmed) and where its value's text begins; otherwise false.
-bool key_of(const std::string& text, const Line& line, std::string* key, std::size_t* value_start) {
+bool key_of(const std::string& text, const LineSpan& line, std::string* key, std::size_t* value_start) {
   const char* begin = text.data() + line.start;
   const char* end = text.data() + line.end;
   const char* eq = static_cast<const char*>(std::memchr(begin, '=', static_cast<std::size_t>(end - begin)));
@@ -94,15 +94,15 @@ bool key_of(const std::string& text, const Line& line, std::string* key, std::si
 }
 
 struct Found {
-  bool section = false;           // the section exists
-  std::size_t insert_at = 0;      // where a new key of it goes: after its last line that is not blank
-  bool key = false;               // the key exists in it
+  bool section = false;       // the section exists
+  std::size_t insert_at = 0;  // where a new key of it goes: after its last line that is not blank
+  bool key = false;           // the key exists in it
   std::size_t key_line = 0;
 };
 
 // Finds the first section of this name and, in it, the first key of this name. The nameless section
 // before the first header is the section "".
-Found find(const std::string& text, const std::vector<Line>& lines, const std::string& section,
+Found find(const std::string& text, const std::vector<LineSpan>& lines, const std::string& section,
            const std::string& key) {
   Found f;
   bool inside = section.empty();
@@ -168,8 +168,10 @@ bool replace_file(const char* path, const std::string& text, bool existed, mode_
   while (ok && done < text.size()) {
     ssize_t n = write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<std::size_t>(n);
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<std::size_t>(n);
   }
   if (close(fd) != 0) ok = false;
   if (ok && rename(temp.c_str(), path) != 0) ok = false;
@@ -179,15 +181,15 @@ bool replace_file(const char* path, const std::string& text, bool existed, mode_
 
 }  // namespace
 
-std::size_t profile_read(const char* path, const char* section, const char* key, const char* default_text,
-                         char* buf, std::size_t size) {
+std::size_t profile_read(const char* path, const char* section, const char* key, const char* default_text, char* buf,
+                         std::size_t size) {
   if (buf == nullptr || size == 0) return 0;
   std::string value = default_text != nullptr ? default_text : "";
   std::string text;
   bool exists = false;
   mode_t mode = 0;
   if (path != nullptr && section != nullptr && key != nullptr && read_file(path, &text, &exists, &mode)) {
-    std::vector<Line> lines = split_lines(text);
+    std::vector<LineSpan> lines = split_lines(text);
     const std::string s = trimmed(section, section + std::strlen(section));
     const std::string k = trimmed(key, key + std::strlen(key));
     Found f = find(text, lines, s, k);
@@ -212,7 +214,7 @@ bool profile_write(const char* path, const char* section, const char* key, const
   bool exists = false;
   mode_t mode = 0;
   if (!read_file(path, &text, &exists, &mode)) return false;
-  std::vector<Line> lines = split_lines(text);
+  std::vector<LineSpan> lines = split_lines(text);
   const std::string s = trimmed(section, section + std::strlen(section));
   const std::string k = trimmed(key, key + std::strlen(key));
   Found f = find(text, lines, s, k);
@@ -224,7 +226,7 @@ bool profile_write(const char* path, const char* section, const char* key, const
   std::string out;
   if (f.key) {
     // The key keeps its spelling; the rest of its line becomes the new value.
-    const Line& line = lines[f.key_line];
+    const LineSpan& line = lines[f.key_line];
     std::string spelled;
     std::size_t value_start = 0;
     key_of(text, line, &spelled, &value_start);

@@ -11,7 +11,7 @@
 #include <new>
 #include <string>
 
-#include "kv/platform/fault.h"
+#include "system.h"
 
 namespace kv::plat {
 
@@ -20,10 +20,10 @@ namespace {
 struct CupsPrinter {
   std::string queue;
   http_t* http = nullptr;
-  int job_id = 0;             // the job of the current document; 0 when none
+  int job_id = 0;  // the job of the current document; 0 when none
   std::string doc_name;
   const char* format = CUPS_FORMAT_RAW;
-  bool streaming = false;     // the job's document has been started with the server
+  bool streaming = false;  // the job's document has been started with the server
 };
 
 CupsPrinter* printer_of(SpoolHandle h) { return static_cast<CupsPrinter*>(h); }
@@ -49,12 +49,10 @@ void forget_job(CupsPrinter* p) {
 
 }  // namespace
 
-SpoolHandle spool_open(const char* printer_name) {
+SpoolHandle sys::spool_open(const char* printer_name) {
   if (printer_name == nullptr || printer_name[0] == '\0') return nullptr;
-  if (fault_now(FaultSite::SpoolOpen)) return nullptr;
   std::string queue = queue_name(printer_name);
-  http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000,
-                              nullptr);
+  http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr);
   if (http == nullptr) return nullptr;
   cups_dest_t* dest = cupsGetNamedDest(http, queue.c_str(), nullptr);
   if (dest == nullptr) {
@@ -81,10 +79,9 @@ bool spool_close(SpoolHandle printer) {
   return true;
 }
 
-bool spool_start_doc(SpoolHandle printer, const char* doc_name, const char* data_type) {
+bool sys::spool_start_doc(SpoolHandle printer, const char* doc_name, const char* data_type) {
   CupsPrinter* p = printer_of(printer);
   if (p == nullptr || p->job_id != 0 || doc_name == nullptr) return false;
-  if (fault_now(FaultSite::SpoolStartDoc)) return false;
   int id = cupsCreateJob(p->http, p->queue.c_str(), doc_name, 0, nullptr);
   if (id <= 0) return false;
   p->job_id = id;
@@ -97,10 +94,9 @@ bool spool_start_page(SpoolHandle printer) { return printer != nullptr && printe
 
 bool spool_end_page(SpoolHandle printer) { return printer != nullptr && printer_of(printer)->job_id != 0; }
 
-bool spool_write(SpoolHandle printer, const void* data, std::size_t len) {
+bool sys::spool_write(SpoolHandle printer, const void* data, std::size_t len) {
   CupsPrinter* p = printer_of(printer);
   if (p == nullptr || p->job_id == 0 || (data == nullptr && len > 0)) return false;
-  if (fault_now(FaultSite::SpoolWrite)) return false;
   if (len == 0) return true;
   if (!p->streaming) {
     if (cupsStartDocument(p->http, p->queue.c_str(), p->job_id, p->doc_name.c_str(), p->format, 1) !=
@@ -111,13 +107,9 @@ bool spool_write(SpoolHandle printer, const void* data, std::size_t len) {
   return cupsWriteRequestData(p->http, static_cast<const char*>(data), len) == HTTP_STATUS_CONTINUE;
 }
 
-bool spool_end_doc(SpoolHandle printer) {
+bool sys::spool_end_doc(SpoolHandle printer) {
   CupsPrinter* p = printer_of(printer);
   if (p == nullptr || p->job_id == 0) return false;
-  if (fault_now(FaultSite::SpoolEndDoc)) {
-    spool_abort_doc(p);
-    return false;
-  }
   bool ok;
   if (p->streaming) {
     ok = finish_stream(p);

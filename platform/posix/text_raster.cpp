@@ -7,7 +7,7 @@
 // only has to exist in the spooler: dots are the unit throughout.
 #include "kv/platform/text_raster.h"
 
-#include "kv/platform/fault.h"
+#include "system.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -32,17 +32,17 @@ struct TextRaster {
   FT_Face face = nullptr;
   FontSpec font = {};
   FT_Matrix matrix = {0x10000, 0, 0, 0x10000};  // average-width scaling and made-up slant
-  bool embolden = false;                         // a bold weight on a face that has none
-  int ascent = 0, cell = 0;                      // dots
-  int underline_top = 0, underline_rows = 0;     // rows from the top of the cell
+  bool embolden = false;                        // a bold weight on a face that has none
+  int ascent = 0, cell = 0;                     // dots
+  int underline_top = 0, underline_rows = 0;    // rows from the top of the cell
   int strike_top = 0, strike_rows = 0;
 };
 
 namespace {
 
-constexpr int kDefaultCell = 34;     // the cell height of a height of 0: 12 points at 203 dots per inch
-constexpr int kLargestCell = 16384;  // beyond this no glyph is rendered
-constexpr FT_Fixed kSlant = 0x0366A; // the shear of a made-up italic, as FreeType's oblique
+constexpr int kDefaultCell = 34;      // the cell height of a height of 0: 12 points at 203 dots per inch
+constexpr int kLargestCell = 16384;   // beyond this no glyph is rendered
+constexpr FT_Fixed kSlant = 0x0366A;  // the shear of a made-up italic, as FreeType's oblique
 
 // The code points of a UTF-8 text; a byte that begins no valid sequence stands for itself.
 std::vector<FT_ULong> CodePoints(const char* text) {
@@ -68,8 +68,8 @@ int Round26(FT_Pos v) { return static_cast<int>((v + 32) >> 6); }
 
 // Finds the font file for the request: the named face when it can show the text, else the closest
 // font that can. False when fontconfig finds nothing at all.
-bool MatchFont(const FontSpec& font, const std::vector<FT_ULong>& text, std::string* file, int* index,
-               int* weight, int* slant) {
+bool MatchFont(const FontSpec& font, const std::vector<FT_ULong>& text, std::string* file, int* index, int* weight,
+               int* slant) {
   if (!FcInit()) return false;
   FcPattern* pattern = FcPatternCreate();
   FcCharSet* chars = FcCharSetCreate();
@@ -120,7 +120,7 @@ bool SizeFace(TextRaster* r, int matched_weight, int matched_slant) {
   auto to_dots = [&](FT_Long units, FT_Fixed scale) { return static_cast<double>(FT_MulFix(units, scale)) / 64.0; };
   if (font.width > 0) {
     const double average = os2 != nullptr && os2->xAvgCharWidth > 0 ? to_dots(os2->xAvgCharWidth, m.x_scale)
-                                                                     : to_dots(face->max_advance_width, m.x_scale) / 2;
+                                                                    : to_dots(face->max_advance_width, m.x_scale) / 2;
     if (average > 0) r->matrix.xx = static_cast<FT_Fixed>(std::lround(65536.0 * font.width / average));
   }
   if (font.italic && matched_slant == FC_SLANT_ROMAN) r->matrix.xy = kSlant;
@@ -128,13 +128,14 @@ bool SizeFace(TextRaster* r, int matched_weight, int matched_slant) {
 
   // The font's own lines: the underline's centre and thickness below the baseline, the strike-out's
   // top and thickness above it. Fonts without them get lines in the usual places.
-  const double thickness = face->underline_thickness > 0 ? to_dots(face->underline_thickness, m.y_scale) : r->cell / 20.0;
+  const double thickness =
+      face->underline_thickness > 0 ? to_dots(face->underline_thickness, m.y_scale) : r->cell / 20.0;
   r->underline_rows = std::max(1, static_cast<int>(std::lround(thickness)));
   const double below = face->underline_position != 0 ? -to_dots(face->underline_position, m.y_scale) : r->cell / 10.0;
   r->underline_top = r->ascent + static_cast<int>(std::lround(below - thickness / 2));
   const double strike = os2 != nullptr && os2->yStrikeoutSize > 0 ? to_dots(os2->yStrikeoutSize, m.y_scale) : thickness;
-  const double above = os2 != nullptr && os2->yStrikeoutPosition > 0 ? to_dots(os2->yStrikeoutPosition, m.y_scale)
-                                                                     : r->ascent / 3.0;
+  const double above =
+      os2 != nullptr && os2->yStrikeoutPosition > 0 ? to_dots(os2->yStrikeoutPosition, m.y_scale) : r->ascent / 3.0;
   r->strike_rows = std::max(1, static_cast<int>(std::lround(strike)));
   r->strike_top = r->ascent - static_cast<int>(std::lround(above));
   return true;
@@ -157,8 +158,7 @@ void Darken(unsigned char* bits, int width, int height, int x, int y) {
 
 }  // namespace
 
-TextRaster* raster_open(const char* reference_printer, const FontSpec& font, const char* text) {
-  if (fault_now(FaultSite::RasterOpen)) return nullptr;
+TextRaster* sys::raster_open(const char* reference_printer, const FontSpec& font, const char* text) {
   SpoolHandle printer = spool_open(reference_printer);
   if (printer == nullptr) return nullptr;
   spool_close(printer);
@@ -187,9 +187,8 @@ bool raster_measure(TextRaster* r, const char* text, int* cx, int* cy) {
   return true;
 }
 
-bool raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
+bool sys::raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
   int cx = 0, cy = 0;
-  if (fault_now(FaultSite::RasterDraw)) return false;
   if (bits == nullptr || width % 32 != 0 || !raster_measure(r, text, &cx, &cy)) return false;
   // The text upright in its own cell first, one byte a pixel; then turned into the image.
   std::vector<unsigned char> upright;
@@ -199,7 +198,8 @@ bool raster_draw(TextRaster* r, const char* text, int width, int height, int x, 
     return false;
   }
   auto mark = [&](int u, int v) {
-    if (u >= 0 && v >= 0 && u < cx && v < cy) upright[static_cast<std::size_t>(v) * static_cast<std::size_t>(cx) + static_cast<std::size_t>(u)] = 1;
+    if (u >= 0 && v >= 0 && u < cx && v < cy)
+      upright[static_cast<std::size_t>(v) * static_cast<std::size_t>(cx) + static_cast<std::size_t>(u)] = 1;
   };
   FT_Pos pen = 0;
   for (FT_ULong cp : CodePoints(text)) {
@@ -224,10 +224,18 @@ bool raster_draw(TextRaster* r, const char* text, int width, int height, int x, 
     for (int u = 0; u < cx; ++u) {
       if (!upright[static_cast<std::size_t>(v) * static_cast<std::size_t>(cx) + static_cast<std::size_t>(u)]) continue;
       switch (r->font.escapement) {
-        case 900: Darken(bits, width, height, x + v, y - 1 - u); break;       // reading upwards
-        case 1800: Darken(bits, width, height, x - 1 - u, y - 1 - v); break;  // upside down
-        case 2700: Darken(bits, width, height, x - 1 - v, y + u); break;      // reading downwards
-        default: Darken(bits, width, height, x + u, y + v); break;
+        case 900:
+          Darken(bits, width, height, x + v, y - 1 - u);
+          break;  // reading upwards
+        case 1800:
+          Darken(bits, width, height, x - 1 - u, y - 1 - v);
+          break;  // upside down
+        case 2700:
+          Darken(bits, width, height, x - 1 - v, y + u);
+          break;  // reading downwards
+        default:
+          Darken(bits, width, height, x + u, y + v);
+          break;
       }
     }
   }

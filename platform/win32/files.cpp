@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "kv/platform/fault.h"
+#include "system.h"
 
 namespace kv::plat {
 
@@ -28,34 +28,32 @@ std::size_t current_directory(char* buf, std::size_t size) {
   return n;
 }
 
-FileHandle file_create(const char* path) {
-  if (path == nullptr || fault_now(FaultSite::FileCreate)) return kInvalidFile;
+FileHandle sys::file_create(const char* path) {
+  if (path == nullptr) return kInvalidFile;
   // A reparse point (a symbolic link) at the fixed name is refused rather than followed.
   DWORD attrs = GetFileAttributesA(path);
   if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return kInvalidFile;
-  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   return h == INVALID_HANDLE_VALUE ? kInvalidFile : file_of(h);
 }
 
-FileHandle file_open_read(const char* path) {
-  if (path == nullptr || fault_now(FaultSite::FileOpenRead)) return kInvalidFile;
+FileHandle sys::file_open_read(const char* path) {
+  if (path == nullptr) return kInvalidFile;
   HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   return h == INVALID_HANDLE_VALUE ? kInvalidFile : file_of(h);
 }
 
-std::int64_t file_write(FileHandle file, const void* data, std::size_t len) {
+std::int64_t sys::file_write(FileHandle file, const void* data, std::size_t len) {
   if (file == kInvalidFile || file == 0 || len > 0xFFFFFFFFu) return -1;
-  if (fault_now(FaultSite::FileWrite)) return -1;
   DWORD written = 0;
   if (!WriteFile(handle_of(file), data, static_cast<DWORD>(len), &written, nullptr) && written == 0) return -1;
   return written;
 }
 
-std::int64_t file_read(FileHandle file, void* buf, std::size_t len) {
+std::int64_t sys::file_read(FileHandle file, void* buf, std::size_t len) {
   if (file == kInvalidFile || file == 0 || len > 0xFFFFFFFFu) return -1;
-  if (fault_now(FaultSite::FileRead)) return -1;
   char* p = static_cast<char*>(buf);
   std::size_t done = 0;
   while (done < len) {
@@ -77,17 +75,13 @@ void file_close(FileHandle file) {
   if (file != kInvalidFile && file != 0) CloseHandle(handle_of(file));
 }
 
-bool file_delete(const char* path) {
-  return path != nullptr && path[0] != '\0' && DeleteFileA(path) != 0;
-}
+bool file_delete(const char* path) { return path != nullptr && path[0] != '\0' && DeleteFileA(path) != 0; }
 
-bool file_replace(const char* from, const char* to) {
-  if (from == nullptr || to == nullptr || fault_now(FaultSite::FileReplace)) return false;
+bool sys::file_replace(const char* from, const char* to) {
+  if (from == nullptr || to == nullptr) return false;
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool file_exists(const char* path) {
-  return path != nullptr && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
+bool file_exists(const char* path) { return path != nullptr && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace kv::plat

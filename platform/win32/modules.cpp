@@ -3,12 +3,12 @@
 
 #include <windows.h>
 
-#include "kv/platform/fault.h"
+#include "system.h"
 
 namespace kv::plat {
 
-ModuleHandle module_load(const char* file_name) {
-  if (file_name == nullptr || file_name[0] == '\0' || fault_now(FaultSite::ModuleLoad)) return nullptr;
+ModuleHandle sys::module_load(const char* file_name) {
+  if (file_name == nullptr || file_name[0] == '\0') return nullptr;
   return LoadLibraryA(file_name);
 }
 

@@ -6,23 +6,22 @@
 
 #include <cstring>
 
-#include "kv/platform/fault.h"
 #include "kv/platform/memory.h"
+#include "system.h"
 
 namespace kv::plat {
 
-PrinterListing printers_list(std::vector<PrinterRecord>& out) {
+PrinterListing sys::printers_list(std::vector<PrinterRecord>& out) {
   out.clear();
   DWORD needed = 0;
   DWORD count = 0;
   // The size query: it succeeds, or asks for no room, only when there is nothing to list.
   if (EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count) || needed == 0)
     return PrinterListing::Nothing;
-  void* block = fault_now(FaultSite::PrinterBuffer) ? nullptr : mem_alloc(needed);
+  void* block = mem_alloc(needed);
   if (block == nullptr) return PrinterListing::NoMemory;
   std::memset(block, 0, needed);
-  if (fault_now(FaultSite::PrinterList) ||
-      !EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, static_cast<BYTE*>(block), needed, &needed, &count)) {
+  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, static_cast<BYTE*>(block), needed, &needed, &count)) {
     mem_free(block);
     return PrinterListing::Failed;
   }

@@ -5,8 +5,8 @@
 
 namespace kv::plat {
 
-std::size_t profile_read(const char* path, const char* section, const char* key, const char* default_text,
-                         char* buf, std::size_t size) {
+std::size_t profile_read(const char* path, const char* section, const char* key, const char* default_text, char* buf,
+                         std::size_t size) {
   if (buf == nullptr || size == 0) return 0;
   if (path == nullptr || section == nullptr || key == nullptr) {
     buf[0] = '\0';

@@ -4,13 +4,12 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include "kv/platform/fault.h"
+#include "system.h"
 
 namespace kv::plat {
 
-SpoolHandle spool_open(const char* printer_name) {
+SpoolHandle sys::spool_open(const char* printer_name) {
   if (printer_name == nullptr || printer_name[0] == '\0') return nullptr;
-  if (fault_now(FaultSite::SpoolOpen)) return nullptr;
   HANDLE h = nullptr;
   if (!OpenPrinterA(const_cast<char*>(printer_name), &h, nullptr)) return nullptr;
   return h;
@@ -18,8 +17,7 @@ SpoolHandle spool_open(const char* printer_name) {
 
 bool spool_close(SpoolHandle printer) { return ClosePrinter(printer) != 0; }
 
-bool spool_start_doc(SpoolHandle printer, const char* doc_name, const char* data_type) {
-  if (fault_now(FaultSite::SpoolStartDoc)) return false;
+bool sys::spool_start_doc(SpoolHandle printer, const char* doc_name, const char* data_type) {
   DOC_INFO_1A info;
   info.pDocName = const_cast<char*>(doc_name);
   info.pOutputFile = nullptr;
@@ -31,8 +29,7 @@ bool spool_start_page(SpoolHandle printer) { return StartPagePrinter(printer) !=
 
 bool spool_end_page(SpoolHandle printer) { return EndPagePrinter(printer) != 0; }
 
-bool spool_write(SpoolHandle printer, const void* data, std::size_t len) {
-  if (fault_now(FaultSite::SpoolWrite)) return false;
+bool sys::spool_write(SpoolHandle printer, const void* data, std::size_t len) {
   const char* p = static_cast<const char*>(data);
   // WritePrinter takes a 32-bit count; larger jobs go in pieces.
   do {
@@ -45,13 +42,7 @@ bool spool_write(SpoolHandle printer, const void* data, std::size_t len) {
   return true;
 }
 
-bool spool_end_doc(SpoolHandle printer) {
-  if (fault_now(FaultSite::SpoolEndDoc)) {
-    AbortPrinter(printer);
-    return false;
-  }
-  return EndDocPrinter(printer) != 0;
-}
+bool sys::spool_end_doc(SpoolHandle printer) { return EndDocPrinter(printer) != 0; }
 
 bool spool_abort_doc(SpoolHandle printer) { return AbortPrinter(printer) != 0; }
 

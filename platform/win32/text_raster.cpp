@@ -3,7 +3,7 @@
 // compatible with it.
 #include "kv/platform/text_raster.h"
 
-#include "kv/platform/fault.h"
+#include "system.h"
 
 #include <windows.h>
 
@@ -18,11 +18,10 @@ struct TextRaster {
   HGDIOBJ printer_font = nullptr;  // the font the reference context had before ours
 };
 
-TextRaster* raster_open(const char* reference_printer, const FontSpec& request, const char*) {
-  if (fault_now(FaultSite::RasterOpen)) return nullptr;
-  HFONT font = CreateFontA(request.height, request.width, request.escapement, 0, request.weight, request.italic, request.underline,
-                           request.strike_out, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_CHARACTER_PRECIS, PROOF_QUALITY, 0,
-                           request.face);
+TextRaster* sys::raster_open(const char* reference_printer, const FontSpec& request, const char*) {
+  HFONT font = CreateFontA(request.height, request.width, request.escapement, 0, request.weight, request.italic,
+                           request.underline, request.strike_out, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_CHARACTER_PRECIS,
+                           PROOF_QUALITY, 0, request.face);
   const bool stock = font == nullptr;
   if (stock) font = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
   HDC printer = CreateDCA(reference_printer, reference_printer, nullptr, nullptr);
@@ -48,8 +47,8 @@ bool raster_measure(TextRaster* r, const char* text, int* cx, int* cy) {
   return true;
 }
 
-bool raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
-  if (r == nullptr || text == nullptr || bits == nullptr || fault_now(FaultSite::RasterDraw)) return false;
+bool sys::raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
+  if (r == nullptr || text == nullptr || bits == nullptr) return false;
   const LONG bytes = width / 8 * height;
   HBITMAP bitmap = CreateBitmap(width, height, 1, 1, nullptr);
   if (bitmap == nullptr) return false;

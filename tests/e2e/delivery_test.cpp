@@ -9,6 +9,7 @@
 #include "connection.h"
 #include "kv/platform/fault.h"
 #include "kvtaglib.h"
+#include "platform.h"
 #include "test_env.h"
 
 namespace {
@@ -137,17 +138,17 @@ TEST_F(DeliveryTest, PrinterClosedAloneSendsNothing) {
 }
 
 TEST_F(DeliveryTest, RefusedDataLeavesNoDocumentBehind) {
-#if defined(_WIN32)
-  // Wine's AbortPrinter does nothing: the refused document stays open on the printer handle, so the
-  // next document cannot start. On a stopped printer, so that the document that Wine ends when the
-  // printer is closed never reaches the capture printer.
-  ASSERT_EQ(OpenPort("KIRV R5 Stopped"), KV_OK);
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
-  kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);
-  ASSERT_EQ(KV_WritePrinter(), KV_ERR_WRITE_DATA);
-  EXPECT_EQ(KV_WritePrinter(), KV_ERR_START_DOC);
-  return;
-#endif
+  if (!kvtest::kAbortEndsTheDocument) {
+    // The refused document stays open on the printer handle, so the next document cannot start. On
+    // a stopped printer, so that the document ended when the printer is closed never reaches the
+    // capture printer.
+    ASSERT_EQ(OpenPort("KIRV R5 Stopped"), KV_OK);
+    ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+    kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);
+    ASSERT_EQ(KV_WritePrinter(), KV_ERR_WRITE_DATA);
+    EXPECT_EQ(KV_WritePrinter(), KV_ERR_START_DOC);
+    return;
+  }
   ASSERT_EQ(OpenPort(kPrinter), KV_OK);
   ASSERT_EQ(KV_ClearBuffer(), KV_OK);
   kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);
@@ -168,13 +169,7 @@ TEST_F(DeliveryTest, StoppedPrinterTakesTheJobAndHoldsIt) {
 TEST_F(DeliveryTest, PrinterRefusingJobsFailsTheDelivery) {
   ASSERT_EQ(OpenPort("Raw Refusing"), KV_OK);
   ASSERT_EQ(KV_ClearBuffer(), KV_OK);
-#if defined(_WIN32)
-  // Wine's spooler keeps the document itself and hands it to CUPS only when it ends, so the refusal
-  // shows when the document is ended.
-  EXPECT_EQ(KV_WritePrinter(), KV_ERR_END_DOC);
-#else
-  EXPECT_EQ(KV_WritePrinter(), KV_ERR_START_DOC);
-#endif
+  EXPECT_EQ(KV_WritePrinter(), kvtest::kRefusalAtStartOfDocument ? KV_ERR_START_DOC : KV_ERR_END_DOC);
   EXPECT_EQ(JobsBeforeMarker(), 0u);
 }
 

@@ -6,33 +6,18 @@
 #include <string>
 
 #include "capture.h"
+#include "kv/platform/modules.h"
 #include "kvtaglib.h"
+#include "platform.h"
 #include "test_env.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
 
 namespace {
 
+// The library as a caller binds it: loaded by file name, its functions found by export name.
 class ShippedLibrary {
  public:
-  ShippedLibrary() {
-#if defined(_WIN32)
-    module_ = LoadLibraryA("KVTAGLIB.dll");
-#else
-    module_ = dlopen("./libkvtaglib.so.1", RTLD_NOW | RTLD_LOCAL);
-#endif
-  }
-  ~ShippedLibrary() {
-#if defined(_WIN32)
-    if (module_ != nullptr) FreeLibrary(static_cast<HMODULE>(module_));
-#else
-    if (module_ != nullptr) dlclose(module_);
-#endif
-  }
+  ShippedLibrary() : module_(kv::plat::module_load(kvtest::kLabelLibraryFile)) {}
+  ~ShippedLibrary() { kv::plat::module_unload(module_); }
   ShippedLibrary(const ShippedLibrary&) = delete;
   ShippedLibrary& operator=(const ShippedLibrary&) = delete;
 
@@ -40,15 +25,11 @@ class ShippedLibrary {
 
   template <typename F>
   F Bind(const char* name) const {
-#if defined(_WIN32)
-    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module_), name)));
-#else
-    return reinterpret_cast<F>(dlsym(module_, name));
-#endif
+    return reinterpret_cast<F>(kv::plat::module_symbol(module_, name));
   }
 
  private:
-  void* module_ = nullptr;
+  kv::plat::ModuleHandle module_;
 };
 
 TEST(ShippedLibrary, PrintsAJobThroughItsExports) {

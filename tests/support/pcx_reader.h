@@ -13,7 +13,10 @@ namespace kvtest {
 struct Bitmap {
   int width = 0, height = 0;
   std::vector<std::uint8_t> bits;
-  bool Dark(int x, int y) const { return (bits[static_cast<std::size_t>(y * (width / 8) + x / 8)] & (0x80 >> (x % 8))) == 0; }
+  bool Dark(int x, int y) const {
+    const std::size_t row = static_cast<std::size_t>(width / 8);
+    return (bits[static_cast<std::size_t>(y) * row + static_cast<std::size_t>(x / 8)] & (0x80 >> (x % 8))) == 0;
+  }
   int DarkCount() const;
   // The smallest box holding every dark pixel: left, top, right, bottom (exclusive); all 0 when none.
   void DarkBox(int* left, int* top, int* right, int* bottom) const;

@@ -8,11 +8,7 @@
 #include "connection.h"
 #include "kv/platform/fault.h"
 #include "kv/platform/memory.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#include <winspool.h>
-#endif
+#include "platform.h"
 
 namespace fs = std::filesystem;
 
@@ -26,53 +22,21 @@ void OnMessage(const char* text, void*) {
   if (message_sink != nullptr) message_sink->push_back(text);
 }
 
-#if defined(_WIN32)
-LRESULT CALLBACK RecorderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_PAINT) {
-    auto* recorder = reinterpret_cast<PaintRecorder*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (recorder != nullptr) recorder->Record();
-    return 0;
-  }
-  return DefWindowProcA(hwnd, msg, wp, lp);
-}
-#else
 void OnRepaint(void* window, void*) { static_cast<PaintRecorder*>(window)->Record(); }
-#endif
 
-// Checks that the test spooler is there and, under Wine, gives its queues the printer names that the
-// tests use. Wine lists each CUPS queue under its queue name only, and forgets printers of its own
-// making whenever a process starts, so each test program adds them for itself.
+// Checks that the test spooler is there and gives its queues the printer names that the tests use.
 class SpoolerEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     ASSERT_NE(std::getenv("CUPS_SERVER"), nullptr) << "run the tests through ctest: the test spooler is missing";
     ASSERT_NE(std::getenv("KV_CAPTURE_DIR"), nullptr) << "run the tests through ctest: the capture printer is missing";
-#if defined(_WIN32)
     const char* const aliases[][2] = {
         {"KIRV R5", "KIRV_R5"},
         {"KIRV R5i", "KIRV_R5i"},
         {"KIRV R5 Stopped", "KIRV_R5_Stopped"},
         {"Raw Refusing", "Raw_Refusing"},
     };
-    for (const auto& alias : aliases) {
-      HANDLE h = nullptr;
-      if (OpenPrinterA(const_cast<char*>(alias[0]), &h, nullptr)) {
-        ClosePrinter(h);
-        continue;
-      }
-      std::string port = std::string("CUPS:") + alias[1];
-      PRINTER_INFO_2A info = {};
-      info.pPrinterName = const_cast<char*>(alias[0]);
-      info.pPortName = &port[0];
-      info.pDriverName = const_cast<char*>(alias[1]);
-      info.pPrintProcessor = const_cast<char*>("WinPrint");
-      info.pDatatype = const_cast<char*>("RAW");
-      info.Attributes = PRINTER_ATTRIBUTE_LOCAL;
-      h = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info));
-      ASSERT_NE(h, nullptr) << "Wine refused to add the printer " << alias[0];
-      ClosePrinter(h);
-    }
-#endif
+    for (const auto& alias : aliases) EnsurePrinter(alias[0], alias[1], alias[1]);
   }
 };
 
@@ -95,7 +59,7 @@ fs::path EnterFreshDirectory(const char* prefix) {
   std::string leaf = name.str();
   for (char& c : leaf)
     if (c == '/') c = '_';
-  const fs::path dir = fs::temp_directory_path() / leaf;
+  fs::path dir = fs::temp_directory_path() / leaf;
   fs::remove_all(dir);
   fs::create_directories(dir);
   fs::current_path(dir);
@@ -128,40 +92,17 @@ std::string Bytes(std::size_t n, unsigned seed) {
   return s;
 }
 
-PaintRecorder::PaintRecorder(const int* counter) : counter_(counter) {
-#if defined(_WIN32)
-  static ATOM window_class = [] {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = RecorderProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "KvPaintRecorder";
-    return RegisterClassA(&wc);
-  }();
-  HWND hwnd = CreateWindowA(MAKEINTATOM(window_class), "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
-  SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  window_ = hwnd;
-#else
-  window_ = this;
-#endif
-}
+PaintRecorder::PaintRecorder(const int* counter) : counter_(counter), window_(OpenPaintWindow(this)) {}
 
-PaintRecorder::~PaintRecorder() {
-#if defined(_WIN32)
-  DestroyWindow(static_cast<HWND>(window_));
-#endif
-}
+PaintRecorder::~PaintRecorder() { ClosePaintWindow(window_); }
 
 void LibraryTest::SetUp() {
   kv::ResetConnectionForTests();
   kv::plat::fault_clear();
   dir_ = EnterFreshDirectory("kvtest-");
   message_sink = &messages_;
-#if defined(_WIN32)
-  kv::SetHostHandlers(OnMessage, nullptr, nullptr);  // paints go to the window, as in real use
-#else
-  kv::SetHostHandlers(OnMessage, OnRepaint, nullptr);
-#endif
+  // Where paints go to the window, as in real use, no repaint handler stands in between.
+  kv::SetHostHandlers(OnMessage, kPaintsReachTheWindow ? nullptr : OnRepaint, nullptr);
 }
 
 std::vector<std::string> LibraryTest::TakeMessages() {

@@ -28,8 +28,7 @@ std::filesystem::path MakeDirectoryOfLength(const std::filesystem::path& base, s
 std::string Bytes(std::size_t n, unsigned seed = 1);
 
 // A window that records each paint request: the value of the byte counter it is watching at that
-// moment. On Windows a real (message-only) window that receives WM_PAINT; elsewhere an opaque
-// value that the host's repaint handler receives.
+// moment (see OpenPaintWindow).
 class PaintRecorder {
  public:
   explicit PaintRecorder(const int* counter);

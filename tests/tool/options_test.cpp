@@ -15,7 +15,7 @@ using namespace kv::tool;
 struct ReadCase {
   const char* name;
   const char* typed;
-  int kind;
+  OptionKind kind;
   int resolution_class;
   int value;
   double mm;
@@ -25,7 +25,7 @@ std::ostream& operator<<(std::ostream& os, const ReadCase& c) { return os << c.n
 
 class ReadSetValueTest : public ::testing::TestWithParam<ReadCase> {};
 
-bool InMm(int kind) {
+bool InMm(OptionKind kind) {
   const OptionInfo* option = OptionOfKind(kind);
   return option->field == ValueField::Mm || option->field == ValueField::IntegerMm;
 }
@@ -40,55 +40,55 @@ TEST_P(ReadSetValueTest, ValueAndMillimetres) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, ReadSetValueTest,
-    ::testing::Values(
-        ReadCase{"TearOff300", "18.76", kKindTearOff, 3, 225, 18.76},
-        ReadCase{"TrailingMmIgnored", "18.750mm", kKindTearOff, 2, 150, 18.75},
-        ReadCase{"NegativeTruncatesTowardZero", "-0.2", kKindPeeler, 2, -1, -0.2},
-        ReadCase{"LastInRange", "1249.9", kKindRefractive, 2, 9999, 1249.9},
-        ReadCase{"FirstBeyondRange", "1250", kKindRefractive, 2, 0, 0.0},
-        ReadCase{"ExponentTaken", "1e3", kKindTransmissive, 2, 8000, 1000.0},
-        ReadCase{"HugeExponent", "1e999", kKindTransmissive, 2, 0, 0.0},
-        ReadCase{"HexIsNotANumber", "0x10", kKindTearOff, 2, 0, 0.0},
-        ReadCase{"InfinityIsNotANumber", "inf", kKindTearOff, 2, 0, 0.0},
-        ReadCase{"LeadingBlanks", "  2.5", kKindTearOff, 2, 20, 2.5},
-        ReadCase{"NoNumber", "mm", kKindTearOff, 2, 0, 0.0},
-        ReadCase{"OnlyNineCharactersRead", "1.00000009", kKindTearOff, 2, 8, 1.0000000},
-        ReadCase{"IntegerLastInRange", "9999", kKindDarkness, 2, 9999, 0.0},
-        ReadCase{"IntegerFirstBeyond", "10000", kKindDarkness, 2, 0, 0.0},
-        ReadCase{"IntegerNegative", "-9999", kKindSpeed, 2, -9999, 0.0},
-        ReadCase{"IntegerStopsAtPoint", "12.9", kKindSensitivity, 2, 12, 0.0},
-        ReadCase{"XMinus54At200", "-54", kKindXOffset, 2, 432, -54.0},
-        ReadCase{"XPlus54At200", "54", kKindXOffset, 2, 432, 54.0},
-        ReadCase{"XMinus55At200", "-55", kKindXOffset, 2, 0, 0.0},
-        ReadCase{"XMinus52At300", "-52", kKindXOffset, 3, 624, -52.0},
-        ReadCase{"XBeyondAt300", "52.1", kKindXOffset, 3, 0, 0.0},
-        ReadCase{"YTopAt200", "250", kKindYOffset, 2, 2000, 250.0},
-        ReadCase{"YBeyondTopAt300", "167", kKindYOffset, 3, 0, 0.0}),
+    ::testing::Values(ReadCase{"TearOff300", "18.76", OptionKind::TearOff, 3, 225, 18.76},
+                      ReadCase{"TrailingMmIgnored", "18.750mm", OptionKind::TearOff, 2, 150, 18.75},
+                      ReadCase{"NegativeTruncatesTowardZero", "-0.2", OptionKind::Peeler, 2, -1, -0.2},
+                      ReadCase{"LastInRange", "1249.9", OptionKind::Refractive, 2, 9999, 1249.9},
+                      ReadCase{"FirstBeyondRange", "1250", OptionKind::Refractive, 2, 0, 0.0},
+                      ReadCase{"ExponentTaken", "1e3", OptionKind::Transmissive, 2, 8000, 1000.0},
+                      ReadCase{"HugeExponent", "1e999", OptionKind::Transmissive, 2, 0, 0.0},
+                      ReadCase{"HexIsNotANumber", "0x10", OptionKind::TearOff, 2, 0, 0.0},
+                      ReadCase{"InfinityIsNotANumber", "inf", OptionKind::TearOff, 2, 0, 0.0},
+                      ReadCase{"LeadingBlanks", "  2.5", OptionKind::TearOff, 2, 20, 2.5},
+                      ReadCase{"NoNumber", "mm", OptionKind::TearOff, 2, 0, 0.0},
+                      ReadCase{"OnlyNineCharactersRead", "1.00000009", OptionKind::TearOff, 2, 8, 1.0000000},
+                      ReadCase{"IntegerLastInRange", "9999", OptionKind::Darkness, 2, 9999, 0.0},
+                      ReadCase{"IntegerFirstBeyond", "10000", OptionKind::Darkness, 2, 0, 0.0},
+                      ReadCase{"IntegerNegative", "-9999", OptionKind::Speed, 2, -9999, 0.0},
+                      ReadCase{"IntegerStopsAtPoint", "12.9", OptionKind::Sensitivity, 2, 12, 0.0},
+                      ReadCase{"XMinus54At200", "-54", OptionKind::XOffset, 2, 432, -54.0},
+                      ReadCase{"XPlus54At200", "54", OptionKind::XOffset, 2, 432, 54.0},
+                      ReadCase{"XMinus55At200", "-55", OptionKind::XOffset, 2, 0, 0.0},
+                      ReadCase{"XMinus52At300", "-52", OptionKind::XOffset, 3, 624, -52.0},
+                      ReadCase{"XBeyondAt300", "52.1", OptionKind::XOffset, 3, 0, 0.0},
+                      ReadCase{"YTopAt200", "250", OptionKind::YOffset, 2, 2000, 250.0},
+                      ReadCase{"YBeyondTopAt300", "167", OptionKind::YOffset, 3, 0, 0.0}),
     [](const ::testing::TestParamInfo<ReadCase>& row) { return std::string(row.param.name); });
 
 TEST(ComposeSetCommand, EveryOptionWithItsValue) {
   struct Row {
-    int kind;
+    OptionKind kind;
     int value;
     const char* command;
   };
   const Row rows[] = {
-      {kKindAdvancedReset, 0, "#UM>IF\r\n"},
-      {kKindErrorRange, 10, "#UM>SP10\r\n"},
-      {kKindTransmissive, -5, "#UM>ST-005\r\n^@\r\n"},
-      {kKindYOffset, 2000, "#UM>MY+2000\r\n"},
-      {kKindDarkness, 123, "#UM>OD123\r\n"},
-      {kKindLabelLength, 10000, "#UM>DM10000\r\n"},
+      {OptionKind::AdvancedReset, 0, "#UM>IF\r\n"},
+      {OptionKind::ErrorRange, 10, "#UM>SP10\r\n"},
+      {OptionKind::Transmissive, -5, "#UM>ST-005\r\n^@\r\n"},
+      {OptionKind::YOffset, 2000, "#UM>MY+2000\r\n"},
+      {OptionKind::Darkness, 123, "#UM>OD123\r\n"},
+      {OptionKind::LabelLength, 10000, "#UM>DM10000\r\n"},
       // Options that act through their own buttons, and the network, send nothing on Set.
-      {kKindDirection, 1, ""},
-      {kKindInternalLanguage, 1, ""},
-      {kKindAutoCalibration, 1, ""},
-      {kKindLengthMode, 1, ""},
-      {kKindNetwork, 1, ""},
-      {kKindNone, 1, ""},
+      {OptionKind::Direction, 1, ""},
+      {OptionKind::InternalLanguage, 1, ""},
+      {OptionKind::AutoCalibration, 1, ""},
+      {OptionKind::LengthMode, 1, ""},
+      {OptionKind::Network, 1, ""},
+      {OptionKind::None, 1, ""},
   };
   for (const Row& row : rows)
-    EXPECT_EQ(ComposeSetCommand(row.kind, row.value), row.command) << "kind " << row.kind << ", value " << row.value;
+    EXPECT_EQ(ComposeSetCommand(row.kind, row.value), row.command)
+        << "kind " << static_cast<int>(row.kind) << ", value " << row.value;
 }
 
 // The zero-filled fields agree with the printf conversions they stand for, over every value Set takes.
@@ -96,21 +96,22 @@ TEST(ComposeSetCommand, NumbersAsPrintfFormatsThem) {
   for (int v = -kValueLimit; v <= kValueLimit; ++v) {
     char expected[64];
     std::snprintf(expected, sizeof expected, "#UM>FD%03d\r\n", v);
-    ASSERT_EQ(ComposeSetCommand(kKindTearOff, v), expected);
+    ASSERT_EQ(ComposeSetCommand(OptionKind::TearOff, v), expected);
     std::snprintf(expected, sizeof expected, "#UM>SD%04d\r\n^@\r\n", v);
-    ASSERT_EQ(ComposeSetCommand(kKindRefractive, v), expected);
+    ASSERT_EQ(ComposeSetCommand(OptionKind::Refractive, v), expected);
     std::snprintf(expected, sizeof expected, "#UM>MX%+05d\r\n", v);
-    ASSERT_EQ(ComposeSetCommand(kKindXOffset, v), expected);
+    ASSERT_EQ(ComposeSetCommand(OptionKind::XOffset, v), expected);
     std::snprintf(expected, sizeof expected, "#UM>OD%02d\r\n", v);
-    ASSERT_EQ(ComposeSetCommand(kKindDarkness, v), expected);
+    ASSERT_EQ(ComposeSetCommand(OptionKind::Darkness, v), expected);
   }
 }
 
 TEST(EchoText, NormalisedValue) {
-  EXPECT_EQ(EchoText(SetValue{225, 18.76}, true, kKindTearOff, kDotsPerMm300), "18.750mm") << "the dots, shown";
-  EXPECT_EQ(EchoText(SetValue{824, -5.0}, true, kKindXOffset, kDotsPerMm200), "-5.000mm") << "the offset as typed";
-  EXPECT_EQ(EchoText(SetValue{300, 0.0}, true, kKindLabelLength, kDotsPerMm300), "300mm");
-  EXPECT_EQ(EchoText(SetValue{-3, 0.0}, false, kKindDarkness, kDotsPerMm200), "-3");
+  EXPECT_EQ(EchoText(SetValue{225, 18.76}, true, OptionKind::TearOff, kDotsPerMm300), "18.750mm") << "the dots, shown";
+  EXPECT_EQ(EchoText(SetValue{824, -5.0}, true, OptionKind::XOffset, kDotsPerMm200), "-5.000mm")
+      << "the offset as typed";
+  EXPECT_EQ(EchoText(SetValue{300, 0.0}, true, OptionKind::LabelLength, kDotsPerMm300), "300mm");
+  EXPECT_EQ(EchoText(SetValue{-3, 0.0}, false, OptionKind::Darkness, kDotsPerMm200), "-3");
 }
 
 TEST(DisplayXOffset, StoredNumbersAboveTheRangeAreNegative) {

@@ -8,13 +8,9 @@
 #include <vector>
 
 #include "kv/platform/fault.h"
+#include "platform.h"
 #include "resources/resource_ids.h"
 #include "tool_test.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#include <winspool.h>
-#endif
 
 namespace {
 
@@ -23,32 +19,14 @@ using kvtest::Box;
 
 class PrinterTest : public kvtest::ToolTest {
  protected:
-#if defined(_WIN32)
-  // Wine lists each CUPS queue under its queue name with the queue name as driver name, so no queue
-  // there has a printer name without the filter word but a driver name with it. These two printers,
-  // made as the harness's aliases are, stand for Label_1 and Office_KIRV_R500i as CUPS reports them.
+  // Where the spooler lists each queue under its queue name with the queue name as driver name, no
+  // queue there has a printer name without the filter word but a driver name with it. These two
+  // printers stand for Label_1 and Office_KIRV_R500i as CUPS reports them.
   static void SetUpTestSuite() {
-    const char* const printers[][3] = {{"Label 1", "KIRV_R5", "CUPS:Label_1"},
-                                       {"Office KIRV R500i", "KIRV_R5i", "CUPS:Office_KIRV_R500i"}};
-    for (const auto& p : printers) {
-      HANDLE h = nullptr;
-      if (OpenPrinterA(const_cast<char*>(p[0]), &h, nullptr)) {
-        ClosePrinter(h);
-        continue;
-      }
-      PRINTER_INFO_2A info = {};
-      info.pPrinterName = const_cast<char*>(p[0]);
-      info.pPortName = const_cast<char*>(p[2]);
-      info.pDriverName = const_cast<char*>(p[1]);
-      info.pPrintProcessor = const_cast<char*>("WinPrint");
-      info.pDatatype = const_cast<char*>("RAW");
-      info.Attributes = PRINTER_ATTRIBUTE_LOCAL;
-      h = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info));
-      ASSERT_NE(h, nullptr) << "Wine refused to add the printer " << p[0];
-      ClosePrinter(h);
-    }
+    if (kvtest::kPrintersListedByNameOnly) return;
+    kvtest::EnsurePrinter("Label 1", "Label_1", "KIRV_R5");
+    kvtest::EnsurePrinter("Office KIRV R500i", "Office_KIRV_R500i", "KIRV_R5i");
   }
-#endif
 
   bool OnLine() const {
     EXPECT_NE(view_->Visible(kIdOnLinePicture), view_->Visible(kIdOffLinePicture)) << "exactly one lamp";
@@ -60,16 +38,12 @@ class PrinterTest : public kvtest::ToolTest {
 
 TEST_F(PrinterTest, ListHoldsThePrintersWithALabelDriver) {
   Start();
-#if defined(_WIN32)
-  // Wine: the queues under their own names, whose driver names are the queue names, and the aliases.
-  const std::vector<std::string> expected = {"KIRV R5",         "KIRV R5 Stopped", "KIRV R5i", "KIRV_R5",
-                                             "KIRV_R5_Stopped", "KIRV_R5i",        "Label 1",  "Office KIRV R500i"};
-#else
   // Office_Laser ("Office Laser 9") and Raw_Refusing ("Local Raw Printer") have other drivers.
-  const std::vector<std::string> expected = {"KIRV R5", "KIRV R5 Stopped", "KIRV R5i", "Label 1",
-                                             "Office KIRV R500i"};
-#endif
-  EXPECT_EQ(view_->Entries(kIdPrinterList), expected);
+  const std::vector<std::string> by_name = {"KIRV R5", "KIRV R5 Stopped", "KIRV R5i", "Label 1", "Office KIRV R500i"};
+  // Also listed: the queues under their own names, whose driver names are the queue names.
+  const std::vector<std::string> with_queues = {"KIRV R5",         "KIRV R5 Stopped", "KIRV R5i", "KIRV_R5",
+                                                "KIRV_R5_Stopped", "KIRV_R5i",        "Label 1",  "Office KIRV R500i"};
+  EXPECT_EQ(view_->Entries(kIdPrinterList), kvtest::kPrintersListedByNameOnly ? by_name : with_queues);
   EXPECT_EQ(view_->Text(kIdPrinterList), "KIRV R5");
 }
 
@@ -83,13 +57,9 @@ TEST_F(PrinterTest, StatusAndResolutionOfEachPrinter) {
   } rows[] = {
       {"KIRV R5", true, 8.0, 2},
       {"KIRV R5i", true, 12.0, 3},
-#if defined(_WIN32)
-      {"KIRV R5 Stopped", true, 8.0, 2},  // Wine reports no work-off-line attribute for a stopped queue
-#else
-      {"KIRV R5 Stopped", false, 8.0, 2},
-#endif
-      {"Label 1", false, 8.0, 2},              // listed for its driver; off line, its name lacks the word
-      {"Office KIRV R500i", false, 12.0, 3},   // the model name may stand anywhere in the printer's name
+      {"KIRV R5 Stopped", !kvtest::kStoppedQueueIsOffLine, 8.0, 2},
+      {"Label 1", false, 8.0, 2},             // listed for its driver; off line, its name lacks the word
+      {"Office KIRV R500i", false, 12.0, 3},  // the model name may stand anywhere in the printer's name
   };
   for (const auto& row : rows) {
     const int repaints = view_->status_repaints;
@@ -120,9 +90,7 @@ TEST_F(PrinterTest, QueueStoppedWhileTheToolRuns) {
   PickPrinter("KIRV R5i");
   dialog_->OnTimer();
   EXPECT_TRUE(OnLine());
-#if defined(_WIN32)
-  GTEST_SKIP() << "Wine reports no work-off-line attribute for a stopped queue";
-#else
+  if (!kvtest::kStoppedQueueIsOffLine) GTEST_SKIP() << "the spooler does not report a stopped queue";
   struct Restart {
     ~Restart() { EXPECT_EQ(std::system("cupsenable KIRV_R5i"), 0); }
   } restart;
@@ -132,7 +100,6 @@ TEST_F(PrinterTest, QueueStoppedWhileTheToolRuns) {
   ASSERT_EQ(std::system("cupsenable KIRV_R5i"), 0);
   dialog_->OnTimer();
   EXPECT_TRUE(OnLine());
-#endif
 }
 
 TEST_F(PrinterTest, FailingListingShowsItsMessageOncePerRun) {

@@ -54,8 +54,8 @@ class QtPanelTest : public ::testing::TestWithParam<Language> {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     fs::current_path(dir_);
-    kvtest::WriteWhole(dir_ / "KV_setting.ini",
-                       std::string("[Setting]\r\nDisplayLan=") + (GetParam() == Language::English ? "1" : "0") + "\r\n");
+    kvtest::WriteWhole(dir_ / "KV_setting.ini", std::string("[Setting]\r\nDisplayLan=") +
+                                                    (GetParam() == Language::English ? "1" : "0") + "\r\n");
     process_ = std::make_unique<ToolProcess>(StartProgram(kv::plat::kLangEnglishUs));
     dialog_ = std::make_unique<PanelDialog>(*process_);
     dialog_->Initialise();
@@ -107,9 +107,9 @@ TEST_P(QtPanelTest, EveryControlStandsWhereTheLayoutPutsIt) {
 
   // The controls the dialog's initialisation hides: the option buttons (the first option has none),
   // the network fields (the first option is no network setting), the lamps until the status is known.
-  const int hidden_at_start[] = {kIdDisable, kIdEnglish, kIdReverse, kIdForward, kIdEnable, kIdChinese,
-                                 kIdIpAddress, kIdIpCaption, kIdSubnetMask, kIdMaskCaption, kIdGateway,
-                                 kIdGatewayCaption, kIdPortNumber, kIdPortCaption};
+  const int hidden_at_start[] = {kIdDisable, kIdEnglish,        kIdReverse,    kIdForward,    kIdEnable,
+                                 kIdChinese, kIdIpAddress,      kIdIpCaption,  kIdSubnetMask, kIdMaskCaption,
+                                 kIdGateway, kIdGatewayCaption, kIdPortNumber, kIdPortCaption};
   for (std::size_t i = 0; i < layout.control_count; ++i) {
     const ControlLayout& c = layout.controls[i];
     if (c.id == kIdUnaddressed) continue;
@@ -117,14 +117,26 @@ TEST_P(QtPanelTest, EveryControlStandsWhereTheLayoutPutsIt) {
     QWidget* w = dialog_->Control(c.id);
     ASSERT_NE(w, nullptr);
     switch (c.kind) {
-      case ControlKind::ComboBox: EXPECT_NE(qobject_cast<QComboBox*>(w), nullptr); break;
-      case ControlKind::Text: EXPECT_NE(qobject_cast<QLabel*>(w), nullptr); break;
-      case ControlKind::GroupBox: EXPECT_NE(qobject_cast<QGroupBox*>(w), nullptr); break;
+      case ControlKind::ComboBox:
+        EXPECT_NE(qobject_cast<QComboBox*>(w), nullptr);
+        break;
+      case ControlKind::Text:
+        EXPECT_NE(qobject_cast<QLabel*>(w), nullptr);
+        break;
+      case ControlKind::GroupBox:
+        EXPECT_NE(qobject_cast<QGroupBox*>(w), nullptr);
+        break;
       case ControlKind::PushButton:
-      case ControlKind::DefPushButton: EXPECT_NE(qobject_cast<QPushButton*>(w), nullptr); break;
-      case ControlKind::Edit: EXPECT_NE(qobject_cast<QLineEdit*>(w), nullptr); break;
+      case ControlKind::DefPushButton:
+        EXPECT_NE(qobject_cast<QPushButton*>(w), nullptr);
+        break;
+      case ControlKind::Edit:
+        EXPECT_NE(qobject_cast<QLineEdit*>(w), nullptr);
+        break;
       case ControlKind::Bitmap:
-      case ControlKind::Icon: EXPECT_NE(qobject_cast<QLabel*>(w)->pixmap().width(), 0); break;
+      case ControlKind::Icon:
+        EXPECT_NE(qobject_cast<QLabel*>(w)->pixmap().width(), 0);
+        break;
     }
     EXPECT_EQ(w->x(), units.X(c.rect.x));
     EXPECT_EQ(w->y(), units.Y(c.rect.y));
@@ -137,7 +149,8 @@ TEST_P(QtPanelTest, EveryControlStandsWhereTheLayoutPutsIt) {
       }
     }
     if (c.id == kIdOnLinePicture || c.id == kIdOffLinePicture) continue;
-    const bool hidden = std::find(std::begin(hidden_at_start), std::end(hidden_at_start), c.id) != std::end(hidden_at_start);
+    const bool hidden =
+        std::find(std::begin(hidden_at_start), std::end(hidden_at_start), c.id) != std::end(hidden_at_start);
     EXPECT_EQ(w->isVisible(), !hidden);
     // Disabled: the test file's button (no TestCmd.txt here), the value field (the first option takes no
     // value) and the port number (shown for reference only).
@@ -181,7 +194,7 @@ TEST_P(QtPanelTest, ListsAreFilledAndTheStatusLampShows) {
 TEST_P(QtPanelTest, SetSendsTheOptionsCommandToThePrinter) {
   const std::size_t first = kvtest::CapturedJobCount();
   Choose(kIdOptionList, QString::fromStdString(Str(kStrOptionFirst + 2)));  // "Print Self-Test Label"
-  EXPECT_EQ(dialog_->Text(kIdHelpText), Str(kStrHelpFirst + 11));
+  EXPECT_EQ(dialog_->Text(kIdHelpText), Str(HelpString(OptionKind::SelfTest)));
   QTest::mouseClick(Get<QPushButton>(kIdSet), Qt::LeftButton);
   EXPECT_EQ(kvtest::WaitForJob(first), "U\r\n");
 }

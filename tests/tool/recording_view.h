@@ -41,6 +41,7 @@ class RecordingView : public kv::tool::View {
   void ShowMessage(const std::string& text, const std::string& caption) override;
   bool AskYesNo(const std::string& text, const std::string& caption, kv::tool::BoxIcon icon) override;
   void AppendSystemMenuItem(unsigned command, const std::string& text) override;
+  void ShowAbout() override { ++abouts; }
   void StartTimer(unsigned timer_id, unsigned period_ms) override;
   void PostClose() override { ++posted_closes; }
   void RepaintStatusPictures() override { ++status_repaints; }
@@ -64,15 +65,16 @@ class RecordingView : public kv::tool::View {
   // How often the dialog was painted at the library's request.
   int PaintCount() const;
 
-  std::deque<bool> answers;           // the answers to the next questions, in order
-  std::vector<Box> questions;         // the questions asked
+  std::deque<bool> answers;    // the answers to the next questions, in order
+  std::vector<Box> questions;  // the questions asked
   std::vector<kv::tool::BoxIcon> question_icons;
   std::vector<std::pair<unsigned, std::string>> menu_items;
   std::vector<std::pair<unsigned, unsigned>> timers;
   int posted_closes = 0;
   int relaunches = 0;
+  int abouts = 0;
   int status_repaints = 0;
-  int exit_code = -1;                 // -1: the program was not ended
+  int exit_code = -1;  // -1: the program was not ended
 
  private:
   struct ControlState {
@@ -80,7 +82,7 @@ class RecordingView : public kv::tool::View {
     bool visible = true;
     bool enabled = true;
     bool sorted = false;
-    int limit = -1;                   // -1: none set
+    int limit = -1;  // -1: none set
     std::vector<std::string> entries;
     int selection = -1;
   };

@@ -37,9 +37,9 @@ void ToolTest::TearDown() {
 }
 
 void ToolTest::Start(Language language) {
-  process_ = std::make_unique<kv::tool::ToolProcess>(kv::tool::StartProgram(
-      language == Language::English ? kv::plat::kLangEnglishUs : kv::plat::kLangChinesePrc));
-  view_ = std::make_unique<RecordingView>(kv::tool::LanguageOf(process_->DisplayLanguage));
+  process_ = std::make_unique<kv::tool::ToolProcess>(
+      kv::tool::StartProgram(language == Language::English ? kv::plat::kLangEnglishUs : kv::plat::kLangChinesePrc));
+  view_ = std::make_unique<RecordingView>(kv::tool::LanguageOf(process_->display_language));
   dialog_ = std::make_unique<kv::tool::MainDialog>(*view_, *process_);
   ASSERT_TRUE(dialog_->OnInitDialog());
 }

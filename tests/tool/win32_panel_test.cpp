@@ -96,14 +96,14 @@ class Win32PanelTest : public ::testing::TestWithParam<Language> {
     dir_ = fs::temp_directory_path() / (GetParam() == Language::English ? "kvpanel-en" : "kvpanel-zh");
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    kvtest::WriteWhole(dir_ / "KV_setting.ini",
-                       std::string("[Setting]\r\nDisplayLan=") + (GetParam() == Language::English ? "1" : "0") + "\r\n");
+    kvtest::WriteWhole(dir_ / "KV_setting.ini", std::string("[Setting]\r\nDisplayLan=") +
+                                                    (GetParam() == Language::English ? "1" : "0") + "\r\n");
     std::string command = "\"" + WinePath(program) + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     const std::string cwd = dir_.string();
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &startup,
-                               &process_));
+    ASSERT_TRUE(
+        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &startup, &process_));
     const std::wstring title = Wide(Layout().title);
     for (int i = 0; i < 400 && dialog_ == nullptr; ++i) {
       dialog_ = FindWindowW(nullptr, title.c_str());

@@ -192,8 +192,11 @@ TEST_F(ConnectionTest, ClosePrinterWithoutPrinterFailsWithItsMessage) {
 
 TEST_F(ConnectionTest, SerialSettingsBeforeOpenTouchNothing) {
   EXPECT_EQ(SetPCComPort(9600, 1), KV_ERR_COM_CLOSED);
-  const kv::plat::SerialSettings zero = {};
-  EXPECT_EQ(std::memcmp(&conn.ComSettings, &zero, sizeof zero), 0);
+  const auto& s = conn.ComSettings;
+  EXPECT_EQ(s.DCBlength, 0u);
+  EXPECT_EQ(s.BaudRate, 0u);
+  EXPECT_EQ(s.fBinary + s.fParity + s.fOutxCtsFlow + s.fDtrControl + s.fRtsControl, 0u);
+  EXPECT_EQ(s.XonLim + s.XoffLim + s.ByteSize + s.XonChar + s.XoffChar, 0);
   EXPECT_EQ(GetErrState(), 0);
 }
 
@@ -218,7 +221,8 @@ TEST_F(ConnectionTest, SerialSettingsFollowTheHandshakeFlag) {
     EXPECT_EQ(s.fOutxDsrFlow, c.flow);
     EXPECT_EQ(s.fDtrControl, c.control);
     EXPECT_EQ(s.fRtsControl, c.control);
-    EXPECT_EQ(s.fDsrSensitivity + s.fTXContinueOnXoff + s.fOutX + s.fInX + s.fErrorChar + s.fNull + s.fAbortOnError, 0u);
+    EXPECT_EQ(s.fDsrSensitivity + s.fTXContinueOnXoff + s.fOutX + s.fInX + s.fErrorChar + s.fNull + s.fAbortOnError,
+              0u);
     EXPECT_EQ(s.XonLim, 2048);
     EXPECT_EQ(s.XoffLim, 3072);
     EXPECT_EQ(s.ByteSize, 8);

@@ -26,10 +26,27 @@ TEST(TagTable, RecognisesEachTagByItsWholeText) {
     std::string bytes;
     int number;
   } cases[] = {
-      {"#BD#", 1},  {"#ED#", 2},  {"#BP#", 3},  {"#EP#", 4},  {"#YR#", 5},  {"#XA#", 6},
-      {std::string("qp\0\0", 4), 7},  {"#CP#", 8},  {"#TG#", 9},  {"#TB#", 10}, {"#TC#", 11},
-      {"#DG#", 12}, {"#DB#", 13}, {"#DC#", 14}, {"#CO#", 15}, {std::string("ql\0x", 4), 16},
-      {std::string("\t \0\0", 4), 100}, {"qpqp", 0},  {"#bd#", 0},  {std::string(4, '\0'), 0}, {"#BD ", 0},
+      {"#BD#", 1},
+      {"#ED#", 2},
+      {"#BP#", 3},
+      {"#EP#", 4},
+      {"#YR#", 5},
+      {"#XA#", 6},
+      {std::string("qp\0\0", 4), 7},
+      {"#CP#", 8},
+      {"#TG#", 9},
+      {"#TB#", 10},
+      {"#TC#", 11},
+      {"#DG#", 12},
+      {"#DB#", 13},
+      {"#DC#", 14},
+      {"#CO#", 15},
+      {std::string("ql\0x", 4), 16},
+      {std::string("\t \0\0", 4), 100},
+      {"qpqp", 0},
+      {"#bd#", 0},
+      {std::string(4, '\0'), 0},
+      {"#BD ", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bytes);

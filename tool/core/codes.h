@@ -8,10 +8,10 @@ namespace kv::tool {
 inline constexpr int kErrSettingsFile = -2899;  // the file is neither there nor creatable (or none was named)
 
 // SendConfigCommand.
-inline constexpr int kErrNoPrinter = -2893;     // no printer handle to send through
-inline constexpr int kErrStartDoc = -3000;      // the spooler refused to start the document
-inline constexpr int kErrWriteData = -3001;     // the spooler refused the data; the document was abandoned
-inline constexpr int kErrEndDoc = -2894;        // the spooler refused to end the document
+inline constexpr int kErrNoPrinter = -2893;  // no printer handle to send through
+inline constexpr int kErrStartDoc = -3000;   // the spooler refused to start the document
+inline constexpr int kErrWriteData = -3001;  // the spooler refused the data; the document was abandoned
+inline constexpr int kErrEndDoc = -2894;     // the spooler refused to end the document
 
 // The program's name: the caption of its message boxes.
 inline constexpr char kProgramName[] = "KVPanel";
@@ -28,7 +28,6 @@ inline constexpr char kTestCommandFile[] = "TestCmd.txt";
 
 // The spooler document of every configuration command.
 inline constexpr char kConfigJobName[] = "KIRV PrintJob";
-inline constexpr char kRawDataType[] = "RAW";
 
 }  // namespace kv::tool
 

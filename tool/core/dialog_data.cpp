@@ -42,27 +42,27 @@ int FindEntryByPrefix(const View& view, int id, const std::string& prefix) {
 }
 
 void LoadDialogData(View& view, const DialogData& data) {
-  view.SetText(kIdHelpText, data.HelpText);
-  LoadCombo(view, kIdPrinterList, data.PrinterName);
-  LoadCombo(view, kIdOptionList, data.OptionText);
-  view.SetText(kIdValue, data.ValueField);
-  view.SetText(kIdStatusText, data.StatusText);
-  LoadLimited(view, kIdIpAddress, data.IpAddress, kIpAddressLimit);
-  LoadLimited(view, kIdSubnetMask, data.SubnetMask, kSubnetMaskLimit);
-  LoadLimited(view, kIdGateway, data.Gateway, kGatewayLimit);
-  LoadLimited(view, kIdPortNumber, data.PortNumber, kPortNumberLimit);
+  view.SetText(kIdHelpText, data.help_text);
+  LoadCombo(view, kIdPrinterList, data.printer_name);
+  LoadCombo(view, kIdOptionList, data.option_text);
+  view.SetText(kIdValue, data.value_field);
+  view.SetText(kIdStatusText, data.status_text);
+  LoadLimited(view, kIdIpAddress, data.ip_address, kIpAddressLimit);
+  LoadLimited(view, kIdSubnetMask, data.subnet_mask, kSubnetMaskLimit);
+  LoadLimited(view, kIdGateway, data.gateway, kGatewayLimit);
+  LoadLimited(view, kIdPortNumber, data.port_number, kPortNumberLimit);
 }
 
 void SaveDialogData(const View& view, DialogData& data) {
-  data.HelpText = view.Text(kIdHelpText);
-  data.PrinterName = view.Text(kIdPrinterList);
-  data.OptionText = view.Text(kIdOptionList);
-  data.ValueField = view.Text(kIdValue);
-  data.StatusText = view.Text(kIdStatusText);
-  data.IpAddress = SaveLimited(view, kIdIpAddress, kIpAddressLimit);
-  data.SubnetMask = SaveLimited(view, kIdSubnetMask, kSubnetMaskLimit);
-  data.Gateway = SaveLimited(view, kIdGateway, kGatewayLimit);
-  data.PortNumber = SaveLimited(view, kIdPortNumber, kPortNumberLimit);
+  data.help_text = view.Text(kIdHelpText);
+  data.printer_name = view.Text(kIdPrinterList);
+  data.option_text = view.Text(kIdOptionList);
+  data.value_field = view.Text(kIdValue);
+  data.status_text = view.Text(kIdStatusText);
+  data.ip_address = SaveLimited(view, kIdIpAddress, kIpAddressLimit);
+  data.subnet_mask = SaveLimited(view, kIdSubnetMask, kSubnetMaskLimit);
+  data.gateway = SaveLimited(view, kIdGateway, kGatewayLimit);
+  data.port_number = SaveLimited(view, kIdPortNumber, kPortNumberLimit);
 }
 
 }  // namespace kv::tool

@@ -16,15 +16,15 @@ inline constexpr int kGatewayLimit = 15;
 inline constexpr int kPortNumberLimit = 6;
 
 struct DialogData {
-  std::string HelpText;     // 1007
-  std::string PrinterName;  // 1010, the printer list's text
-  std::string OptionText;   // 1013, the option list's text
-  std::string ValueField;   // 1019
-  std::string StatusText;   // 1032
-  std::string IpAddress;    // 1023
-  std::string SubnetMask;   // 1033
-  std::string Gateway;      // 1035
-  std::string PortNumber;   // 1037
+  std::string help_text;     // 1007
+  std::string printer_name;  // 1010, the printer list's text
+  std::string option_text;   // 1013, the option list's text
+  std::string value_field;   // 1019
+  std::string status_text;   // 1032
+  std::string ip_address;    // 1023
+  std::string subnet_mask;   // 1033
+  std::string gateway;       // 1035
+  std::string port_number;   // 1037
 };
 
 // Whether `text` begins with `prefix`, letters compared without regard to case.

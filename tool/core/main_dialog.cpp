@@ -26,7 +26,7 @@ constexpr int kOptionButtons[] = {kIdForward, kIdReverse, kIdChinese, kIdEnglish
 }  // namespace
 
 MainDialog::MainDialog(View& view, ToolProcess& process)
-    : view_(view), process_(process), language_(LanguageOf(process.DisplayLanguage)) {}
+    : view_(view), process_(process), language_(LanguageOf(process.display_language)) {}
 
 // ---- start-up, display language, close --------------------------------------------------------
 
@@ -38,9 +38,9 @@ bool MainDialog::OnInitDialog() {
     for (int id = kStrOptionFirst; id <= kStrOptionLast; ++id) view_.AddEntry(kIdOptionList, Str(id));
     option_list_pending_ = false;
   }
-  data_.PrinterName = kDefaultPrinter;
+  data_.printer_name = kDefaultPrinter;
   view_.Select(kIdOptionList, 0);
-  data_.OptionText = view_.EntryText(kIdOptionList, 0);
+  data_.option_text = view_.EntryText(kIdOptionList, 0);
   OnOptionSelected();
   OnLanguageSelected();
   FillPrinterList();
@@ -67,9 +67,8 @@ void MainDialog::OnLanguageSelected() {
   int sel = view_.Selection(kIdLanguageList);
   if (sel == -1) {
     int stored = 0;
-    sel = process_.settings.ReadSettingInt(kSectionSetting, kKeyDisplayLan, kSettingsFileName, &stored) > 0
-              ? stored
-              : 0;
+    sel =
+        process_.settings.ReadSettingInt(kSectionSetting, kKeyDisplayLan, kSettingsFileName, &stored) > 0 ? stored : 0;
   }
   view_.Select(kIdLanguageList, sel);
   process_.settings.WriteSetting(kSectionSetting, kKeyDisplayLan, std::to_string(sel).c_str());
@@ -77,20 +76,22 @@ void MainDialog::OnLanguageSelected() {
   // DisplayLanguage holds the value's low 16 bits, as start-up took them: compared in full, a stored
   // value beyond them would differ at every start and relaunch the program without end.
   const auto chosen = static_cast<std::uint16_t>(sel);
-  if (chosen != process_.DisplayLanguage) {
-    process_.DisplayLanguage = chosen;
-    process_.RestartPending = true;
+  if (chosen != process_.display_language) {
+    process_.display_language = chosen;
+    process_.restart_pending = true;
     view_.PostClose();
   }
 }
 
 void MainDialog::OnClose() {
   library_.Unload();
-  if (process_.RestartPending) {
-    process_.RestartPending = false;
+  if (process_.restart_pending) {
+    process_.restart_pending = false;
     view_.Relaunch();
   }
 }
+
+void MainDialog::OnAbout() { view_.ShowAbout(); }
 
 bool MainDialog::TakeBackgroundPending() {
   const bool pending = background_pending_;
@@ -114,7 +115,7 @@ void MainDialog::ShowNetworkEdits(bool shown) {
 
 int MainDialog::ReadStoredInt(const char* key) const {
   int stored = 0;  // a missing key shows 0
-  process_.settings.ReadSettingInt(data_.PrinterName.c_str(), key, kSettingsFileName, &stored);
+  process_.settings.ReadSettingInt(data_.printer_name.c_str(), key, kSettingsFileName, &stored);
   return stored;
 }
 
@@ -132,19 +133,19 @@ void MainDialog::OnOptionSelected() {
   const OptionInfo* option = OptionAt(index);
   if (option == nullptr) {
     // A text typed into the option list selects no option: Set then sends nothing.
-    option_kind_ = kKindNone;
+    option_kind_ = OptionKind::None;
     view_.SetText(kIdValue, "");
     SaveDialogData(view_, data_);
     return;
   }
-  data_.OptionText = view_.EntryText(kIdOptionList, index);
-  data_.HelpText = Str(option->help_id);
+  data_.option_text = view_.EntryText(kIdOptionList, index);
+  data_.help_text = Str(HelpString(option->kind));
   LoadDialogData(view_, data_);
 
   switch (option->field) {
     case ValueField::Mm: {
       int stored = ReadStoredInt(option->key);
-      if (option->kind == kKindXOffset) stored = DisplayXOffset(stored, resolution_class_);
+      if (option->kind == OptionKind::XOffset) stored = DisplayXOffset(stored, resolution_class_);
       view_.SetText(kIdValue, FormatFixed3(stored / dots_per_mm_));
       value_in_mm_ = true;
       break;
@@ -160,9 +161,9 @@ void MainDialog::OnOptionSelected() {
       view_.SetEnabled(kIdValue, false);
       view_.SetText(kIdValue, "");
       has_value_field_ = false;
-      if (option->kind == kKindDirection) ShowOptionButtons(kIdForward, kIdReverse);
-      if (option->kind == kKindInternalLanguage) ShowOptionButtons(kIdChinese, kIdEnglish);
-      if (option->kind == kKindAutoCalibration || option->kind == kKindLengthMode)
+      if (option->kind == OptionKind::Direction) ShowOptionButtons(kIdForward, kIdReverse);
+      if (option->kind == OptionKind::InternalLanguage) ShowOptionButtons(kIdChinese, kIdEnglish);
+      if (option->kind == OptionKind::AutoCalibration || option->kind == OptionKind::LengthMode)
         ShowOptionButtons(kIdEnable, kIdDisable);
       break;
     case ValueField::Network: {
@@ -170,11 +171,11 @@ void MainDialog::OnOptionSelected() {
       view_.SetVisible(kIdValue, false);
       view_.SetVisible(kIdValueCaption, false);
       ShowNetworkEdits(true);
-      const char* section = data_.PrinterName.c_str();
-      process_.settings.ReadSettingText(section, kNetworkCommands[0].key, kStoredTextChars, &data_.IpAddress);
-      process_.settings.ReadSettingText(section, kNetworkCommands[1].key, kStoredTextChars, &data_.SubnetMask);
-      process_.settings.ReadSettingText(section, kNetworkCommands[2].key, kStoredTextChars, &data_.Gateway);
-      process_.settings.ReadSettingText(section, kKeyPortNumber, kStoredTextChars, &data_.PortNumber);
+      const char* section = data_.printer_name.c_str();
+      process_.settings.ReadSettingText(section, kNetworkCommands[0].key, kStoredTextChars, &data_.ip_address);
+      process_.settings.ReadSettingText(section, kNetworkCommands[1].key, kStoredTextChars, &data_.subnet_mask);
+      process_.settings.ReadSettingText(section, kNetworkCommands[2].key, kStoredTextChars, &data_.gateway);
+      process_.settings.ReadSettingText(section, kKeyPortNumber, kStoredTextChars, &data_.port_number);
       LoadDialogData(view_, data_);
       view_.SetText(kIdValue, "");
       break;
@@ -186,18 +187,17 @@ void MainDialog::OnOptionSelected() {
 }
 
 void MainDialog::OnSet() {
-  if (option_kind_ == kKindNetwork) {
+  if (option_kind_ == OptionKind::Network) {
     SetNetwork();
     return;
   }
   const OptionInfo* option = OptionOfKind(option_kind_);
   if (option == nullptr) return;
-  const SetValue v =
-      ReadSetValue(view_.Text(kIdValue), value_in_mm_, option_kind_, dots_per_mm_, resolution_class_);
+  const SetValue v = ReadSetValue(view_.Text(kIdValue), value_in_mm_, option_kind_, dots_per_mm_, resolution_class_);
   value_text_ = std::to_string(v.value);
 
   std::string command;
-  if (option_kind_ == kKindAdvancedReset) {
+  if (option_kind_ == OptionKind::AdvancedReset) {
     if (!view_.AskYesNo(Str(kStrAskAdvancedReset), kProgramName, BoxIcon::Information)) return;
     command = option->command.text;
   } else {
@@ -211,17 +211,17 @@ void MainDialog::OnSet() {
 
 void MainDialog::SetNetwork() {
   SaveDialogData(view_, data_);
-  const std::string* texts[] = {&data_.IpAddress, &data_.SubnetMask, &data_.Gateway};
+  const std::string* texts[] = {&data_.ip_address, &data_.subnet_mask, &data_.gateway};
   const std::size_t limits[] = {kIpAddressLimit, kSubnetMaskLimit, kGatewayLimit};
   for (std::size_t i = 0; i < 3; ++i) {
     value_text_ = texts[i]->substr(0, limits[i]);
     config_command_ = std::string(kNetworkCommands[i].text) + value_text_ + "\r\n";
-    SendConfigCommand(kNetworkCommands[i].key, kKindNetwork);
+    SendConfigCommand(kNetworkCommands[i].key, OptionKind::Network);
   }
   // The port number is stored only: the printer is opened, and nothing is sent.
-  value_text_ = data_.PortNumber.substr(0, kPortNumberLimit);
+  value_text_ = data_.port_number.substr(0, kPortNumberLimit);
   config_command_.clear();
-  SendConfigCommand(kKeyPortNumber, kKindNetwork);
+  SendConfigCommand(kKeyPortNumber, OptionKind::Network);
 }
 
 int MainDialog::SendButtonCommand(const char* command, const char* key) {
@@ -244,29 +244,20 @@ void MainDialog::OnChinese() { SendButtonCommand(kCmdPrinterChinese, ""); }
 void MainDialog::OnEnglish() { SendButtonCommand(kCmdPrinterEnglish, ""); }
 
 void MainDialog::OnEnable() {
-  if (option_kind_ == kKindAutoCalibration) SendButtonCommand(kCmdAutoCalibrationOn, "");
-  if (option_kind_ == kKindLengthMode) SendButtonCommand(kCmdLengthModeOn, "");
+  if (option_kind_ == OptionKind::AutoCalibration) SendButtonCommand(kCmdAutoCalibrationOn, "");
+  if (option_kind_ == OptionKind::LengthMode) SendButtonCommand(kCmdLengthModeOn, "");
 }
 
 void MainDialog::OnDisable() {
-  if (option_kind_ == kKindAutoCalibration) SendButtonCommand(kCmdAutoCalibrationOff, "");
-  if (option_kind_ == kKindLengthMode) SendButtonCommand(kCmdLengthModeOff, "");
+  if (option_kind_ == OptionKind::AutoCalibration) SendButtonCommand(kCmdAutoCalibrationOff, "");
+  if (option_kind_ == OptionKind::LengthMode) SendButtonCommand(kCmdLengthModeOff, "");
 }
 
 // ---- the configuration sender -----------------------------------------------------------------
 
 int MainDialog::SendDocument(void* printer) const {
-  if (printer == nullptr) return kErrNoPrinter;
-  if (!plat::spool_start_doc(printer, kConfigJobName, kRawDataType)) return kErrStartDoc;
-  plat::spool_start_page(printer);
-  if (!plat::spool_write(printer, config_command_.data(), config_command_.size())) {
-    // The started document must not stay behind on the printer: it is abandoned.
-    plat::spool_abort_doc(printer);
-    return kErrWriteData;
-  }
-  plat::spool_end_page(printer);
-  if (!plat::spool_end_doc(printer)) return kErrEndDoc;
-  return 0;
+  static constexpr plat::SendCodes kCodes = {kErrNoPrinter, kErrStartDoc, kErrWriteData, kErrEndDoc};
+  return plat::spool_send_raw(printer, kConfigJobName, config_command_.data(), config_command_.size(), kCodes);
 }
 
 int MainDialog::StoreResetDefaults(const std::string& section) const {
@@ -280,7 +271,7 @@ int MainDialog::StoreResetDefaults(const std::string& section) const {
   return result;
 }
 
-int MainDialog::SendConfigCommand(const char* key, int kind) {
+int MainDialog::SendConfigCommand(const char* key, OptionKind kind) {
   if (key == nullptr) key = "";
   const std::string printer = view_.Text(kIdPrinterList).substr(0, kPrinterNameChars);
   plat::SpoolHandle handle = plat::spool_open(printer.c_str());
@@ -293,8 +284,8 @@ int MainDialog::SendConfigCommand(const char* key, int kind) {
   plat::spool_close(handle);
   if (sent != 0) return sent;
 
-  if (kind == kKindFactoryReset) return 0;
-  if (kind == kKindAdvancedReset) return StoreResetDefaults(printer);
+  if (kind == OptionKind::FactoryReset) return 0;
+  if (kind == OptionKind::AdvancedReset) return StoreResetDefaults(printer);
   if (key[0] == '\0') return 0;
   return process_.settings.WriteSetting(printer.c_str(), key, value_text_.c_str());
 }
@@ -311,10 +302,10 @@ void MainDialog::FillPrinterList() {
 
 void MainDialog::OnPrinterSelected() {
   const int sel = view_.Selection(kIdPrinterList);
-  if (sel >= 0) data_.PrinterName = view_.EntryText(kIdPrinterList, sel);
-  const Resolution resolution = ResolutionOf(data_.PrinterName);
-  dots_per_mm_ = resolution.DotsPerMm;
-  resolution_class_ = resolution.ResolutionClass;
+  if (sel >= 0) data_.printer_name = view_.EntryText(kIdPrinterList, sel);
+  const Resolution resolution = ResolutionOf(data_.printer_name);
+  dots_per_mm_ = resolution.dots_per_mm;
+  resolution_class_ = resolution.resolution_class;
   OnOptionSelected();
   LoadDialogData(view_, data_);
   UpdatePrinterStatus();
@@ -333,8 +324,8 @@ int MainDialog::UpdatePrinterStatus() {
       }
     }
   }
-  data_.StatusText = Str(online ? kStrOnLine : kStrOffLine);
-  view_.SetText(kIdStatusText, data_.StatusText);
+  data_.status_text = Str(online ? kStrOnLine : kStrOffLine);
+  view_.SetText(kIdStatusText, data_.status_text);
   view_.SetVisible(kIdOnLinePicture, online);
   view_.SetVisible(kIdOffLinePicture, !online);
   view_.RepaintStatusPictures();
@@ -348,11 +339,11 @@ void MainDialog::OnTimer() { UpdatePrinterStatus(); }
 void MainDialog::CheckOptionalFiles() {
   char directory[kDirectoryRoom];
   const std::size_t n = plat::current_directory(directory, sizeof directory);
-  working_directory_.assign(directory, n);
+  const std::string working_directory(directory, n);
   view_.SetEnabled(kIdSendCommand, false);
   // The file that will be sent, by the name it is sent under; where the file system ignores case
   // (Windows) that is any spelling of it.
-  const std::string path = working_directory_ + plat::kPathSeparator + kTestCommandFile;
+  const std::string path = working_directory + plat::kPathSeparator + kTestCommandFile;
   if (n > 0 && plat::file_exists(path.c_str())) view_.SetEnabled(kIdSendCommand, true);
 }
 
@@ -371,7 +362,7 @@ void MainDialog::ConfirmAndSendFile(const char* file_name, const char* prompt) {
 int MainDialog::SendFileThroughLibrary(const char* file_name) {
   if (file_name == nullptr || !library_.complete()) return 0;
   // A printer that is already open or cannot be opened: the library has shown its message.
-  if (library_.OpenPort(data_.PrinterName.c_str()) != 0) return 0;
+  if (library_.OpenPort(data_.printer_name.c_str()) != 0) return 0;
   library_.ClearTmpFile();
   if (library_.OurSendFileEx(file_name, 0, view_.NativeWindow(), &sent_bytes_) == 0) library_.KV_WritePrinter();
   library_.ClosePort();

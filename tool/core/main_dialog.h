@@ -1,11 +1,6 @@
 // The main dialog's behaviour: every handler of the parameter tool, speaking to its controls through
-// the View. The front end calls these on the matching notifications (resource_ids.h names the ids):
-//   selection change of 1010 -> OnPrinterSelected     click on 1015 -> OnChinese
-//   selection change of 1013 -> OnOptionSelected      click on 1016 -> OnEnglish
-//   selection change of 1014 -> OnLanguageSelected    click on 1017 -> OnSendTestCommand
-//   click on 1021 -> OnSet     1018 -> OnForward      1020 -> OnReverse
-//   click on 1026 -> OnEnable  1027 -> OnDisable      every timer tick -> OnTimer
-//   close request -> OnClose (then the default close)  system-menu command -> IsAboutCommand
+// the View. A front end reports what happened to which control (Handle); the core's wiring table
+// (wiring.cpp) says which handler runs.
 #ifndef KV_TOOL_MAIN_DIALOG_H
 #define KV_TOOL_MAIN_DIALOG_H
 
@@ -22,6 +17,15 @@
 
 namespace kv::tool {
 
+// What a front end reports: the event, and the id it happened to.
+enum class Event {
+  Selected,      // the user chose an entry of a combo box's list (id: the control)
+  Clicked,       // a button was clicked (id: the control)
+  TimerTick,     // a timer of StartTimer fired (id: the timer)
+  MenuCommand,   // a system-menu command was chosen (id: the command; its four low bits do not count)
+  CloseRequest,  // the dialog is asked to close (id: kDialogMain); the default close follows
+};
+
 class MainDialog {
  public:
   // The dialog of a started program; its texts are in the display language fixed at start.
@@ -29,6 +33,10 @@ class MainDialog {
   ~MainDialog() = default;
   MainDialog(const MainDialog&) = delete;
   MainDialog& operator=(const MainDialog&) = delete;
+
+  // Runs the handler that the wiring table gives this id and event. False when there is none: the
+  // front end then does what its toolkit does by default.
+  bool Handle(unsigned id, Event event);
 
   // Start-up, display language and close.
   bool OnInitDialog();
@@ -62,10 +70,10 @@ class MainDialog {
   // Returns kErrStartDoc, kErrWriteData or kErrEndDoc when the spooler refuses the job; otherwise the
   // result of the last settings write when something was stored (1 written, 0 not), else 0 (also
   // when the printer cannot be opened, after its message).
-  int SendConfigCommand(const char* key, int kind);
+  int SendConfigCommand(const char* key, OptionKind kind);
 
-  // Whether a system-menu command is the About item (its four low bits do not count).
-  static bool IsAboutCommand(unsigned command) { return (command & ~0xFu) == kCommandAbout; }
+  // The About box, from the system menu.
+  void OnAbout();
 
   // Whether the background is to be drawn at this paint; clears the request.
   bool TakeBackgroundPending();
@@ -73,16 +81,18 @@ class MainDialog {
   const DialogData& data() const { return data_; }
   double DotsPerMm() const { return dots_per_mm_; }
   int ResolutionClass() const { return resolution_class_; }
-  int OptionKind() const { return option_kind_; }
-  bool HasValueField() const { return has_value_field_; }
-  bool ValueInMm() const { return value_in_mm_; }
-  const std::string& ConfigCommand() const { return config_command_; }
-  const std::string& ValueText() const { return value_text_; }
+  OptionKind Kind() const { return option_kind_; }
   int SentBytes() const { return sent_bytes_; }
-  const std::string& WorkingDirectory() const { return working_directory_; }
   const LabelLibrary& library() const { return library_; }
 
  private:
+  struct Wire {
+    unsigned id;
+    Event event;
+    void (MainDialog::*handler)();
+  };
+  static const Wire kWiring[];
+
   std::string Str(int id) const { return ToolString(language_, id); }
   void ShowOptionButtons(int first, int second);
   void ShowNetworkEdits(bool shown);
@@ -104,17 +114,16 @@ class MainDialog {
 
   bool option_list_pending_ = true;  // the option list is filled once
   bool background_pending_ = false;
-  std::string working_directory_;    // where the test command file is looked for
-  int sent_bytes_ = 0;               // bytes of the test command file handed to the library
+  int sent_bytes_ = 0;  // bytes of the test command file handed to the library
 
-  int option_kind_ = 0;              // OptionKind: the kind of the option selected last
+  OptionKind option_kind_ = OptionKind::TearOff;  // OptionKind: the kind of the option selected last
   bool has_value_field_ = true;
   bool value_in_mm_ = false;
   double dots_per_mm_ = kDotsPerMm200;  // DotsPerMm of the selected printer
   int resolution_class_ = kClass200;    // ResolutionClass of the selected printer
 
-  std::string config_command_;       // ConfigCommand: the command SendConfigCommand sends
-  std::string value_text_;           // ValueText: the value SendConfigCommand stores
+  std::string config_command_;  // ConfigCommand: the command SendConfigCommand sends
+  std::string value_text_;      // ValueText: the value SendConfigCommand stores
 };
 
 }  // namespace kv::tool

@@ -15,28 +15,28 @@ constexpr const char kCrLfReset[] = "\r\n^@\r\n";  // the line, then the printer
 
 constexpr SetCommand kNoCommand = {nullptr, 0, false, ""};
 
-// Index in the option list -> the option. Entry i of the list is string 3001 + i.
+// Index in the option list -> the option. Entry i of the list is string kStrOptionFirst + i.
 constexpr OptionInfo kOptions[kOptionCount] = {
-    {2113, kKindFactoryReset, ValueField::Off, {"^@\r\n", 0, false, ""}, ""},
-    {2115, kKindCalibration, ValueField::Off, {"MD\r\n", 0, false, ""}, ""},
-    {2116, kKindSelfTest, ValueField::Off, {"U\r\n", 0, false, ""}, ""},
-    {2105, kKindTearOff, ValueField::Mm, {"#UM>FD", 3, false, kCrLf}, "FD"},
-    {2106, kKindSensitivity, ValueField::Integer, {"#UM>DL", 2, false, kCrLf}, "DL"},
-    {2107, kKindErrorRange, ValueField::Integer, {"#UM>SP", 2, false, kCrLf}, "SP"},
-    {2108, kKindRefractive, ValueField::Mm, {"#UM>SD", 4, false, kCrLfReset}, "SD"},
-    {2109, kKindTransmissive, ValueField::Mm, {"#UM>ST", 4, false, kCrLfReset}, "ST"},
-    {2110, kKindDirection, ValueField::Off, kNoCommand, kKeyDirection},  // Forward and Reverse
-    {2111, kKindInternalLanguage, ValueField::Off, kNoCommand, ""},     // Chinese and English
-    {2117, kKindLabelLength, ValueField::IntegerMm, {"#UM>DM", 4, false, kCrLf}, "DM"},
-    {2112, kKindPeeler, ValueField::Mm, {"#UM>PD", 3, false, kCrLf}, "PD"},
-    {2114, kKindAdvancedReset, ValueField::Off, {"#UM>IF\r\n", 0, false, ""}, ""},  // stores the defaults
-    {2118, kKindAutoCalibration, ValueField::Off, kNoCommand, ""},      // Enable and Disable
-    {2119, kKindXOffset, ValueField::Mm, {"#UM>MX", 5, true, kCrLf}, "MX"},
-    {2120, kKindYOffset, ValueField::Mm, {"#UM>MY", 5, true, kCrLf}, "MY"},
-    {2121, kKindDarkness, ValueField::Integer, {"#UM>OD", 2, false, kCrLf}, "OD"},
-    {2122, kKindSpeed, ValueField::Integer, {"#UM>OS", 2, false, kCrLf}, "OS"},
-    {2123, kKindLengthMode, ValueField::Off, kNoCommand, ""},           // Enable and Disable
-    {2124, kKindNetwork, ValueField::Network, kNoCommand, ""},          // IA, MK, GT and NP
+    {OptionKind::FactoryReset, ValueField::Off, {"^@\r\n", 0, false, ""}, ""},
+    {OptionKind::Calibration, ValueField::Off, {"MD\r\n", 0, false, ""}, ""},
+    {OptionKind::SelfTest, ValueField::Off, {"U\r\n", 0, false, ""}, ""},
+    {OptionKind::TearOff, ValueField::Mm, {"#UM>FD", 3, false, kCrLf}, "FD"},
+    {OptionKind::Sensitivity, ValueField::Integer, {"#UM>DL", 2, false, kCrLf}, "DL"},
+    {OptionKind::ErrorRange, ValueField::Integer, {"#UM>SP", 2, false, kCrLf}, "SP"},
+    {OptionKind::Refractive, ValueField::Mm, {"#UM>SD", 4, false, kCrLfReset}, "SD"},
+    {OptionKind::Transmissive, ValueField::Mm, {"#UM>ST", 4, false, kCrLfReset}, "ST"},
+    {OptionKind::Direction, ValueField::Off, kNoCommand, kKeyDirection},  // Forward and Reverse
+    {OptionKind::InternalLanguage, ValueField::Off, kNoCommand, ""},      // Chinese and English
+    {OptionKind::LabelLength, ValueField::IntegerMm, {"#UM>DM", 4, false, kCrLf}, "DM"},
+    {OptionKind::Peeler, ValueField::Mm, {"#UM>PD", 3, false, kCrLf}, "PD"},
+    {OptionKind::AdvancedReset, ValueField::Off, {"#UM>IF\r\n", 0, false, ""}, ""},  // stores the defaults
+    {OptionKind::AutoCalibration, ValueField::Off, kNoCommand, ""},                  // Enable and Disable
+    {OptionKind::XOffset, ValueField::Mm, {"#UM>MX", 5, true, kCrLf}, "MX"},
+    {OptionKind::YOffset, ValueField::Mm, {"#UM>MY", 5, true, kCrLf}, "MY"},
+    {OptionKind::Darkness, ValueField::Integer, {"#UM>OD", 2, false, kCrLf}, "OD"},
+    {OptionKind::Speed, ValueField::Integer, {"#UM>OS", 2, false, kCrLf}, "OS"},
+    {OptionKind::LengthMode, ValueField::Off, kNoCommand, ""},   // Enable and Disable
+    {OptionKind::Network, ValueField::Network, kNoCommand, ""},  // IA, MK, GT and NP
 };
 
 // Ranges of the X offset (either way of 0) and what a negative offset is sent as, by class.
@@ -62,11 +62,9 @@ std::string FormatPadded(int value, int width, bool plus) {
 
 }  // namespace
 
-const OptionInfo* OptionAt(int index) {
-  return index >= 0 && index < kOptionCount ? &kOptions[index] : nullptr;
-}
+const OptionInfo* OptionAt(int index) { return index >= 0 && index < kOptionCount ? &kOptions[index] : nullptr; }
 
-const OptionInfo* OptionOfKind(int kind) {
+const OptionInfo* OptionOfKind(OptionKind kind) {
   for (const OptionInfo& option : kOptions)
     if (option.kind == kind) return &option;
   return nullptr;
@@ -74,10 +72,8 @@ const OptionInfo* OptionOfKind(int kind) {
 
 double LeadingDecimal(const char* text) {
   if (text == nullptr) return 0.0;
-  const char* p = text;
-  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
   bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  const char* p = NumberStart(text, &negative);
   // Only the decimal form counts: digits, a point, digits, and an exponent with digits.
   const char* start = p;
   int digits = 0;
@@ -111,11 +107,11 @@ std::string FormatFixed3(double value) {
   return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("0.000");
 }
 
-SetValue ReadSetValue(const std::string& field_text, bool value_in_mm, int kind, double dots_per_mm,
+SetValue ReadSetValue(const std::string& field_text, bool value_in_mm, OptionKind kind, double dots_per_mm,
                       int resolution_class) {
   const std::string text = field_text.substr(0, kValueChars);
   SetValue v{0, 0.0};
-  if (value_in_mm && kind != kKindLabelLength) {
+  if (value_in_mm && kind != OptionKind::LabelLength) {
     v.mm = LeadingDecimal(text.c_str());
     const double dots = std::trunc(dots_per_mm * v.mm);
     if (dots >= -kValueLimit && dots <= kValueLimit) {
@@ -128,7 +124,7 @@ SetValue ReadSetValue(const std::string& field_text, bool value_in_mm, int kind,
     if (v.value > kValueLimit || v.value < -kValueLimit) v.value = 0;
   }
 
-  if (kind == kKindXOffset && (resolution_class == kClass200 || resolution_class == kClass300)) {
+  if (kind == OptionKind::XOffset && (resolution_class == kClass200 || resolution_class == kClass300)) {
     const int range = resolution_class == kClass200 ? kXRange200 : kXRange300;
     const int wrap = resolution_class == kClass200 ? kXWrap200 : kXWrap300;
     if (v.value >= -range && v.value <= range) {
@@ -137,7 +133,7 @@ SetValue ReadSetValue(const std::string& field_text, bool value_in_mm, int kind,
       v.value = 0;
       v.mm = 0.0;
     }
-  } else if (kind == kKindYOffset && (resolution_class == kClass200 || resolution_class == kClass300)) {
+  } else if (kind == OptionKind::YOffset && (resolution_class == kClass200 || resolution_class == kClass300)) {
     if (v.value < kYLowest || v.value > kYHighest) {
       v.value = 0;
       v.mm = 0.0;
@@ -152,7 +148,7 @@ int DisplayXOffset(int stored, int resolution_class) {
   return stored;
 }
 
-std::string ComposeSetCommand(int kind, int value) {
+std::string ComposeSetCommand(OptionKind kind, int value) {
   const OptionInfo* option = OptionOfKind(kind);
   if (option == nullptr || option->command.text == nullptr) return "";
   const SetCommand& c = option->command;
@@ -160,10 +156,10 @@ std::string ComposeSetCommand(int kind, int value) {
   return c.text + FormatPadded(value, c.width, c.plus) + c.suffix;
 }
 
-std::string EchoText(const SetValue& v, bool value_in_mm, int kind, double dots_per_mm) {
+std::string EchoText(const SetValue& v, bool value_in_mm, OptionKind kind, double dots_per_mm) {
   if (!value_in_mm) return std::to_string(v.value);
-  if (kind == kKindLabelLength) return std::to_string(v.value) + "mm";
-  if (kind == kKindXOffset || kind == kKindYOffset) return FormatFixed3(v.mm) + "mm";
+  if (kind == OptionKind::LabelLength) return std::to_string(v.value) + "mm";
+  if (kind == OptionKind::XOffset || kind == OptionKind::YOffset) return FormatFixed3(v.mm) + "mm";
   return FormatFixed3(v.value / dots_per_mm) + "mm";
 }
 

@@ -5,31 +5,35 @@
 
 #include <string>
 
+#include "resources/resource_ids.h"
+
 namespace kv::tool {
 
-// Command kinds (OptionKind): the option's column "Kind".
-inline constexpr int kKindTearOff = 0;
-inline constexpr int kKindSensitivity = 1;
-inline constexpr int kKindErrorRange = 2;
-inline constexpr int kKindRefractive = 3;
-inline constexpr int kKindTransmissive = 4;
-inline constexpr int kKindDirection = 5;
-inline constexpr int kKindInternalLanguage = 6;
-inline constexpr int kKindPeeler = 7;
-inline constexpr int kKindFactoryReset = 8;
-inline constexpr int kKindAdvancedReset = 9;
-inline constexpr int kKindCalibration = 10;
-inline constexpr int kKindSelfTest = 11;
-inline constexpr int kKindLabelLength = 12;
-inline constexpr int kKindAutoCalibration = 13;
-inline constexpr int kKindXOffset = 14;
-inline constexpr int kKindYOffset = 15;
-inline constexpr int kKindDarkness = 16;
-inline constexpr int kKindSpeed = 17;
-inline constexpr int kKindLengthMode = 18;
-inline constexpr int kKindNetwork = 19;
-// No option is selected in the option list: Set sends nothing.
-inline constexpr int kKindNone = -1;
+// The kind of an option (OptionKind): the option table's column "Kind". An option's help text is the
+// string kStrHelpFirst + its kind.
+enum class OptionKind {
+  None = -1,  // no option is selected in the option list: Set sends nothing
+  TearOff = 0,
+  Sensitivity = 1,
+  ErrorRange = 2,
+  Refractive = 3,
+  Transmissive = 4,
+  Direction = 5,
+  InternalLanguage = 6,
+  Peeler = 7,
+  FactoryReset = 8,
+  AdvancedReset = 9,
+  Calibration = 10,
+  SelfTest = 11,
+  LabelLength = 12,
+  AutoCalibration = 13,
+  XOffset = 14,
+  YOffset = 15,
+  Darkness = 16,
+  Speed = 17,
+  LengthMode = 18,
+  Network = 19,
+};
 
 inline constexpr int kOptionCount = 20;
 
@@ -45,25 +49,27 @@ enum class ValueField {
 // The command that Set sends: `text`, then the value in `width` digits filled with zeros (with its
 // sign always when `plus`), then `suffix`. A width of 0 sends `text` alone.
 struct SetCommand {
-  const char* text;    // null: Set sends nothing for this option
+  const char* text;  // null: Set sends nothing for this option
   int width;
   bool plus;
   const char* suffix;
 };
 
 struct OptionInfo {
-  int help_id;         // string shown in the help text
-  int kind;
+  OptionKind kind;
   ValueField field;
   SetCommand command;
-  const char* key;     // key of the stored value in the printer's section; "" when none
+  const char* key;  // key of the stored value in the printer's section; "" when none
 };
 
 // The option at this index of the option list; null outside 0 to 19.
 const OptionInfo* OptionAt(int index);
 
+// The string of the option's help text.
+constexpr int HelpString(OptionKind kind) { return kStrHelpFirst + static_cast<int>(kind); }
+
 // The option of this kind; null for an unknown kind.
-const OptionInfo* OptionOfKind(int kind);
+const OptionInfo* OptionOfKind(OptionKind kind);
 
 // Printer resolution: 8 dots per millimetre in class 2 (200 DPI), 12 in class 3 (300 DPI).
 inline constexpr double kDotsPerMm200 = 8.0;
@@ -85,8 +91,8 @@ std::string FormatFixed3(double value);
 
 // The value Set takes from the value field's text, with the millimetre number it was typed as.
 struct SetValue {
-  int value;   // printer dots, or the plain integer
-  double mm;   // the number as typed (options read in millimetres); 0 when a range rule cleared it
+  int value;  // printer dots, or the plain integer
+  double mm;  // the number as typed (options read in millimetres); 0 when a range rule cleared it
 };
 
 // Reads the value field on Set: its first 9 characters, a millimetre number converted with
@@ -94,17 +100,17 @@ struct SetValue {
 // beyond -9999..9999 the value is 0. Then the rules of the offsets: the X offset keeps -432..432
 // (200 DPI) or -624..624 (300 DPI) and adds 864 or 1248 to a negative value, else 0; the Y offset
 // keeps -200..2000, else 0.
-SetValue ReadSetValue(const std::string& field_text, bool value_in_mm, int kind, double dots_per_mm,
+SetValue ReadSetValue(const std::string& field_text, bool value_in_mm, OptionKind kind, double dots_per_mm,
                       int resolution_class);
 
 // The stored X offset as shown: above 432 (200 DPI) or 624 (300 DPI) it is a negative offset.
 int DisplayXOffset(int stored, int resolution_class);
 
 // The command that Set sends for the option of this kind with this value; "" when Set sends none.
-std::string ComposeSetCommand(int kind, int value);
+std::string ComposeSetCommand(OptionKind kind, int value);
 
 // The text shown in the value field after Set.
-std::string EchoText(const SetValue& v, bool value_in_mm, int kind, double dots_per_mm);
+std::string EchoText(const SetValue& v, bool value_in_mm, OptionKind kind, double dots_per_mm);
 
 // Commands of the option buttons.
 inline constexpr char kCmdForward[] = "#UM>DI1\r\n^@\r\n";
@@ -133,10 +139,22 @@ struct ResetDefault {
   int string_300;
 };
 inline constexpr ResetDefault kResetDefaults[] = {
-    {"FD", 2020, 2028}, {"DL", 2021, 2029}, {"SP", 2022, 2030}, {"SD", 2023, 2031},
-    {"ST", 2024, 2032}, {"DI", 2025, 2033}, {"PD", 2026, 2034}, {"DM", 2027, 2035},
-    {"MX", 2036, 2037}, {"MY", 2038, 2039}, {"OD", 2040, 2041}, {"OS", 2042, 2043},
-    {"IA", 2044, 2044}, {"MK", 2045, 2045}, {"GT", 2046, 2046}, {"NP", 2047, 2047},
+    {"FD", kStrResetTearOff200, kStrResetTearOff300},
+    {"DL", kStrResetSensitivity200, kStrResetSensitivity300},
+    {"SP", kStrResetErrorRange200, kStrResetErrorRange300},
+    {"SD", kStrResetRefractive200, kStrResetRefractive300},
+    {"ST", kStrResetTransmissive200, kStrResetTransmissive300},
+    {"DI", kStrResetDirection200, kStrResetDirection300},
+    {"PD", kStrResetPeeler200, kStrResetPeeler300},
+    {"DM", kStrResetLabelLength200, kStrResetLabelLength300},
+    {"MX", kStrResetXOffset200, kStrResetXOffset300},
+    {"MY", kStrResetYOffset200, kStrResetYOffset300},
+    {"OD", kStrResetDarkness200, kStrResetDarkness300},
+    {"OS", kStrResetSpeed200, kStrResetSpeed300},
+    {"IA", kStrResetIpAddress, kStrResetIpAddress},
+    {"MK", kStrResetSubnetMask, kStrResetSubnetMask},
+    {"GT", kStrResetGateway, kStrResetGateway},
+    {"NP", kStrResetPortNumber, kStrResetPortNumber},
 };
 // The first entries that hold values of either class alike: with a class other than 2 or 3 only these
 // (IA, MK, GT, NP) are stored.

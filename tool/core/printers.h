@@ -19,8 +19,8 @@ inline constexpr const char* kFilterWords[] = {"KIRV", "QNB", "pilto", "ORVANEX"
 bool BeginsWithFilterWord(const std::string& text);
 
 struct Resolution {
-  double DotsPerMm;
-  int ResolutionClass;
+  double dots_per_mm;    // DotsPerMm
+  int resolution_class;  // ResolutionClass
 };
 
 // The resolution of a printer: the 300-DPI class when its name holds one of the model names of

@@ -16,12 +16,18 @@ bool HasLineBreak(const char* text) { return std::strpbrk(text, "\r\n") != nullp
 
 }  // namespace
 
-int LeadingInt(const char* text) {
-  if (text == nullptr) return 0;
+const char* NumberStart(const char* text, bool* negative) {
   const char* p = text;
   while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  *negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  return p;
+}
+
+int LeadingInt(const char* text) {
+  if (text == nullptr) return 0;
   bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  const char* p = NumberStart(text, &negative);
   long long value = 0;
   for (; *p >= '0' && *p <= '9'; ++p) {
     value = value * 10 + (*p - '0');
@@ -33,8 +39,7 @@ int LeadingInt(const char* text) {
 }
 
 Settings::Settings(std::string app_directory) : app_directory_(std::move(app_directory)) {
-  if (!app_directory_.empty())
-    settings_path_ = app_directory_ + plat::kPathSeparator + kSettingsFileName;
+  if (!app_directory_.empty()) settings_path_ = app_directory_ + plat::kPathSeparator + kSettingsFileName;
 }
 
 bool Settings::EnsureFile(const char* file_name, std::string* path) const {
@@ -57,13 +62,11 @@ int Settings::ReadSettingInt(const char* section, const char* key, const char* f
   return n;
 }
 
-int Settings::ReadSettingText(const char* section, const char* key, const char* file_name, int size,
-                              char* text) const {
+int Settings::ReadSettingText(const char* section, const char* key, const char* file_name, int size, char* text) const {
   std::string path;
   if (section == nullptr || key == nullptr || text == nullptr || size < 1 || !EnsureFile(file_name, &path))
     return kErrSettingsFile;
-  return static_cast<int>(
-      plat::profile_read(path.c_str(), section, key, "", text, static_cast<std::size_t>(size)));
+  return static_cast<int>(plat::profile_read(path.c_str(), section, key, "", text, static_cast<std::size_t>(size)));
 }
 
 int Settings::ReadSettingText(const char* section, const char* key, int max_chars, std::string* text) const {

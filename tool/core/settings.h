@@ -11,6 +11,10 @@ namespace kv::tool {
 // Most characters ReadSettingInt takes of a value.
 inline constexpr int kSettingIntChars = 99;
 
+// Where the number at the start of a text begins: white space skipped, then an optional sign, which
+// `negative` reports.
+const char* NumberStart(const char* text, bool* negative);
+
 // The leading decimal integer of a text: white space skipped, an optional sign, digits; 0 when the text
 // does not begin with a number. Beyond the 32-bit range it stays at the range's end.
 int LeadingInt(const char* text);

@@ -23,7 +23,7 @@ ToolProcess StartProgram(unsigned system_language_id) {
     std::snprintf(text, sizeof text, "%08d", language);
     process.settings.WriteSetting(kSectionSetting, kKeyDisplayLan, text);
   }
-  process.DisplayLanguage = static_cast<std::uint16_t>(language);
+  process.display_language = static_cast<std::uint16_t>(language);
   return process;
 }
 

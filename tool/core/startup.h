@@ -14,9 +14,9 @@ inline constexpr char kKeyDisplayLan[] = "DisplayLan";
 
 // The process-wide state of the tool.
 struct ToolProcess {
-  Settings settings;                  // AppDirectory and SettingsPath
-  std::uint16_t DisplayLanguage = 0;  // 0 Chinese, any other value English
-  bool RestartPending = false;        // a new instance starts when the dialog closes
+  Settings settings;                   // AppDirectory and SettingsPath
+  std::uint16_t display_language = 0;  // DisplayLanguage: 0 Chinese, any other value English
+  bool restart_pending = false;        // RestartPending: a new instance starts when the dialog closes
 };
 
 // Takes the current directory as AppDirectory and reads DisplayLan. When the key is missing or empty

@@ -44,10 +44,13 @@ class View {
   // Appends a separator and an item to the window's system menu.
   virtual void AppendSystemMenuItem(unsigned command, const std::string& text) = 0;
 
-  // Starts a repeating timer on the dialog; each tick reaches the core's OnTimer.
+  // Shows the About box modally.
+  virtual void ShowAbout() = 0;
+
+  // Starts a repeating timer on the dialog; each tick is reported to the core.
   virtual void StartTimer(unsigned timer_id, unsigned period_ms) = 0;
 
-  // Queues a close request to the dialog; it reaches the core's OnClose after the running handler.
+  // Queues a close request to the dialog; it is reported to the core after the running handler.
   virtual void PostClose() = 0;
 
   // Repaints the two status pictures at once (invalidate, erase, update).

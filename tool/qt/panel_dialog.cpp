@@ -35,8 +35,7 @@ std::string U(const QString& s) { return s.toUtf8().toStdString(); }
 QPixmap PixmapOf(const Picture& picture) {
   QImage image(picture.width, picture.height, QImage::Format_ARGB32);
   for (int y = 0; y < picture.height; ++y)
-    for (int x = 0; x < picture.width; ++x)
-      image.setPixel(x, y, picture.pixels[static_cast<std::size_t>(y * picture.width + x)]);
+    for (int x = 0; x < picture.width; ++x) image.setPixel(x, y, picture.At(x, y));
   return QPixmap::fromImage(image);
 }
 
@@ -140,7 +139,7 @@ std::map<int, QWidget*> BuildControls(QWidget* parent, const DialogLayout& layou
 }
 
 PanelDialog::PanelDialog(ToolProcess& process)
-    : process_(process), layout_(MainDialogLayout(LanguageOf(process.DisplayLanguage))) {
+    : process_(process), layout_(MainDialogLayout(LanguageOf(process.display_language))) {
   setWindowTitle(Q(layout_.title));
   setWindowIcon(QIcon(PixmapOf(IconPicture(32))));
   setFont(DialogFont(layout_));
@@ -148,7 +147,7 @@ PanelDialog::PanelDialog(ToolProcess& process)
   setFixedSize(units.X(layout_.width), units.Y(layout_.height));
   controls_ = BuildControls(this, layout_, units);
   core_ = std::make_unique<MainDialog>(*this, process_);
-  Bind();
+  Forward();
 }
 
 PanelDialog::~PanelDialog() = default;
@@ -164,27 +163,14 @@ QWidget* PanelDialog::Control(int id) const {
   return it == controls_.end() ? nullptr : it->second;
 }
 
-void PanelDialog::Bind() {
-  auto combo = [&](int id, void (MainDialog::*handler)()) {
-    if (auto* box = qobject_cast<QComboBox*>(Control(id)))
-      connect(box, &QComboBox::activated, this, [this, handler] { (core_.get()->*handler)(); });
-  };
-  auto button = [&](int id, void (MainDialog::*handler)()) {
-    if (auto* b = qobject_cast<QPushButton*>(Control(id)))
-      connect(b, &QPushButton::clicked, this, [this, handler] { (core_.get()->*handler)(); });
-  };
-  combo(kIdPrinterList, &MainDialog::OnPrinterSelected);
-  combo(kIdOptionList, &MainDialog::OnOptionSelected);
-  combo(kIdLanguageList, &MainDialog::OnLanguageSelected);
-  button(kIdChinese, &MainDialog::OnChinese);
-  button(kIdEnglish, &MainDialog::OnEnglish);
-  button(kIdSendCommand, &MainDialog::OnSendTestCommand);
-  button(kIdSet, &MainDialog::OnSet);
-  button(kIdForward, &MainDialog::OnForward);
-  button(kIdReverse, &MainDialog::OnReverse);
-  button(kIdEnable, &MainDialog::OnEnable);
-  button(kIdDisable, &MainDialog::OnDisable);
-  connect(&timer_, &QTimer::timeout, this, [this] { core_->OnTimer(); });
+void PanelDialog::Forward() {
+  for (const auto& [id, widget] : controls_) {
+    const auto control = static_cast<unsigned>(id);
+    if (auto* box = qobject_cast<QComboBox*>(widget))
+      connect(box, &QComboBox::activated, this, [this, control] { core_->Handle(control, Event::Selected); });
+    if (auto* button = qobject_cast<QPushButton*>(widget))
+      connect(button, &QPushButton::clicked, this, [this, control] { core_->Handle(control, Event::Clicked); });
+  }
 }
 
 std::string PanelDialog::Text(int id) const {
@@ -291,17 +277,22 @@ void PanelDialog::ShowMessage(const std::string& text, const std::string& captio
 
 bool PanelDialog::AskYesNo(const std::string& text, const std::string& caption, BoxIcon icon) {
   QMessageBox box(icon == BoxIcon::Information ? QMessageBox::Information : QMessageBox::NoIcon,
-                  caption.empty() ? QStringLiteral("KVPanel") : Q(caption), Q(text),
-                  QMessageBox::Yes | QMessageBox::No, this);
+                  caption.empty() ? QStringLiteral("KVPanel") : Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No,
+                  this);
   return box.exec() == QMessageBox::Yes;
 }
 
-void PanelDialog::AppendSystemMenuItem(unsigned, const std::string& text) {
+void PanelDialog::AppendSystemMenuItem(unsigned command, const std::string& text) {
   // Linux has no system menu: the item is offered in the dialog's context menu instead.
   about_item_ = text;
+  about_command_ = command;
 }
 
-void PanelDialog::StartTimer(unsigned, unsigned period_ms) { timer_.start(static_cast<int>(period_ms)); }
+void PanelDialog::StartTimer(unsigned timer_id, unsigned period_ms) {
+  timer_.disconnect(this);
+  connect(&timer_, &QTimer::timeout, this, [this, timer_id] { core_->Handle(timer_id, Event::TimerTick); });
+  timer_.start(static_cast<int>(period_ms));
+}
 
 void PanelDialog::PostClose() { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); }
 
@@ -323,15 +314,16 @@ void PanelDialog::Relaunch() {
 void PanelDialog::ExitProgram(int code) { std::exit(code); }
 
 void PanelDialog::ShowAbout() {
-  const DialogLayout& about = AboutDialogLayout(LanguageOf(process_.DisplayLanguage));
+  const DialogLayout& about = AboutDialogLayout(LanguageOf(process_.display_language));
   QDialog box(this);
   box.setWindowTitle(Q(about.title));
   box.setFont(DialogFont(about));
   const DialogUnits units = UnitsOf(box.font());
   box.setFixedSize(units.X(about.width), units.Y(about.height));
-  const auto controls = BuildControls(&box, about, units);
-  if (auto it = controls.find(kIdAboutOk); it != controls.end())
-    connect(qobject_cast<QPushButton*>(it->second), &QPushButton::clicked, &box, &QDialog::accept);
+  BuildControls(&box, about, units);
+  // The box's one button closes it.
+  for (QPushButton* button : box.findChildren<QPushButton*>())
+    connect(button, &QPushButton::clicked, &box, &QDialog::accept);
   box.exec();
 }
 
@@ -350,7 +342,7 @@ void PanelDialog::paintEvent(QPaintEvent*) {
 }
 
 void PanelDialog::closeEvent(QCloseEvent* event) {
-  core_->OnClose();
+  core_->Handle(kDialogMain, Event::CloseRequest);
   event->accept();
   QDialog::closeEvent(event);
 }
@@ -368,7 +360,7 @@ void PanelDialog::contextMenuEvent(QContextMenuEvent* event) {
   if (about_item_.empty()) return;
   QMenu menu(this);
   QAction* about = menu.addAction(Q(about_item_));
-  if (menu.exec(event->globalPos()) == about && MainDialog::IsAboutCommand(kCommandAbout)) ShowAbout();
+  if (menu.exec(event->globalPos()) == about) core_->Handle(about_command_, Event::MenuCommand);
 }
 
 }  // namespace kv::tool

@@ -1,5 +1,5 @@
 // The parameter tool's main dialog as a Qt dialog: the controls of the layout data at their places,
-// the View of the core over real widgets, and the core's handlers bound to the widgets' signals.
+// the View of the core over real widgets, and the widgets' signals reported to the core.
 #ifndef KV_TOOL_QT_PANEL_DIALOG_H
 #define KV_TOOL_QT_PANEL_DIALOG_H
 
@@ -42,7 +42,6 @@ class PanelDialog : public QDialog, public View {
   // Builds the controls and runs the dialog's initialisation; false when it ended the program.
   bool Initialise();
 
-  MainDialog& core() { return *core_; }
   QWidget* Control(int id) const;
 
   // View
@@ -67,9 +66,7 @@ class PanelDialog : public QDialog, public View {
   void* NativeWindow() override;
   void Relaunch() override;
   void ExitProgram(int code) override;
-
-  // Shows the About box modally.
-  void ShowAbout();
+  void ShowAbout() override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -78,15 +75,17 @@ class PanelDialog : public QDialog, public View {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
-  void Bind();
+  // Reports every list choice and button click of the controls, and the timer's ticks, to the core.
+  void Forward();
 
   ToolProcess& process_;
   const DialogLayout& layout_;
   std::unique_ptr<MainDialog> core_;
   std::map<int, QWidget*> controls_;
   QTimer timer_;
-  QImage background_;  // drawn once, at the first paint
-  std::string about_item_;
+  QImage background_;       // drawn once, at the first paint
+  std::string about_item_;  // the system-menu item, offered in the context menu
+  unsigned about_command_ = 0;
   bool initialised_ = false;
 };
 

@@ -28,7 +28,7 @@ double DiscCover(int x, int y, double cx, double cy, double radius) {
 Picture LampPicture(bool on_line) {
   Picture p;
   p.width = p.height = kLampSize;
-  p.pixels.assign(static_cast<std::size_t>(kLampSize * kLampSize), 0);
+  p.pixels.assign(std::size_t{kLampSize} * kLampSize, 0);
   const double c = kLampSize / 2.0, radius = kLampSize / 2.0 - 1.0;
   // The lamp's colour, lit from the upper left: a light spot fading to the rim.
   const int base[3] = {on_line ? 20 : 200, on_line ? 170 : 30, on_line ? 40 : 30};
@@ -47,7 +47,7 @@ Picture LampPicture(bool on_line) {
       r = static_cast<int>(r * body + 40 * (1 - body));
       g = static_cast<int>(g * body + 40 * (1 - body));
       b = static_cast<int>(b * body + 40 * (1 - body));
-      p.pixels[static_cast<std::size_t>(y * kLampSize + x)] = Argb(static_cast<int>(255 * rim), r, g, b);
+      p.At(x, y) = Argb(static_cast<int>(255 * rim), r, g, b);
     }
   return p;
 }
@@ -61,7 +61,7 @@ Picture IconPicture(int size) {
     const int ax = static_cast<int>(x0 * size), ay = static_cast<int>(y0 * size);
     const int bx = static_cast<int>(x1 * size), by = static_cast<int>(y1 * size);
     for (int y = std::max(ay, 0); y < std::min(by, size); ++y)
-      for (int x = std::max(ax, 0); x < std::min(bx, size); ++x) p.pixels[static_cast<std::size_t>(y * size + x)] = colour;
+      for (int x = std::max(ax, 0); x < std::min(bx, size); ++x) p.At(x, y) = colour;
   };
   const std::uint32_t body = Argb(255, 60, 70, 90), slot = Argb(255, 25, 30, 40), paper = Argb(255, 250, 250, 245),
                       ink = Argb(255, 20, 20, 20), accent = Argb(255, 40, 140, 220);

@@ -11,7 +11,16 @@ namespace kv::tool {
 // A picture in 32-bit pixels 0xAARRGGBB, rows top first.
 struct Picture {
   int width = 0, height = 0;
-  std::vector<std::uint32_t> pixels;
+  std::vector<std::uint32_t> pixels;  // rows top first
+
+  // The pixel at column x of row y.
+  std::uint32_t& At(int x, int y) { return pixels[Index(x, y)]; }
+  std::uint32_t At(int x, int y) const { return pixels[Index(x, y)]; }
+
+ private:
+  std::size_t Index(int x, int y) const {
+    return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+  }
 };
 
 inline constexpr int kLampSize = 31;

@@ -100,15 +100,23 @@ constexpr std::size_t CountOf(const ControlLayout (&)[N]) {
   return N;
 }
 
-const DialogLayout kMainDialogEnglish = {kDialogMain, "KIRV Parameter Adjust Program", 287, 263, "Arial", 10,
-                                         kDialogVisible | kDialogAppWindow, kMainEnglish, CountOf(kMainEnglish)};
-const DialogLayout kMainDialogChinese = {kDialogMain, "KIRV打印机参数调整程序", 267, 271, "宋体", 12,
-                                         kDialogVisible | kDialogAppWindow, kMainChinese, CountOf(kMainChinese)};
+const DialogLayout kMainDialogEnglish = {kDialogMain,
+                                         "KIRV Parameter Adjust Program",
+                                         287,
+                                         263,
+                                         "Arial",
+                                         10,
+                                         kDialogVisible | kDialogAppWindow,
+                                         kMainEnglish,
+                                         CountOf(kMainEnglish)};
+const DialogLayout kMainDialogChinese = {
+    kDialogMain,  "KIRV打印机参数调整程序", 267, 271, "宋体", 12, kDialogVisible | kDialogAppWindow,
+    kMainChinese, CountOf(kMainChinese)};
 // The Chinese About box has the English one's size: only its texts and font differ.
-const DialogLayout kAboutDialogEnglish = {kDialogAbout, "About KVPanel", 235, 55, "Arial", 9, 0, kAboutEnglish,
-                                          CountOf(kAboutEnglish)};
-const DialogLayout kAboutDialogChinese = {kDialogAbout, "关于 KVPanel", 235, 55, "宋体", 9, 0, kAboutChinese,
-                                          CountOf(kAboutChinese)};
+const DialogLayout kAboutDialogEnglish = {kDialogAbout,  "About KVPanel",       235, 55, "Arial", 9, 0,
+                                          kAboutEnglish, CountOf(kAboutEnglish)};
+const DialogLayout kAboutDialogChinese = {kDialogAbout,  "关于 KVPanel",        235, 55, "宋体", 9, 0,
+                                          kAboutChinese, CountOf(kAboutChinese)};
 
 }  // namespace
 

@@ -30,7 +30,7 @@ inline constexpr int kIdChinese = 1015;          // printer's internal language:
 inline constexpr int kIdEnglish = 1016;          // printer's internal language: English
 inline constexpr int kIdSendCommand = 1017;      // send the test command file
 inline constexpr int kIdForward = 1018;
-inline constexpr int kIdValue = 1019;            // value field
+inline constexpr int kIdValue = 1019;  // value field
 inline constexpr int kIdReverse = 1020;
 inline constexpr int kIdSet = 1021;
 inline constexpr int kIdIpAddress = 1023;
@@ -40,8 +40,8 @@ inline constexpr int kIdEnable = 1026;
 inline constexpr int kIdDisable = 1027;
 inline constexpr int kIdLanguageFrameEn = 1028;  // "Language" group box of the English template
 inline constexpr int kIdMaskCaption = 1029;
-inline constexpr int kIdOffLinePicture = 1030;   // red lamp, bitmap 142
-inline constexpr int kIdOnLinePicture = 1031;    // green lamp, bitmap 141
+inline constexpr int kIdOffLinePicture = 1030;  // red lamp, bitmap 142
+inline constexpr int kIdOnLinePicture = 1031;   // green lamp, bitmap 141
 inline constexpr int kIdStatusText = 1032;
 inline constexpr int kIdSubnetMask = 1033;
 inline constexpr int kIdGatewayCaption = 1034;
@@ -58,19 +58,49 @@ inline constexpr unsigned kTimerStatus = 1;
 inline constexpr unsigned kTimerStatusPeriodMs = 1000;
 
 // Strings.
-inline constexpr int kStrAboutMenu = 101;        // "About KVPanel(&A)..."
+inline constexpr int kStrAboutMenu = 101;  // "About KVPanel(&A)..."
 inline constexpr int kStrAskAdvancedReset = 102;
 inline constexpr int kStrAskSendTestFile = 104;
 inline constexpr int kStrOnLine = 106;
 inline constexpr int kStrOffLine = 107;
-inline constexpr int kStrDefaultsFirst = 2020;   // Advanced Reset defaults, 2020 to 2047
+inline constexpr int kStrDefaultsFirst = 2020;  // Advanced Reset defaults, 2020 to 2047
 inline constexpr int kStrDefaultsLast = 2047;
-inline constexpr int kStrHelpFirst = 2105;       // help texts of the options, 2105 to 2124
+inline constexpr int kStrHelpFirst = 2105;  // help texts of the options, 2105 to 2124
 inline constexpr int kStrHelpLast = 2124;
-inline constexpr int kStrOptionFirst = 3001;     // option names, 3001 + index
+inline constexpr int kStrOptionFirst = 3001;  // option names, 3001 + index
 inline constexpr int kStrOptionLast = 3020;
-inline constexpr int kStrModelFirst = 8001;      // models of the 300-DPI class, 8001 to 8008
+inline constexpr int kStrModelFirst = 8001;  // models of the 300-DPI class, 8001 to 8008
 inline constexpr int kStrModelLast = 8008;
+
+// Advanced Reset defaults: the value of each stored key for the 200-DPI and the 300-DPI class.
+inline constexpr int kStrResetTearOff200 = 2020;
+inline constexpr int kStrResetSensitivity200 = 2021;
+inline constexpr int kStrResetErrorRange200 = 2022;
+inline constexpr int kStrResetRefractive200 = 2023;
+inline constexpr int kStrResetTransmissive200 = 2024;
+inline constexpr int kStrResetDirection200 = 2025;
+inline constexpr int kStrResetPeeler200 = 2026;
+inline constexpr int kStrResetLabelLength200 = 2027;
+inline constexpr int kStrResetTearOff300 = 2028;
+inline constexpr int kStrResetSensitivity300 = 2029;
+inline constexpr int kStrResetErrorRange300 = 2030;
+inline constexpr int kStrResetRefractive300 = 2031;
+inline constexpr int kStrResetTransmissive300 = 2032;
+inline constexpr int kStrResetDirection300 = 2033;
+inline constexpr int kStrResetPeeler300 = 2034;
+inline constexpr int kStrResetLabelLength300 = 2035;
+inline constexpr int kStrResetXOffset200 = 2036;
+inline constexpr int kStrResetXOffset300 = 2037;
+inline constexpr int kStrResetYOffset200 = 2038;
+inline constexpr int kStrResetYOffset300 = 2039;
+inline constexpr int kStrResetDarkness200 = 2040;
+inline constexpr int kStrResetDarkness300 = 2041;
+inline constexpr int kStrResetSpeed200 = 2042;
+inline constexpr int kStrResetSpeed300 = 2043;
+inline constexpr int kStrResetIpAddress = 2044;   // either class
+inline constexpr int kStrResetSubnetMask = 2045;  // either class
+inline constexpr int kStrResetGateway = 2046;     // either class
+inline constexpr int kStrResetPortNumber = 2047;  // either class
 
 }  // namespace kv::tool
 

@@ -1,6 +1,6 @@
 // KVPanel.exe: the parameter tool on Windows, a plain Win32 dialog. Both dialogs are in-memory
 // templates made from the layout data that the Linux front end uses too; the pictures are drawn from
-// the same artwork. The core's handlers run on the dialog's notifications.
+// the same artwork. The dialog's notifications are reported to the core.
 #include <windows.h>
 
 #include <cstdint>
@@ -153,8 +153,9 @@ HICON IconOf(const Picture& p) {
   std::vector<std::uint8_t> mask_bits(static_cast<std::size_t>((p.width + 15) / 16 * 2 * p.height), 0);
   for (int y = 0; y < p.height; ++y)
     for (int x = 0; x < p.width; ++x)
-      if ((p.pixels[static_cast<std::size_t>(y * p.width + x)] >> 24) < 128)
-        mask_bits[static_cast<std::size_t>(y * ((p.width + 15) / 16 * 2) + x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+      if ((p.At(x, y) >> 24) < 128)
+        mask_bits[static_cast<std::size_t>(y * ((p.width + 15) / 16 * 2) + x / 8)] |=
+            static_cast<std::uint8_t>(0x80 >> (x % 8));
   HBITMAP mask = CreateBitmap(p.width, p.height, 1, 1, mask_bits.data());
   ICONINFO info = {TRUE, 0, 0, mask, color};
   HICON icon = CreateIconIndirect(&info);
@@ -184,7 +185,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wp, LPARAM) {
 class Win32Panel : public View {
  public:
   explicit Win32Panel(ToolProcess& process)
-      : process_(process), language_(LanguageOf(process.DisplayLanguage)), layout_(MainDialogLayout(language_)) {}
+      : process_(process), language_(LanguageOf(process.display_language)), layout_(MainDialogLayout(language_)) {}
 
   int Run() {
     const TemplateWriter t = MakeTemplate(layout_);
@@ -211,7 +212,9 @@ class Win32Panel : public View {
   void AddEntry(int id, const std::string& text) override {
     SendDlgItemMessageW(dialog_, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
   }
-  int EntryCount(int id) const override { return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCOUNT, 0, 0)); }
+  int EntryCount(int id) const override {
+    return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCOUNT, 0, 0));
+  }
   std::string EntryText(int id, int index) const override {
     const LRESULT n = SendDlgItemMessageW(dialog_, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
     if (n == CB_ERR) return std::string();
@@ -220,7 +223,9 @@ class Win32Panel : public View {
     text.resize(static_cast<std::size_t>(n));
     return Utf8(text);
   }
-  int Selection(int id) const override { return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCURSEL, 0, 0)); }
+  int Selection(int id) const override {
+    return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCURSEL, 0, 0));
+  }
   void Select(int id, int index) override {
     SendDlgItemMessageW(dialog_, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
@@ -251,6 +256,10 @@ class Win32Panel : public View {
     ShellExecuteA(nullptr, nullptr, self, nullptr, nullptr, SW_SHOWNORMAL);
   }
   void ExitProgram(int code) override { ExitProcess(static_cast<UINT>(code)); }
+  void ShowAbout() override {
+    const TemplateWriter t = MakeTemplate(AboutDialogLayout(language_));
+    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.get(), dialog_, AboutProc, 0);
+  }
 
  private:
   static INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
@@ -269,19 +278,15 @@ class Win32Panel : public View {
       case WM_COMMAND:
         return OnCommand(LOWORD(wp), HIWORD(wp));
       case WM_SYSCOMMAND:
-        if (MainDialog::IsAboutCommand(static_cast<unsigned>(wp))) {
-          ShowAbout();
-          return TRUE;
-        }
-        return FALSE;
+        return core_ && core_->Handle(static_cast<unsigned>(wp), Event::MenuCommand) ? TRUE : FALSE;
       case WM_TIMER:
-        if (core_) core_->OnTimer();
+        if (core_) core_->Handle(static_cast<unsigned>(wp), Event::TimerTick);
         return TRUE;
       case WM_PAINT:
         Paint();
         return TRUE;
       case WM_CLOSE:
-        core_->OnClose();
+        core_->Handle(kDialogMain, Event::CloseRequest);
         FreeBackground();
         return FALSE;  // the default close processing ends the dialog
       case WM_DESTROY:
@@ -313,30 +318,9 @@ class Win32Panel : public View {
       EndDialog(dialog_, id);
       return TRUE;
     }
-    if (code == CBN_SELCHANGE) {
-      if (id == kIdPrinterList) core_->OnPrinterSelected();
-      if (id == kIdOptionList) core_->OnOptionSelected();
-      if (id == kIdLanguageList) core_->OnLanguageSelected();
-      return TRUE;
-    }
-    if (code != BN_CLICKED) return FALSE;
-    switch (id) {
-      case kIdChinese: core_->OnChinese(); break;
-      case kIdEnglish: core_->OnEnglish(); break;
-      case kIdSendCommand: core_->OnSendTestCommand(); break;
-      case kIdSet: core_->OnSet(); break;
-      case kIdForward: core_->OnForward(); break;
-      case kIdReverse: core_->OnReverse(); break;
-      case kIdEnable: core_->OnEnable(); break;
-      case kIdDisable: core_->OnDisable(); break;
-      default: return FALSE;
-    }
-    return TRUE;
-  }
-
-  void ShowAbout() {
-    const TemplateWriter t = MakeTemplate(AboutDialogLayout(language_));
-    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.get(), dialog_, AboutProc, 0);
+    if (code == CBN_SELCHANGE) core_->Handle(static_cast<unsigned>(id), Event::Selected);
+    if (code == BN_CLICKED) return core_->Handle(static_cast<unsigned>(id), Event::Clicked) ? TRUE : FALSE;
+    return code == CBN_SELCHANGE ? TRUE : FALSE;
   }
 
   // The background: a vertical gradient drawn once into an off-screen bitmap, copied at every paint.

@@ -1,6 +1,7 @@
 // Fault injection: a seam through which tests make the Nth call of one kind of platform service fail,
-// so that a failure path runs exactly the code it runs in real life. Nothing is armed in normal use,
-// and then each check is one load and one compare.
+// so that a failure path runs exactly the code it runs in real life. The services of the seam's table
+// (platform/common/seam.cpp) check their site on every call; nothing is armed in normal use, and then
+// each check is one load and one compare.
 #ifndef KV_PLATFORM_FAULT_H
 #define KV_PLATFORM_FAULT_H
 

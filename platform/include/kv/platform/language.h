@@ -5,8 +5,8 @@
 namespace kv::plat {
 
 // Language identifiers that the platform reports.
-inline constexpr unsigned kLangChinesePrc = 2052;    // Chinese (PRC)
-inline constexpr unsigned kLangEnglishUs = 1033;     // English (United States)
+inline constexpr unsigned kLangChinesePrc = 2052;  // Chinese (PRC)
+inline constexpr unsigned kLangEnglishUs = 1033;   // English (United States)
 
 // The system's default language identifier. On POSIX the locale (LC_ALL, else LC_MESSAGES, else LANG)
 // tells it: "zh_CN..." is Chinese (PRC); every other locale reads as English (United States).

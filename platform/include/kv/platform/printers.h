@@ -8,9 +8,9 @@
 namespace kv::plat {
 
 struct PrinterRecord {
-  std::string name;     // the printer's name, as the spooler opens it (a CUPS queue with "_" read as " ")
-  std::string driver;   // the driver's name (CUPS: the queue's make and model)
-  bool offline = false; // the spooler marks the printer as not working (off line, or stopped in CUPS)
+  std::string name;      // the printer's name, as the spooler opens it (a CUPS queue with "_" read as " ")
+  std::string driver;    // the driver's name (CUPS: the queue's make and model)
+  bool offline = false;  // the spooler marks the printer as not working (off line, or stopped in CUPS)
 };
 
 // How a listing ended.

@@ -11,8 +11,8 @@ namespace kv::plat {
 // Reads the value of `key` in the first section named `section` of the file at `path` into buf: at
 // most size - 1 characters and a terminating zero. A missing file, section or key gives `default_text`.
 // Returns the number of characters placed before the zero; 0, with nothing written, when size is 0.
-std::size_t profile_read(const char* path, const char* section, const char* key, const char* default_text,
-                         char* buf, std::size_t size);
+std::size_t profile_read(const char* path, const char* section, const char* key, const char* default_text, char* buf,
+                         std::size_t size);
 
 // Writes key=value into the section, creating the file, the section and the key as needed. An
 // existing key's value is replaced where it stands; every other line of the file is kept as it was.

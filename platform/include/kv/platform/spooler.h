@@ -32,6 +32,21 @@ bool spool_end_doc(SpoolHandle printer);
 // Abandons the current document: the spooler discards what it has of it.
 bool spool_abort_doc(SpoolHandle printer);
 
+// The caller's codes for the ways spool_send_raw can fail.
+struct SendCodes {
+  int no_printer;  // the printer handle was null
+  int start_doc;   // the document could not be started
+  int write;       // the bytes were refused; the document was abandoned
+  int end_doc;     // the document could not be ended
+};
+
+// Sends `len` bytes to an open printer as one document of one page, in data type "RAW": start the
+// document, start the page, write the bytes in one call, end the page, end the document. Refused
+// bytes abandon the started document rather than leave it open on the printer. The printer stays
+// open. Returns 0 when the spooler owns the document, else the caller's code for what failed.
+int spool_send_raw(SpoolHandle printer, const char* doc_name, const void* data, std::size_t len,
+                   const SendCodes& codes);
+
 }  // namespace kv::plat
 
 #endif

@@ -6,8 +6,8 @@ namespace kv::plat {
 
 // The font, with the meanings of the Windows font request.
 struct FontSpec {
-  int height;      // > 0: character cell height (ascent + descent) in dots; < 0: em height; 0: a default
-  int width;       // average character width in dots; 0: the face's own proportions
+  int height;  // > 0: character cell height (ascent + descent) in dots; < 0: em height; 0: a default
+  int width;   // average character width in dots; 0: the face's own proportions
   const char* face;
   int escapement;  // direction of the text in tenths of a degree, counter-clockwise: 0, 900, 1800, 2700
   int weight;      // 100 to 900

@@ -1,0 +1,55 @@
+// The system language on POSIX, which the locale settings tell: built into the settings tests natively
+// only (Windows reports its own, which a test cannot change).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "kv/platform/language.h"
+
+namespace {
+
+// The first of LC_ALL, LC_MESSAGES and LANG that is set tells the language.
+TEST(SystemLanguage, FromTheLocale) {
+  const struct {
+    const char* lc_all;
+    const char* lc_messages;
+    const char* lang;
+    unsigned id;
+  } rows[] = {
+      {"zh_CN.UTF-8", "en_US.UTF-8", "en_US.UTF-8", kv::plat::kLangChinesePrc},
+      {"", "zh_CN.GB2312", "en_US.UTF-8", kv::plat::kLangChinesePrc},
+      {nullptr, nullptr, "zh_CN", kv::plat::kLangChinesePrc},
+      {nullptr, nullptr, "zh_TW.UTF-8", kv::plat::kLangEnglishUs},
+      {"de_DE.UTF-8", nullptr, "zh_CN.UTF-8", kv::plat::kLangEnglishUs},
+      {nullptr, nullptr, nullptr, kv::plat::kLangEnglishUs},
+  };
+  const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+  std::string saved[3];
+  bool had[3];
+  for (int i = 0; i < 3; ++i) {
+    const char* v = std::getenv(names[i]);
+    had[i] = v != nullptr;
+    saved[i] = v != nullptr ? v : "";
+  }
+  for (const auto& row : rows) {
+    const char* values[] = {row.lc_all, row.lc_messages, row.lang};
+    for (int i = 0; i < 3; ++i) {
+      if (values[i] != nullptr) {
+        setenv(names[i], values[i], 1);
+      } else {
+        unsetenv(names[i]);
+      }
+    }
+    EXPECT_EQ(kv::plat::system_language_id(), row.id) << (row.lang != nullptr ? row.lang : "(no LANG)");
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (had[i]) {
+      setenv(names[i], saved[i].c_str(), 1);
+    } else {
+      unsetenv(names[i]);
+    }
+  }
+}
+
+}  // namespace
