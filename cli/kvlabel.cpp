@@ -37,9 +37,12 @@ int Usage(const std::string& why) {
 }
 
 bool ParseDpi(const char* text, int& dpi) {
-  if (std::strcmp(text, "203") == 0) dpi = 203;
-  else if (std::strcmp(text, "300") == 0) dpi = 300;
-  else return false;
+  if (std::strcmp(text, "203") == 0)
+    dpi = 203;
+  else if (std::strcmp(text, "300") == 0)
+    dpi = 300;
+  else
+    return false;
   return true;
 }
 
@@ -58,7 +61,8 @@ std::string NthName(const std::string& first, std::size_t n) {
   const std::string suffix = "-" + std::to_string(n);
   const std::size_t slash = first.find_last_of('/');
   const std::size_t dot = first.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1) return first + suffix;
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
+    return first + suffix;
   return first.substr(0, dot) + suffix + first.substr(dot);
 }
 
@@ -94,12 +98,16 @@ int Render(int argc, char** argv) {
   bool all = false;
   for (int i = 0; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "-o" && i + 1 < argc) out = argv[++i];
+    if (a == "-o" && i + 1 < argc)
+      out = argv[++i];
     else if (a == "--dpi" && i + 1 < argc) {
       if (!ParseDpi(argv[++i], dpi)) return Usage("--dpi takes 203 or 300");
-    } else if (a == "--all") all = true;
-    else if (!a.empty() && a[0] != '-' && job_path.empty()) job_path = a;
-    else return Usage("unexpected argument \"" + a + "\"");
+    } else if (a == "--all")
+      all = true;
+    else if (!a.empty() && a[0] != '-' && job_path.empty())
+      job_path = a;
+    else
+      return Usage("unexpected argument \"" + a + "\"");
   }
   if (job_path.empty() || out.empty()) return Usage("render needs JOB.prn and -o label.png");
   std::string job;
@@ -165,9 +173,12 @@ int Print(int argc, char** argv) {
   std::string file, printer;
   for (int i = 0; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--printer" && i + 1 < argc) printer = argv[++i];
-    else if (!a.empty() && a[0] != '-' && file.empty()) file = a;
-    else return Usage("unexpected argument \"" + a + "\"");
+    if (a == "--printer" && i + 1 < argc)
+      printer = argv[++i];
+    else if (!a.empty() && a[0] != '-' && file.empty())
+      file = a;
+    else
+      return Usage("unexpected argument \"" + a + "\"");
   }
   if (file.empty() || printer.empty()) return Usage("print needs FILE and --printer NAME");
   int rc = OpenPort(printer.c_str());
@@ -176,9 +187,12 @@ int Print(int argc, char** argv) {
     return 1;
   }
   const char* failed = nullptr;
-  if ((rc = ClearTmpFile()) != KV_OK) failed = "ClearTmpFile";
-  else if ((rc = OurSendFile(file.c_str(), 0)) != KV_OK) failed = "OurSendFile";
-  else if ((rc = KV_WritePrinter()) != KV_OK) failed = "KV_WritePrinter";
+  if ((rc = ClearTmpFile()) != KV_OK)
+    failed = "ClearTmpFile";
+  else if ((rc = OurSendFile(file.c_str(), 0)) != KV_OK)
+    failed = "OurSendFile";
+  else if ((rc = KV_WritePrinter()) != KV_OK)
+    failed = "KV_WritePrinter";
   ClosePort();
   if (failed != nullptr) {
     std::fprintf(stderr, "kvlabel: %s failed with %d\n", failed, rc);

@@ -62,7 +62,8 @@ class OutDir {
     while (const dirent* e = ::readdir(d)) {
       long n = 0;
       char tail[8] = {};
-      if (std::sscanf(e->d_name, "job-%ld.%7s", &n, tail) == 2 && std::strcmp(tail, "prn") == 0 && n > highest) highest = n;
+      if (std::sscanf(e->d_name, "job-%ld.%7s", &n, tail) == 2 && std::strcmp(tail, "prn") == 0 && n > highest)
+        highest = n;
     }
     ::closedir(d);
     return highest + 1;
@@ -143,13 +144,13 @@ void RunJob(long number, const std::string& job, bool cut, kv::render::Printer& 
   for (const auto& m : summary.messages) Log(base + ": " + kv::render::Describe(m));
   for (const auto& note : summary.notes) Log(base + ": " + note);
   Log(base + ": " + std::to_string(job.size()) + " bytes, " + std::to_string(summary.labels) + " label(s)" +
-      (summary.labels > 0 ? ", " + std::to_string(summary.width) + " x " + std::to_string(summary.height) + " dots" : "") +
+      (summary.labels > 0 ? ", " + std::to_string(summary.width) + " x " + std::to_string(summary.height) + " dots"
+                          : "") +
       ", " + std::to_string(summary.copies) + " asked, " + std::to_string(written) + " PNG written" +
       (write_failed ? " (some failed)" : ""));
   // The raw bytes come last: once job-N.prn is there, the job's pictures and messages are complete.
-  const bool raw_ok = out.Write(base + ".prn", [&](std::FILE* f) {
-    return std::fwrite(job.data(), 1, job.size(), f) == job.size();
-  });
+  const bool raw_ok =
+      out.Write(base + ".prn", [&](std::FILE* f) { return std::fwrite(job.data(), 1, job.size(), f) == job.size(); });
   if (!raw_ok) Log(base + ": " + base + ".prn could not be written");
 }
 
@@ -202,7 +203,8 @@ int Serve(const ServeOptions& o) {
   socklen_t len = sizeof bound;
   ::getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &len);
   char host[NI_MAXHOST] = "?", serv[NI_MAXSERV] = "?";
-  ::getnameinfo(reinterpret_cast<sockaddr*>(&bound), len, host, sizeof host, serv, sizeof serv, NI_NUMERICHOST | NI_NUMERICSERV);
+  ::getnameinfo(reinterpret_cast<sockaddr*>(&bound), len, host, sizeof host, serv, sizeof serv,
+                NI_NUMERICHOST | NI_NUMERICSERV);
 
   struct sigaction stop {};
   stop.sa_handler = OnStopSignal;

@@ -10,11 +10,11 @@ namespace kv::cli {
 
 struct ServeOptions {
   std::string bind = "127.0.0.1";
-  int port = 9100;                                // 0: any free port (the one taken is printed)
-  std::string out;                                // the only folder written to
+  int port = 9100;  // 0: any free port (the one taken is printed)
+  std::string out;  // the only folder written to
   int dpi = 203;
-  std::size_t max_job = std::size_t{64} << 20;    // a longer job is cut off here
-  int idle_seconds = 60;                          // a connection silent this long ends its job
+  std::size_t max_job = std::size_t{64} << 20;  // a longer job is cut off here
+  int idle_seconds = 60;                        // a connection silent this long ends its job
 };
 
 // Runs until SIGINT or SIGTERM; returns the exit status (0 after a clean stop).

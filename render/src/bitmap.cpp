@@ -8,15 +8,19 @@ namespace kv::render {
 namespace {
 
 // The bits of one byte that lie in [from, to) of its eight dots, the leftmost dot being bit 7.
-std::uint8_t Mask(int from, int to) {
-  return static_cast<std::uint8_t>((0xFFu >> from) & ~(0xFFu >> to));
-}
+std::uint8_t Mask(int from, int to) { return static_cast<std::uint8_t>((0xFFu >> from) & ~(0xFFu >> to)); }
 
 void Apply(std::uint8_t& b, std::uint8_t mask, Ink ink) {
   switch (ink) {
-    case Ink::kBlack: b = static_cast<std::uint8_t>(b | mask); break;
-    case Ink::kWhite: b = static_cast<std::uint8_t>(b & ~mask); break;
-    case Ink::kXor: b = static_cast<std::uint8_t>(b ^ mask); break;
+    case Ink::kBlack:
+      b = static_cast<std::uint8_t>(b | mask);
+      break;
+    case Ink::kWhite:
+      b = static_cast<std::uint8_t>(b & ~mask);
+      break;
+    case Ink::kXor:
+      b = static_cast<std::uint8_t>(b ^ mask);
+      break;
   }
 }
 

@@ -20,7 +20,8 @@ std::optional<int> Number(std::string_view field) {
   return static_cast<int>(v);
 }
 
-bool SplitFields(std::string_view line, std::size_t count, std::vector<std::string_view>& fields, std::string_view& rest) {
+bool SplitFields(std::string_view line, std::size_t count, std::vector<std::string_view>& fields,
+                 std::string_view& rest) {
   fields.clear();
   std::size_t at = 0;
   while (fields.size() < count) {

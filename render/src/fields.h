@@ -15,7 +15,8 @@ std::optional<int> Number(std::string_view field);
 
 // Splits off the first `count` comma-separated fields; `rest` receives what follows the last of
 // those commas (the data field). False when the line has fewer fields.
-bool SplitFields(std::string_view line, std::size_t count, std::vector<std::string_view>& fields, std::string_view& rest);
+bool SplitFields(std::string_view line, std::size_t count, std::vector<std::string_view>& fields,
+                 std::string_view& rest);
 
 // All comma-separated fields of `line` as numbers; false when one is not a number or the count differs.
 bool Numbers(std::string_view line, std::size_t count, std::vector<int>& out);

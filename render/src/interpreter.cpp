@@ -108,10 +108,14 @@ std::string Justified(std::string s, int length, char justify) {
   if (length > 0 && s.size() > static_cast<std::size_t>(length)) s.resize(static_cast<std::size_t>(length));
   const std::size_t pad = length > 0 ? static_cast<std::size_t>(length) - s.size() : 0;
   switch (justify) {
-    case 'R': return std::string(pad, ' ') + s;
-    case 'C': return std::string(pad / 2, ' ') + s + std::string(pad - pad / 2, ' ');
-    case 'L': return s + std::string(pad, ' ');
-    default: return s;
+    case 'R':
+      return std::string(pad, ' ') + s;
+    case 'C':
+      return std::string(pad / 2, ' ') + s + std::string(pad - pad / 2, ' ');
+    case 'L':
+      return s + std::string(pad, ' ');
+    default:
+      return s;
   }
 }
 
@@ -216,7 +220,10 @@ class Job {
         if (!r.done() && r.StartsWith(next)) r.Line();
       Note(n, "identification text of the library");
     } else if (l == "EI" || l == "FI" || l == "GI") {
-      Note(n, std::string(l == "EI" ? "soft font" : l == "FI" ? "form" : "graphics") + " list asked (" + std::string(l) + ")");
+      Note(n, std::string(l == "EI"   ? "soft font"
+                          : l == "FI" ? "form"
+                                      : "graphics") +
+                  " list asked (" + std::string(l) + ")");
     } else if (is("T") || is("A")) {
       Text(n, rest(1));
     } else if (is("B")) {
@@ -225,7 +232,8 @@ class Job {
       Pdf417(n, rest(1));
     } else if (is("LO") || is("LE") || is("LW")) {
       std::vector<int> v;
-      if (!Numbers(rest(2), 4, v)) return Warn(n, std::string(l.substr(0, 2)) + " needs x,y,width,height: \"" + Shown(l) + "\"");
+      if (!Numbers(rest(2), 4, v))
+        return Warn(n, std::string(l.substr(0, 2)) + " needs x,y,width,height: \"" + Shown(l) + "\"");
       const Ink ink = l[1] == 'O' ? Ink::kBlack : l[1] == 'E' ? Ink::kXor : Ink::kWhite;
       Mark(n, s_.marks.Fill(s_.origin_x + v[0], s_.origin_y + v[1], v[2], v[3], ink));
     } else if (is("LS")) {
@@ -304,8 +312,10 @@ class Job {
   bool Data(int n, std::string_view field, std::string& out) {
     if (!field.empty() && field[0] == '"') {
       Quoted q = ReadQuoted(field);
-      if (!q.closed) Warn(n, "data has no closing quote; drawn to the end of the line");
-      else if (!q.trailing.empty()) Warn(n, "text after the closing quote ignored: \"" + Shown(q.trailing) + "\"");
+      if (!q.closed)
+        Warn(n, "data has no closing quote; drawn to the end of the line");
+      else if (!q.trailing.empty())
+        Warn(n, "text after the closing quote ignored: \"" + Shown(q.trailing) + "\"");
       out = std::move(q.value);
       return true;
     }
@@ -365,8 +375,10 @@ class Job {
     frame.x = s_.origin_x + *x;
     frame.y = s_.origin_y + *y;
     const int missing = DrawText(frame, style, data, s_.marks);
-    if (missing < 0) Warn(n, "no monospaced face to draw text with");
-    else if (missing > 0) Warn(n, std::to_string(missing) + " character(s) without a glyph left blank");
+    if (missing < 0)
+      Warn(n, "no monospaced face to draw text with");
+    else if (missing > 0)
+      Warn(n, std::to_string(missing) + " character(s) without a glyph left blank");
     Mark(n, !s_.marks.full());
   }
 
@@ -406,7 +418,8 @@ class Job {
     for (int i = 0; i < 8; ++i) {
       const std::string_view field = f[static_cast<std::size_t>(5 + i)];
       const auto num = field.empty() || field[0] != prefixes[i] ? std::nullopt : Number(field.substr(1));
-      if (!num) return Warn(n, std::string("PDF417 field ") + prefixes[i] + " is not a number: \"" + Shown(field) + "\"");
+      if (!num)
+        return Warn(n, std::string("PDF417 field ") + prefixes[i] + " is not a number: \"" + Shown(field) + "\"");
       v[i] = *num;
     }
     const auto x = Number(f[0]), y = Number(f[1]);
@@ -471,8 +484,10 @@ class Job {
     if (y2 < y1) std::swap(y1, y2);
     const std::int64_t w = x2 - x1, h = y2 - y1;
     Marks& m = s_.marks;
-    Mark(n, m.Fill(x1, y1, w, std::min(t, h), Ink::kBlack) && m.Fill(x1, y2 - std::min(t, h), w, std::min(t, h), Ink::kBlack) &&
-                m.Fill(x1, y1, std::min(t, w), h, Ink::kBlack) && m.Fill(x2 - std::min(t, w), y1, std::min(t, w), h, Ink::kBlack));
+    Mark(n, m.Fill(x1, y1, w, std::min(t, h), Ink::kBlack) &&
+                m.Fill(x1, y2 - std::min(t, h), w, std::min(t, h), Ink::kBlack) &&
+                m.Fill(x1, y1, std::min(t, w), h, Ink::kBlack) &&
+                m.Fill(x2 - std::min(t, w), y1, std::min(t, w), h, Ink::kBlack));
   }
 
   // --- graphics ----------------------------------------------------------------------------------
@@ -492,20 +507,22 @@ class Job {
     const int n = c.number;
     std::string name;
     std::string_view after;
-    if (!QuotedName(c.line.substr(2), name, after)) return Warn(n, "GM needs \"name\" and a length: \"" + Shown(c.line) + "\"");
+    if (!QuotedName(c.line.substr(2), name, after))
+      return Warn(n, "GM needs \"name\" and a length: \"" + Shown(c.line) + "\"");
     const auto length = Number(after);
     if (!length || *length < 0) return Warn(n, "GM length is not a number: \"" + Shown(after) + "\"");
     if (c.data.size() < static_cast<std::size_t>(*length)) {
-      Warn(n, "GM announces " + std::to_string(*length) + " bytes but the job holds only " + std::to_string(c.data.size()) +
-                  "; graphic \"" + name + "\" not stored");
+      Warn(n, "GM announces " + std::to_string(*length) + " bytes but the job holds only " +
+                  std::to_string(c.data.size()) + "; graphic \"" + name + "\" not stored");
       return;
     }
     // A graphic of the same name gives its room to the new one.
     ReleaseGraphic(name);
     auto image = std::make_shared<Bitmap>();
     std::string notice;
-    const std::string why = DecodePcx(reinterpret_cast<const unsigned char*>(c.data.data()), c.data.size(), s_.limits.max_dots,
-                                      s_.limits.max_store - std::min(s_.stored, s_.limits.max_store), *image, notice);
+    const std::string why =
+        DecodePcx(reinterpret_cast<const unsigned char*>(c.data.data()), c.data.size(), s_.limits.max_dots,
+                  s_.limits.max_store - std::min(s_.stored, s_.limits.max_store), *image, notice);
     if (!why.empty()) return Warn(n, "graphic \"" + name + "\" not stored: " + why);
     if (!notice.empty()) Warn(n, "graphic \"" + name + "\": " + notice);
     s_.stored += image->stride() * static_cast<std::size_t>(image->height());
@@ -543,13 +560,14 @@ class Job {
     const std::string_view data = r.Take(static_cast<std::size_t>(total));
     if (storing_) return Store(r.Span(start), n);
     if (data.size() < static_cast<std::size_t>(total))
-      return Warn(n, "GW announces " + std::to_string(total) + " bytes but the job holds only " + std::to_string(data.size()) +
-                         "; not drawn");
+      return Warn(n, "GW announces " + std::to_string(total) + " bytes but the job holds only " +
+                         std::to_string(data.size()) + "; not drawn");
     auto image = std::make_shared<Bitmap>();
     if (static_cast<std::int64_t>(v[2]) * 8 > s_.limits.max_dots || !image->Reset(v[2] * 8, v[3], s_.limits.max_dots))
       return Warn(n, "GW image larger than a label; not drawn");
     for (int y = 0; y < v[3]; ++y) {
-      const unsigned char* src = reinterpret_cast<const unsigned char*>(data.data()) + static_cast<std::size_t>(y) * static_cast<std::size_t>(v[2]);
+      const unsigned char* src = reinterpret_cast<const unsigned char*>(data.data()) +
+                                 static_cast<std::size_t>(y) * static_cast<std::size_t>(v[2]);
       for (int b = 0; b < v[2]; ++b) image->row(y)[b] = static_cast<std::uint8_t>(~src[b]);  // 0 bits are ink
     }
     Mark(n, s_.marks.Stamp(std::move(image), s_.origin_x + v[0], s_.origin_y + v[1]));
@@ -566,7 +584,8 @@ class Job {
     if (it != table.end()) Forget(table, it);
   }
 
-  void Forget(std::map<std::string, std::shared_ptr<const Bitmap>>& t, std::map<std::string, std::shared_ptr<const Bitmap>>::iterator it) {
+  void Forget(std::map<std::string, std::shared_ptr<const Bitmap>>& t,
+              std::map<std::string, std::shared_ptr<const Bitmap>>::iterator it) {
     s_.stored -= it->second->stride() * static_cast<std::size_t>(it->second->height());
     t.erase(it);
   }
@@ -669,7 +688,8 @@ class Job {
     summary_.height = s_.height;
     if (summary_.labels > s_.limits.max_labels) {
       if (summary_.labels == s_.limits.max_labels + 1)
-        Warn(n, "more than " + std::to_string(s_.limits.max_labels) + " labels in one job; the rest are counted, not drawn");
+        Warn(n, "more than " + std::to_string(s_.limits.max_labels) +
+                    " labels in one job; the rest are counted, not drawn");
       return;
     }
     if (!image_.Reset(s_.width, s_.height, s_.limits.max_dots)) {
@@ -686,13 +706,17 @@ class Job {
   int Line(int n) const { return running_.empty() ? n : outer_line_; }
 
   void Warn(int n, const std::string& text) {
-    summary_.messages.push_back(Message{Line(n), false, running_.empty() ? text : where_ + "line " + std::to_string(n) + ": " + text});
+    summary_.messages.push_back(
+        Message{Line(n), false, running_.empty() ? text : where_ + "line " + std::to_string(n) + ": " + text});
   }
   void Error(int n, const std::string& text) {
-    summary_.messages.push_back(Message{Line(n), true, running_.empty() ? text : where_ + "line " + std::to_string(n) + ": " + text});
+    summary_.messages.push_back(
+        Message{Line(n), true, running_.empty() ? text : where_ + "line " + std::to_string(n) + ": " + text});
     summary_.failed = true;
   }
-  void Note(int n, const std::string& text) { summary_.notes.push_back("line " + std::to_string(Line(n)) + ": " + text); }
+  void Note(int n, const std::string& text) {
+    summary_.notes.push_back("line " + std::to_string(Line(n)) + ": " + text);
+  }
 
   // Reports, once per job, that the image holds as many marks as it may.
   void Mark(int n, bool kept) {

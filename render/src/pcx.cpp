@@ -50,8 +50,9 @@ std::string DecodePcx(const unsigned char* data, std::size_t size, int max_side,
       put(b);
     }
   }
-  if (n < total) notice = "PCX data ends after " + std::to_string(n / static_cast<std::size_t>(line)) + " of " +
-                          std::to_string(height) + " rows";
+  if (n < total)
+    notice = "PCX data ends after " + std::to_string(n / static_cast<std::size_t>(line)) + " of " +
+             std::to_string(height) + " rows";
   return "";
 }
 

@@ -92,7 +92,8 @@ Kind Choose(std::string_view sel, std::string_view data) {
 std::string Encode(zint_symbol& s, std::string_view data) {
   if (data.empty()) return "no data to encode";
   if (data.size() > 4096) return "data too long for a symbol";
-  const int rc = ZBarcode_Encode(&s, reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+  const int rc =
+      ZBarcode_Encode(&s, reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
   if (rc >= ZINT_ERROR) return std::string("the symbology refuses the data: ") + s.errtxt;
   if (s.rows < 1 || s.width < 1) return "the symbology produced no symbol";
   return "";
@@ -127,22 +128,36 @@ std::string DrawBarcode(const Frame& frame, const BarcodeStyle& style, std::stri
     const bool bar = ModuleSet(*s, 0, col);
     int run = 1;
     while (col + run < s->width && ModuleSet(*s, 0, col + run) == bar) ++run;
-    const std::int64_t w = kind.two_widths ? (run == 1 ? style.narrow : wide) : static_cast<std::int64_t>(run) * style.narrow;
+    const std::int64_t w =
+        kind.two_widths ? (run == 1 ? style.narrow : wide) : static_cast<std::int64_t>(run) * style.narrow;
     if (bar) frame.Fill(marks, u, 0, w, style.height, Ink::kBlack);
     u += w;
     col += run;
   }
   if (style.readable) {
-    const std::string_view text(reinterpret_cast<const char*>(s->text), ::strnlen(reinterpret_cast<const char*>(s->text), sizeof s->text));
+    const std::string_view text(reinterpret_cast<const char*>(s->text),
+                                ::strnlen(reinterpret_cast<const char*>(s->text), sizeof s->text));
     const std::int64_t text_w = static_cast<std::int64_t>(text.size()) * style.text_cell.w;
     Frame below = frame;
     const std::int64_t du = (u - text_w) / 2, dv = style.height + style.text_cell.h / 4;
     // The text's own origin, moved inside the barcode's frame.
     switch (frame.quarter_turns & 3) {
-      case 0: below.x += du; below.y += dv; break;
-      case 1: below.x -= dv; below.y += du; break;
-      case 2: below.x -= du; below.y -= dv; break;
-      default: below.x += dv; below.y -= du; break;
+      case 0:
+        below.x += du;
+        below.y += dv;
+        break;
+      case 1:
+        below.x -= dv;
+        below.y += du;
+        break;
+      case 2:
+        below.x -= du;
+        below.y -= dv;
+        break;
+      default:
+        below.x += dv;
+        below.y -= du;
+        break;
     }
     TextStyle ts;
     ts.cell = style.text_cell;
@@ -164,15 +179,17 @@ std::string DrawPdf417(const Frame& frame, const Pdf417Style& style, std::string
   s->option_3 = style.rows >= 3 && style.rows <= 90 ? style.rows : 0;
   if (std::string why = Encode(*s, data); !why.empty()) return why;
   if (style.rows > 0 && s->rows > style.rows)
-    return "the data needs " + std::to_string(s->rows) + " rows, more than the " + std::to_string(style.rows) + " allowed";
+    return "the data needs " + std::to_string(s->rows) + " rows, more than the " + std::to_string(style.rows) +
+           " allowed";
   for (int row = 0; row < s->rows; ++row) {
     for (int col = 0; col < s->width;) {
       const bool dark = ModuleSet(*s, row, col);
       int run = 1;
       while (col + run < s->width && ModuleSet(*s, row, col + run) == dark) ++run;
       if (dark)
-        frame.Fill(marks, static_cast<std::int64_t>(col) * style.module, static_cast<std::int64_t>(row) * style.row_height,
-                   static_cast<std::int64_t>(run) * style.module, style.row_height, Ink::kBlack);
+        frame.Fill(marks, static_cast<std::int64_t>(col) * style.module,
+                   static_cast<std::int64_t>(row) * style.row_height, static_cast<std::int64_t>(run) * style.module,
+                   style.row_height, Ink::kBlack);
       col += run;
     }
   }

@@ -24,11 +24,11 @@ struct BarcodeStyle {
 std::string DrawBarcode(const Frame& frame, const BarcodeStyle& style, std::string_view data, Marks& marks);
 
 struct Pdf417Style {
-  int security = 0;     // error correction level 0 to 8
-  int module = 2;       // module width in dots
-  int row_height = 6;   // row height in dots
-  int rows = 0;         // at most this many rows (0: free)
-  int columns = 0;      // this many data columns (0: free)
+  int security = 0;    // error correction level 0 to 8
+  int module = 2;      // module width in dots
+  int row_height = 6;  // row height in dots
+  int rows = 0;        // at most this many rows (0: free)
+  int columns = 0;     // this many data columns (0: free)
   bool truncated = false;
 };
 

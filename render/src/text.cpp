@@ -20,8 +20,7 @@ Cell ResidentCell(int font, int dpi) {
 
 int DrawText(const Frame& frame, const TextStyle& style, std::string_view text, Marks& marks) {
   const std::int64_t cw = style.cell.w, ch = style.cell.h, hm = style.x_factor, vm = style.y_factor;
-  if (style.reverse)
-    frame.Fill(marks, 0, 0, static_cast<std::int64_t>(text.size()) * cw * hm, ch * vm, Ink::kBlack);
+  if (style.reverse) frame.Fill(marks, 0, 0, static_cast<std::int64_t>(text.size()) * cw * hm, ch * vm, Ink::kBlack);
   const Ink ink = style.reverse ? Ink::kWhite : Ink::kBlack;
   std::vector<unsigned char> glyph;
   int missing = 0;

@@ -64,14 +64,17 @@ TEST_P(GoldenTest, RendersAsCommitted) {
     EXPECT_EQ(differ, 0u) << picture << ": dots that differ";
   }
   // No picture is left over from a label the job no longer prints.
-  EXPECT_FALSE(std::filesystem::exists(kGolden / PictureName(c, r.labels.size() + 1))) << PictureName(c, r.labels.size() + 1);
+  EXPECT_FALSE(std::filesystem::exists(kGolden / PictureName(c, r.labels.size() + 1)))
+      << PictureName(c, r.labels.size() + 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, GoldenTest,
-                         ::testing::Values(GoldenCase{"sample_label", 203}, GoldenCase{"sample_label", 300}, GoldenCase{"text", 203},
-                                           GoldenCase{"text", 300}, GoldenCase{"lines", 203}, GoldenCase{"lines", 300},
-                                           GoldenCase{"barcodes", 203}, GoldenCase{"barcodes", 300}, GoldenCase{"pdf417", 203},
-                                           GoldenCase{"pdf417", 300}, GoldenCase{"forms", 203}, GoldenCase{"forms", 300}),
+                         ::testing::Values(GoldenCase{"sample_label", 203}, GoldenCase{"sample_label", 300},
+                                           GoldenCase{"text", 203}, GoldenCase{"text", 300}, GoldenCase{"lines", 203},
+                                           GoldenCase{"lines", 300}, GoldenCase{"barcodes", 203},
+                                           GoldenCase{"barcodes", 300}, GoldenCase{"pdf417", 203},
+                                           GoldenCase{"pdf417", 300}, GoldenCase{"forms", 203},
+                                           GoldenCase{"forms", 300}),
                          [](const ::testing::TestParamInfo<GoldenCase>& i) {
                            return std::string(i.param.job) + "_" + std::to_string(i.param.dpi);
                          });

@@ -207,10 +207,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RenderCase{"FirstLabelOnly", kTwoLabels, {}, 0, {"label.png"}, "2 label(s), 80 x 40 dots at 203 dpi, 7 asked"},
         RenderCase{"EveryLabel", kTwoLabels, {"--all"}, 0, {"label.png", "label-2.png"}, "wrote label-2.png"},
-        RenderCase{"Warnings", kvtest::Job({"N", "q80", "Q40,24", "NONSENSE", "P1"}), {}, 0, {"label.png"},
+        RenderCase{"Warnings",
+                   kvtest::Job({"N", "q80", "Q40,24", "NONSENSE", "P1"}),
+                   {},
+                   0,
+                   {"label.png"},
                    "line 4: warning: unknown command \"NONSENSE\""},
         RenderCase{"NoLabel", kvtest::Job({"N", "q80", "LO0,0,1,1"}), {}, 1, {}, "prints no label"},
-        RenderCase{"TooLarge", kvtest::Job({"N", "q32769", "P1"}), {"--all"}, 1, {}, "line 2: error: label width 32769"},
+        RenderCase{
+            "TooLarge", kvtest::Job({"N", "q32769", "P1"}), {"--all"}, 1, {}, "line 2: error: label width 32769"},
         RenderCase{"GraphicBeyondTheJob", "N\r\nGM\"X\"99999\r\nP1\r\n", {}, 1, {}, "announces 99999 bytes"},
         RenderCase{"BadResolution", kTwoLabels, {"--dpi", "150"}, 2, {}, "--dpi takes 203 or 300"}),
     [](const ::testing::TestParamInfo<RenderCase>& i) { return std::string(i.param.name); });
@@ -241,7 +246,8 @@ TEST_F(KvlabelTest, SampleLabelThroughTheSpoolerEqualsTheRenderedJob) {
   const int port = StartServer();
   ASSERT_GT(port, 0);
   const std::string uri = "socket://127.0.0.1:" + std::to_string(port) + "/?snmp=false";
-  Process queue({KV_PYTHON, KV_HARNESS, "queue", std::getenv("KV_HARNESS_DIR"), "KIRV_Virtual", uri}, dir_ / "queue.log");
+  Process queue({KV_PYTHON, KV_HARNESS, "queue", std::getenv("KV_HARNESS_DIR"), "KIRV_Virtual", uri},
+                dir_ / "queue.log");
   ASSERT_EQ(queue.Wait(), 0) << ReadWhole(dir_ / "queue.log");
   // The queue goes again at the end: the other tests see the spooler's own printers only.
   struct RemoveQueue {
@@ -273,7 +279,8 @@ TEST_F(KvlabelTest, VirtualPrinterKeepsGraphicsAndFormsBetweenJobs) {
   pcx[0] = 0x0A, pcx[2] = 1, pcx[3] = 1, pcx[8] = 7, pcx[65] = 1, pcx[66] = 1;
   pcx += "\xC1";
   pcx += '\0';  // one row of eight black dots
-  SendJob(port, "GM\"DOT\"" + std::to_string(pcx.size()) + "\r\n" + pcx + kvtest::Job({"FS\"F\"", "GG0,0,\"DOT\"", "FE"}));
+  SendJob(port,
+          "GM\"DOT\"" + std::to_string(pcx.size()) + "\r\n" + pcx + kvtest::Job({"FS\"F\"", "GG0,0,\"DOT\"", "FE"}));
   SendJob(port, kvtest::Job({"N", "q16", "Q8,24", "FR\"F\"", "P1", "LO0,4,1,1", "P1"}));
   ASSERT_TRUE(WaitForFile(dir_ / "out" / "job-2.prn")) << ReadWhole(dir_ / "serve.log");
   EXPECT_EQ(ReadPicture(dir_ / "out" / "job-2.png").BlackCount(), 8u);
@@ -292,7 +299,8 @@ TEST_F(KvlabelTest, LongJobIsCutOffAtTheBound) {
   EXPECT_EQ(fs::file_size(dir_ / "out" / "job-1.prn"), 1000u);
   EXPECT_TRUE(fs::exists(dir_ / "out" / "job-1.png"));
   EXPECT_EQ(StopServer(), 0);
-  EXPECT_NE(ReadWhole(dir_ / "serve.log").find("job-1: warning: the job was cut off after 1000 bytes"), std::string::npos)
+  EXPECT_NE(ReadWhole(dir_ / "serve.log").find("job-1: warning: the job was cut off after 1000 bytes"),
+            std::string::npos)
       << ReadWhole(dir_ / "serve.log");
 }
 

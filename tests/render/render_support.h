@@ -23,7 +23,8 @@ struct Rendered {
 
 inline Rendered RenderJob(kv::render::Printer& printer, const std::string& job) {
   Rendered r;
-  r.summary = printer.Run(job.data(), job.size(), [&](const kv::render::RenderedLabel& l) { r.labels.push_back(l.image); });
+  r.summary =
+      printer.Run(job.data(), job.size(), [&](const kv::render::RenderedLabel& l) { r.labels.push_back(l.image); });
   return r;
 }
 

@@ -17,11 +17,11 @@ namespace kv::render {
 
 // Bounds that keep a job of any content within known time and memory.
 struct Limits {
-  int max_dots = 32768;                        // largest label width and length
-  std::size_t max_labels = 1000;               // labels drawn per job; later print commands are counted only
-  std::size_t max_marks = std::size_t{1} << 22;  // bars, glyph runs and graphics held for one image
-  std::size_t max_store = std::size_t{64} << 20; // bytes of stored graphics and forms together
-  int max_form_depth = 8;                      // forms calling forms
+  int max_dots = 32768;                           // largest label width and length
+  std::size_t max_labels = 1000;                  // labels drawn per job; later print commands are counted only
+  std::size_t max_marks = std::size_t{1} << 22;   // bars, glyph runs and graphics held for one image
+  std::size_t max_store = std::size_t{64} << 20;  // bytes of stored graphics and forms together
+  int max_form_depth = 8;                         // forms calling forms
 };
 
 // A remark on the job: `line` is the job's line (from 1) where the command stands; an error stopped
