@@ -28,6 +28,11 @@ void OnStopSignal(int) { g_stop = 1; }
 
 void Log(const std::string& line) { std::fprintf(stderr, "kvlabel serve: %s\n", line.c_str()); }
 
+// A line about job `job` ("job-N").
+void Log(const std::string& job, const std::string& text) {
+  std::fprintf(stderr, "kvlabel serve: %s: %s\n", job.c_str(), text.c_str());
+}
+
 // A descriptor closed when it goes out of scope.
 class Fd {
  public:
@@ -141,13 +146,15 @@ void RunJob(long number, const std::string& job, bool cut, kv::render::Printer& 
     }
   });
   if (cut) Log(base + ": warning: the job was cut off after " + std::to_string(job.size()) + " bytes");
-  for (const auto& m : summary.messages) Log(base + ": " + kv::render::Describe(m));
-  for (const auto& note : summary.notes) Log(base + ": " + note);
-  Log(base + ": " + std::to_string(job.size()) + " bytes, " + std::to_string(summary.labels) + " label(s)" +
-      (summary.labels > 0 ? ", " + std::to_string(summary.width) + " x " + std::to_string(summary.height) + " dots"
-                          : "") +
-      ", " + std::to_string(summary.copies) + " asked, " + std::to_string(written) + " PNG written" +
-      (write_failed ? " (some failed)" : ""));
+  for (const auto& m : summary.messages) Log(base, kv::render::Describe(m));
+  for (const auto& note : summary.notes) Log(base, note);
+  std::string line =
+      base + ": " + std::to_string(job.size()) + " bytes, " + std::to_string(summary.labels) + " label(s)";
+  if (summary.labels > 0)
+    line += ", " + std::to_string(summary.width) + " x " + std::to_string(summary.height) + " dots";
+  line += ", " + std::to_string(summary.copies) + " asked, " + std::to_string(written) + " PNG written";
+  if (write_failed) line += " (some failed)";
+  Log(line);
   // The raw bytes come last: once job-N.prn is there, the job's pictures and messages are complete.
   const bool raw_ok =
       out.Write(base + ".prn", [&](std::FILE* f) { return std::fwrite(job.data(), 1, job.size(), f) == job.size(); });
