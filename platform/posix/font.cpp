@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <new>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -20,16 +22,25 @@ namespace kv::plat {
 
 namespace {
 
-constexpr std::size_t kMatchesKept = 512;             // remembered fontconfig answers
-constexpr std::size_t kCellBytesKept = 32u << 20;     // memory for drawn cell glyphs
+constexpr std::size_t kMatchesKept = 512;          // remembered fontconfig answers
+constexpr std::size_t kCellBytesKept = 32u << 20;  // memory for drawn cell glyphs
 constexpr int kLargestCell = 4096;
+
+// What fontconfig answered for a request: the face, and the characters its font covers.
+struct CharSetFree {
+  void operator()(FcCharSet* set) const { FcCharSetDestroy(set); }
+};
+struct Match {
+  MatchedFace face;
+  std::unique_ptr<FcCharSet, CharSetFree> covers;
+};
 
 struct Fonts {
   std::mutex mutex;
   bool started = false;
   FT_Library library = nullptr;
   std::map<std::pair<std::string, int>, FT_Face> faces;  // by file and face index; null: cannot open
-  std::map<std::string, MatchedFace> matches;            // by request
+  std::map<std::string, Match> matches;                  // by request
   // The resident cell glyphs: one size object per face, the glyphs drawn so far.
   std::map<FT_Face, FT_Size> cell_sizes;
   std::map<std::tuple<char32_t, int, int>, std::vector<unsigned char>> cells;
@@ -57,15 +68,12 @@ FT_Library Library(Fonts& f) {
   return f.library;
 }
 
-// The face of a font file, opened the first time it is asked for. Under the lock.
+// The face of a font file, opened the first time it is asked for. Under the lock. FreeType keeps
+// the file name it was given, so it is given the one in the map, which lives as long as the face.
 FT_Face OpenFace(Fonts& f, const std::string& file, int index) {
-  const auto key = std::make_pair(file, index);
-  auto it = f.faces.find(key);
-  if (it != f.faces.end()) return it->second;
-  FT_Face face = nullptr;
-  if (FT_New_Face(f.library, file.c_str(), index, &face) != 0) face = nullptr;
-  f.faces.emplace(key, face);
-  return face;
+  auto [it, added] = f.faces.emplace(std::make_pair(file, index), nullptr);
+  if (added && FT_New_Face(f.library, it->first.first.c_str(), index, &it->second) != 0) it->second = nullptr;
+  return it->second;
 }
 
 // The key of a request: family, weight, italic and the characters wanted, sorted and once each.
@@ -86,7 +94,7 @@ std::string RequestKey(const char* family, int weight, bool italic, const std::v
 
 // Asks fontconfig for the font of a request. False when it finds none.
 bool AskFontconfig(const char* family, int weight, bool italic, const std::vector<FT_ULong>& chars, std::string* file,
-                   int* index, int* fc_weight, int* fc_slant) {
+                   int* index, int* fc_weight, int* fc_slant, FcCharSet** covers) {
   if (!FcInit()) return false;
   FcPattern* pattern = FcPatternCreate();
   FcCharSet* wanted = chars.empty() ? nullptr : FcCharSetCreate();
@@ -116,6 +124,8 @@ bool AskFontconfig(const char* family, int weight, bool italic, const std::vecto
   if (FcPatternGetInteger(match, FC_INDEX, 0, index) != FcResultMatch) *index = 0;
   if (FcPatternGetInteger(match, FC_WEIGHT, 0, fc_weight) != FcResultMatch) *fc_weight = FC_WEIGHT_REGULAR;
   if (FcPatternGetInteger(match, FC_SLANT, 0, fc_slant) != FcResultMatch) *fc_slant = FC_SLANT_ROMAN;
+  FcCharSet* set = nullptr;
+  *covers = FcPatternGetCharSet(match, FC_CHARSET, 0, &set) == FcResultMatch ? FcCharSetCopy(set) : nullptr;
   FcPatternDestroy(match);
   return found;
 }
@@ -161,32 +171,24 @@ bool DrawCell(Fonts& f, FT_Face face, FT_UInt glyph, int cell_w, int cell_h, std
   return true;
 }
 
-}  // namespace
-
-std::unique_lock<std::mutex> font_lock() { return std::unique_lock<std::mutex>(fonts().mutex); }
-
-bool font_match(const char* family, int weight, bool italic, const std::vector<FT_ULong>& chars, MatchedFace* out) {
-  Fonts& f = fonts();
-  if (family == nullptr || out == nullptr || Library(f) == nullptr) return false;
+// The remembered answer to a request, asking fontconfig the first time.
+const Match& Remembered(Fonts& f, const char* family, int weight, bool italic, const std::vector<FT_ULong>& chars) {
   const std::string key = RequestKey(family, weight, italic, chars);
   auto it = f.matches.find(key);
-  if (it == f.matches.end()) {
-    MatchedFace matched;
-    std::string file;
-    int index = 0;
-    if (AskFontconfig(family, weight, italic, chars, &file, &index, &matched.weight, &matched.slant))
-      matched.face = OpenFace(f, file, index);
-    if (f.matches.size() >= kMatchesKept) f.matches.clear();
-    it = f.matches.emplace(key, matched).first;
-  }
-  *out = it->second;
-  return out->face != nullptr;
+  if (it != f.matches.end()) return it->second;
+  Match match;
+  std::string file;
+  int index = 0;
+  FcCharSet* covers = nullptr;
+  if (AskFontconfig(family, weight, italic, chars, &file, &index, &match.face.weight, &match.face.slant, &covers))
+    match.face.face = OpenFace(f, file, index);
+  match.covers.reset(covers);
+  if (f.matches.size() >= kMatchesKept) f.matches.clear();
+  return f.matches.emplace(key, std::move(match)).first->second;
 }
 
-bool font_cell_glyph(char32_t ch, int cell_w, int cell_h, std::vector<unsigned char>& ink) {
-  ink.clear();
-  if (cell_w < 1 || cell_h < 1 || cell_w > kLargestCell || cell_h > kLargestCell) return false;
-  auto lock = font_lock();
+// A character's cell, drawn or remembered. Under the lock.
+bool CellGlyph(char32_t ch, int cell_w, int cell_h, std::vector<unsigned char>& ink) {
   Fonts& f = fonts();
   const auto key = std::make_tuple(ch, cell_w, cell_h);
   if (auto it = f.cells.find(key); it != f.cells.end()) {
@@ -211,6 +213,38 @@ bool font_cell_glyph(char32_t ch, int cell_w, int cell_h, std::vector<unsigned c
   }
   ink = std::move(drawn);
   return true;
+}
+
+}  // namespace
+
+std::unique_lock<std::mutex> font_lock() { return std::unique_lock<std::mutex>(fonts().mutex); }
+
+bool font_match(const char* family, int weight, bool italic, const std::vector<FT_ULong>& chars, MatchedFace* out) {
+  Fonts& f = fonts();
+  if (family == nullptr || out == nullptr || Library(f) == nullptr) return false;
+  // Fontconfig ranks the characters a font lacks above its family: when the font matched for the
+  // family alone lacks none of them, the match with the characters is that same font, and no
+  // question need be asked for each new text.
+  const Match& plain = Remembered(f, family, weight, italic, {});
+  const bool covered = plain.face.face != nullptr && plain.covers != nullptr &&
+                       std::all_of(chars.begin(), chars.end(), [&](FT_ULong cp) {
+                         return FcCharSetHasChar(plain.covers.get(), static_cast<FcChar32>(cp)) == FcTrue;
+                       });
+  *out = covered ? plain.face : Remembered(f, family, weight, italic, chars).face;
+  return out->face != nullptr;
+}
+
+bool font_cell_glyph(char32_t ch, int cell_w, int cell_h, std::vector<unsigned char>& ink) {
+  ink.clear();
+  if (cell_w < 1 || cell_h < 1 || cell_w > kLargestCell || cell_h > kLargestCell) return false;
+  auto lock = font_lock();
+  try {
+    return CellGlyph(ch, cell_w, cell_h, ink);
+  } catch (const std::bad_alloc&) {  // no memory for the cell or the layer's records: no glyph
+    ink.clear();
+    ink.shrink_to_fit();
+    return false;
+  }
 }
 
 }  // namespace kv::plat

@@ -27,8 +27,7 @@ struct MatchedFace {
 // (100 to 900) and `italic`, preferring a font that can show every code point of `chars` (empty:
 // no preference). The answer is remembered per request and the face opened once per font file.
 // False when FreeType cannot start or nothing matches.
-bool font_match(const char* family, int weight, bool italic, const std::vector<FT_ULong>& chars,
-                MatchedFace* out);
+bool font_match(const char* family, int weight, bool italic, const std::vector<FT_ULong>& chars, MatchedFace* out);
 
 }  // namespace kv::plat
 

@@ -13,7 +13,8 @@ namespace kv::plat {
 // ("monospace" through fontconfig, so DejaVu Sans Mono here) is matched once and kept; the glyph is
 // scaled to fit the cell (the face's full height from ascender to descender fills cell_h, its advance
 // fits cell_w) and cached per (character, cell size). False (ink left empty) when no face can be had,
-// when cell_w or cell_h is below 1 or above 4096, or when the face has no glyph and no fallback.
+// when cell_w or cell_h is below 1 or above 4096, or when the face has no glyph and no fallback
+// (or memory runs out).
 bool font_cell_glyph(char32_t ch, int cell_w, int cell_h, std::vector<unsigned char>& ink);
 
 }  // namespace kv::plat
