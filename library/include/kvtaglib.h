@@ -204,6 +204,7 @@ extern "C" {
 #define KV_ERR_COPIES_READ                  (-1095) /* the print file failed while being read */
 #define KV_ERR_COPIES_WRITE                 (-1094) /* the work file could not be written */
 #define KV_ERR_COPIES_REPLACE               (-1093) /* the rewritten copy could not take the file's place */
+#define KV_ERR_COPIES_NOT_PLAIN             (-1092) /* a link, FIFO, device or folder: left as it is */
 
 /* clang-format on */
 
@@ -409,7 +410,8 @@ KV_DrawTextTrueTypeW(int x, int y, int height, int width, const char *face, int 
 
 /* ---- print files ------------------------------------------------------------------------------ */
 
-/* Rewrites the copy count of a tagged print file ("#BD#", "#CP#", digits) in place. */
+/* Rewrites the copy count of a tagged print file ("#BD#", "#CP#", digits) in place. Only a plain
+ * file of one name is rewritten; its permissions are kept. */
 KV_API(int) ChangeCopies(const char *path, int copies);
 
 #if !defined(_WIN32)

@@ -121,15 +121,23 @@ using namespace kv;
 KV_API(int) ChangeCopies(const char* path, int copies) {
   if (CannotCompose()) return KV_ERR_COPIES_CLOSED;
   ClearWorkBuffers();
-  plat::FileHandle in = plat::file_open_read(path);
-  if (in == plat::kInvalidFile) return KV_ERR_COPIES_OPEN;
+  // The copy takes the file's place under its name: a link (symbolic or hard) or anything but a
+  // plain file would stop being what it was, so it is refused and left alone.
+  bool not_plain = false;
+  plat::FileHandle in = plat::file_open_plain(path, &not_plain);
+  if (in == plat::kInvalidFile) return not_plain ? KV_ERR_COPIES_NOT_PLAIN : KV_ERR_COPIES_OPEN;
+  if (plat::file_link_count(in) != 1) {
+    plat::file_close(in);
+    return KV_ERR_COPIES_NOT_PLAIN;
+  }
   const std::string work = WorkPath(path);
   plat::FileHandle out = plat::file_create(work.c_str());
   if (out == plat::kInvalidFile) {
     plat::file_close(in);
     return KV_ERR_COPIES_WORK_FILE;
   }
-  int rc = Rewrite(in, out, copies);
+  // The copy gets the file's permissions (and owner) before any byte of it is written.
+  int rc = plat::file_copy_access(in, out) ? Rewrite(in, out, copies) : KV_ERR_COPIES_WRITE;
   plat::file_close(in);
   plat::file_close(out);
   if (rc == KV_OK && !plat::file_replace(work.c_str(), path)) rc = KV_ERR_COPIES_REPLACE;

@@ -7,6 +7,7 @@
 #include "connection.h"
 #include "kv/platform/files.h"
 #include "kvtaglib.h"
+#include "pcx.h"
 
 namespace kv {
 
@@ -45,11 +46,17 @@ KV_API(int) KV_PcxGraphicsDel(const char* name) {
 }
 
 KV_API(int) KV_PcxGraphicsDownload(const char* name, const char* path) {
+  return DownloadGraphicFile(name, path, false);
+}
+
+int kv::DownloadGraphicFile(const char* name, const char* path, bool fixed_name) {
   if (CannotCompose()) return KV_ERR_PCX_DOWNLOAD_CLOSED;
   Line line = StartLine();
   // A name that cannot be stored would give a header without a name: refused, nothing appended.
   if (!IsStoredName(name)) return SetErrState(KV_ERR_PCX_DOWNLOAD_CHECK);
-  plat::FileHandle file = plat::file_open_read(path);
+  // A work file of fixed name is opened again only as the plain file that was written, never through
+  // a link or a FIFO put in its place; the caller's own file is opened as the caller named it.
+  plat::FileHandle file = fixed_name ? plat::file_open_plain(path) : plat::file_open_read(path);
   if (file == plat::kInvalidFile) return SetErrState(KV_ERR_PCX_DOWNLOAD_OPEN);
   // The line states the length as a 32-bit number: a larger file cannot be announced.
   const std::int64_t length = plat::file_size(file);

@@ -97,8 +97,9 @@ int DownloadBitsAsPcx(const ImageDesc& image, const unsigned char* bits, const c
     plat::file_delete(path);
     return SetErrState(rc);
   }
-  KV_PcxGraphicsDel(name);
-  rc = KV_PcxGraphicsDownload(name, path);
+  // The delete goes first; when it cannot be appended, the download is not appended either.
+  rc = KV_PcxGraphicsDel(name);
+  if (rc == KV_OK) rc = DownloadGraphicFile(name, path, true);
   SetErrState(rc);
   plat::file_delete(path);
   return rc;

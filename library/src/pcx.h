@@ -21,9 +21,14 @@ struct ImageDesc {
 };
 
 // Writes the image as the work file "KIRV.pcx" in the current directory, appends the delete and
-// download commands for `name` with it, deletes the file, and returns the download's result or a
-// code of its own (stored in LastError, as is the download's result, 0 included).
+// download commands for `name` with it, deletes the file, and returns the delete's failure, the
+// download's result or a code of its own (stored in LastError, as is the download's result, 0 included).
 int DownloadBitsAsPcx(const ImageDesc& image, const unsigned char* bits, const char* name);
+
+// Appends the download commands of the PCX file at `path` under the graphic name `name`, as
+// KV_PcxGraphicsDownload does. With `fixed_name` (a work file of the library's), only a plain file
+// reached without a symbolic link is read.
+int DownloadGraphicFile(const char* name, const char* path, bool fixed_name);
 
 }  // namespace kv
 

@@ -109,8 +109,9 @@ KV_API(int) KV_WritePrinter(void) {
   if (conn.CmdBuffer != nullptr) conn.CmdBuffer[0] = '\0';
 
   // The job is sent only from bytes really read back: a file that cannot be opened, measured or
-  // read whole sends nothing.
-  plat::FileHandle file = plat::file_open_read(conn.TmpFileName);
+  // read whole sends nothing. The spool file is opened by its name again, and only a plain file is
+  // taken: a link or a FIFO put in its place would send another file's bytes or never return.
+  plat::FileHandle file = plat::file_open_plain(conn.TmpFileName);
   if (file == plat::kInvalidFile) return SetErrState(KV_ERR_TMP_READ);
   const std::int64_t size = plat::file_size(file);
   if (size < 0 || static_cast<std::uint64_t>(size) > SIZE_MAX) {

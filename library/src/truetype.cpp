@@ -68,7 +68,8 @@ KV_DrawTextTrueTypeW(int x, int y, int height, int width, const char* face, int 
   } else {
     rc = DownloadBitsAsPcx(ImageDesc{p.width, p.height, 1}, bits, name);
     SetErrState(rc);
-    if (rc == KV_OK) KV_DrawPcxGraphics(x, y, name);  // a failed placement leaves the result alone
+    // A placement that could not be appended leaves a label without the text: that is a failure too.
+    if (rc == KV_OK) rc = KV_DrawPcxGraphics(x, y, name);
   }
   plat::mem_free(bits);
   plat::raster_close(raster);

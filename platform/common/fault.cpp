@@ -8,9 +8,19 @@ struct Armed {
   int failures;   // failing calls from there on
 };
 Armed armed[static_cast<int>(FaultSite::Count)];
+int any_countdown = 0;                    // calls left up to the failure of fault_arm_any; 0 when not armed
+int any_checked = 0;                      // calls checked since fault_arm_any
+FaultSite any_failed = FaultSite::Count;  // the kind of the call that failed
 }  // namespace
 
 bool fault_now(FaultSite site) {
+  if (any_countdown > 0) {
+    ++any_checked;
+    if (--any_countdown == 0) {
+      any_failed = site;
+      return true;
+    }
+  }
   Armed& a = armed[static_cast<int>(site)];
   if (a.countdown == 0) return false;
   if (--a.countdown > 0) return false;
@@ -22,8 +32,19 @@ void fault_arm(FaultSite site, int nth, int times) {
   armed[static_cast<int>(site)] = nth > 0 && times > 0 ? Armed{nth, times} : Armed{0, 0};
 }
 
+void fault_arm_any(int nth) {
+  any_countdown = nth > 0 ? nth : 0;
+  any_checked = 0;
+  any_failed = FaultSite::Count;
+}
+
+int fault_calls_checked() { return any_checked; }
+
+FaultSite fault_failed_site() { return any_failed; }
+
 void fault_clear() {
   for (Armed& a : armed) a = Armed{0, 0};
+  any_countdown = 0;
 }
 
 }  // namespace kv::plat

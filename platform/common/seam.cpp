@@ -26,6 +26,11 @@ FileHandle file_open_read(const char* path) {
   return Seam(FaultSite::FileOpenRead, kInvalidFile, sys::file_open_read, path);
 }
 
+FileHandle file_open_plain(const char* path, bool* not_plain) {
+  if (not_plain != nullptr) *not_plain = false;
+  return Seam(FaultSite::FileOpenRead, kInvalidFile, sys::file_open_plain, path, not_plain);
+}
+
 std::int64_t file_write(FileHandle file, const void* data, std::size_t len) {
   return Seam<std::int64_t>(FaultSite::FileWrite, -1, sys::file_write, file, data, len);
 }

@@ -21,6 +21,7 @@ void* mem_alloc(std::size_t size);
 
 FileHandle file_create(const char* path);
 FileHandle file_open_read(const char* path);
+FileHandle file_open_plain(const char* path, bool* not_plain);
 std::int64_t file_write(FileHandle file, const void* data, std::size_t len);
 std::int64_t file_read(FileHandle file, void* buf, std::size_t len);
 bool file_replace(const char* from, const char* to);

@@ -25,11 +25,63 @@ std::size_t current_directory(char* buf, std::size_t size) {
   return std::strlen(buf);
 }
 
+namespace {
+
+// Opens `path` without following a link and without waiting for a FIFO's other end, and keeps the
+// descriptor only for a regular file; the descriptor then blocks as usual again.
+int open_regular(const char* path, int flags) {
+  int fd = open(path, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  struct stat st;
+  int fl = fcntl(fd, F_GETFL);
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fl < 0 || fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
 FileHandle sys::file_create(const char* path) {
   if (path == nullptr) return kInvalidFile;
-  // O_NOFOLLOW: a link planted at the fixed name must not redirect the truncation to another file.
-  int fd = open(path, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+  // Opened without O_TRUNC: the file is truncated only once it is known to be a plain file of one
+  // name, so that a link, a FIFO or a second name planted at the fixed name loses nothing.
+  int fd = open_regular(path, O_RDWR | O_CREAT);
+  if (fd < 0) return kInvalidFile;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || st.st_nlink > 1 || ftruncate(fd, 0) != 0) {
+    close(fd);
+    return kInvalidFile;
+  }
+  return fd;
+}
+
+FileHandle sys::file_open_plain(const char* path, bool* not_plain) {
+  if (not_plain != nullptr) *not_plain = false;
+  if (path == nullptr) return kInvalidFile;
+  int fd = open_regular(path, O_RDONLY);
+  if (fd < 0 && not_plain != nullptr) {
+    struct stat st;
+    *not_plain = lstat(path, &st) == 0 && !S_ISREG(st.st_mode);  // a link, FIFO, device or folder
+  }
   return fd < 0 ? kInvalidFile : fd;
+}
+
+int file_link_count(FileHandle file) {
+  struct stat st;
+  if (file < 0 || file > INT32_MAX || fstat(static_cast<int>(file), &st) != 0) return 0;
+  return st.st_nlink > INT32_MAX ? INT32_MAX : static_cast<int>(st.st_nlink);
+}
+
+bool file_copy_access(FileHandle from, FileHandle to) {
+  struct stat st;
+  if (from < 0 || from > INT32_MAX || to < 0 || to > INT32_MAX || fstat(static_cast<int>(from), &st) != 0) return false;
+  // The owner first: changing it may clear the set-user and set-group bits, which the mode restores.
+  // Only a privileged caller may give a file away; otherwise the copy stays the caller's own.
+  if (fchown(static_cast<int>(to), st.st_uid, st.st_gid) != 0)
+    (void)!fchown(static_cast<int>(to), static_cast<uid_t>(-1), st.st_gid);
+  return fchmod(static_cast<int>(to), st.st_mode & 07777) == 0;
 }
 
 FileHandle sys::file_open_read(const char* path) {

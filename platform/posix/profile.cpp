@@ -1,10 +1,11 @@
 // Settings files in the private-profile format, read and written by the rules of the Windows profile
 // functions: a section starts at a line "[name]" (leading white space allowed, the name ends at the
-// line's last "]"); a key line is "key=value"; sections and keys are found without regard to case,
-// the first match counting; white space around keys and values and one pair of matching quotes
-// around a value are not part of them; lines that are neither (comments, blank lines) belong to no
-// key. A write changes only the line of its key (or adds one) and keeps every other byte of the
-// file; the new file takes the old one's place in one step, so a reader never sees half of it.
+// line's last "]", blanks around it inside the brackets ignored); a key line is "key=value"; sections
+// and keys are found without regard to case, the first match counting; white space around keys and
+// values and one pair of matching quotes around a value are not part of them; lines that are neither
+// (comments, blank lines) belong to no key. A write changes only the line of its key (or adds one) and
+// keeps every other byte of the file; the new file takes the old one's place in one step, so a reader
+// never sees half of it. A settings file that is a symbolic link is written through to its target.
 #include "kv/platform/profile.h"
 
 #include <fcntl.h>
@@ -77,8 +78,8 @@ bool section_name(const std::string& text, const LineSpan& line, std::string* na
   if (p == end || *p != '[') return false;
   const char* close = end;
   while (close > p && close[-1] != ']') --close;
-  if (close == p) return false;  // no "]" after the "["
-  *name = std::string(p + 1, close - 1);
+  if (close == p) return false;       // no "]" after the "["
+  *name = trimmed(p + 1, close - 1);  // "[ Setting ]" names the section "Setting"
   return true;
 }
 
@@ -134,7 +135,8 @@ Found find(const std::string& text, const std::vector<LineSpan>& lines, const st
 bool read_file(const char* path, std::string* text, bool* exists, mode_t* mode) {
   text->clear();
   *exists = false;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO at the name is refused below instead of waiting for a writer.
+  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno == ENOENT;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -208,8 +210,31 @@ std::size_t profile_read(const char* path, const char* section, const char* key,
   return n;
 }
 
+namespace {
+
+// The file a write goes to: the path itself, or, when it is a symbolic link, the file the link leads
+// to, so that the link stays a link and its target is written, as the Windows profile functions do.
+// False for a link that leads nowhere.
+bool write_target(const char* path, std::string* target) {
+  struct stat st;
+  if (lstat(path, &st) != 0 || !S_ISLNK(st.st_mode)) {
+    *target = path;
+    return true;
+  }
+  char* real = realpath(path, nullptr);
+  if (real == nullptr) return false;
+  *target = real;
+  std::free(real);
+  return true;
+}
+
+}  // namespace
+
 bool profile_write(const char* path, const char* section, const char* key, const char* value) {
   if (path == nullptr || section == nullptr || key == nullptr || value == nullptr) return false;
+  std::string target;
+  if (!write_target(path, &target)) return false;
+  path = target.c_str();
   std::string text;
   bool exists = false;
   mode_t mode = 0;

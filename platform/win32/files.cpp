@@ -12,6 +12,22 @@ namespace kv::plat {
 namespace {
 HANDLE handle_of(FileHandle f) { return reinterpret_cast<HANDLE>(f); }
 FileHandle file_of(HANDLE h) { return reinterpret_cast<FileHandle>(h); }
+
+bool is_reparse_point(const char* path) {
+  DWORD attrs = GetFileAttributesA(path);
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Whether the open handle is a plain disk file: not a pipe, console or device, not a directory, not
+// a reparse point; with `one_name`, also not a file with other names (hard links).
+bool is_plain_disk_file(HANDLE h, bool one_name) {
+  if (GetFileType(h) != FILE_TYPE_DISK) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(h, &info)) return false;
+  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0)
+    return false;
+  return !one_name || info.nNumberOfLinks <= 1;
+}
 }  // namespace
 
 const char kPathSeparator[] = "\\";
@@ -30,12 +46,46 @@ std::size_t current_directory(char* buf, std::size_t size) {
 
 FileHandle sys::file_create(const char* path) {
   if (path == nullptr) return kInvalidFile;
-  // A reparse point (a symbolic link) at the fixed name is refused rather than followed.
-  DWORD attrs = GetFileAttributesA(path);
-  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return kInvalidFile;
-  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  return h == INVALID_HANDLE_VALUE ? kInvalidFile : file_of(h);
+  // A reparse point (a symbolic link) at the fixed name is refused rather than followed; the file is
+  // opened without truncating it and emptied only once it is known to be a plain disk file of one name.
+  if (is_reparse_point(path)) return kInvalidFile;
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return kInvalidFile;
+  if (!is_plain_disk_file(h, true) || !SetEndOfFile(h)) {
+    CloseHandle(h);
+    return kInvalidFile;
+  }
+  return file_of(h);
+}
+
+FileHandle sys::file_open_plain(const char* path, bool* not_plain) {
+  if (not_plain != nullptr) *not_plain = false;
+  if (path == nullptr) return kInvalidFile;
+  const bool reparse = is_reparse_point(path);
+  HANDLE h = reparse ? INVALID_HANDLE_VALUE
+                     : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h != INVALID_HANDLE_VALUE && is_plain_disk_file(h, false)) return file_of(h);
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  if (not_plain != nullptr) {
+    const DWORD attrs = reparse || h != INVALID_HANDLE_VALUE ? 0 : GetFileAttributesA(path);
+    *not_plain = reparse || h != INVALID_HANDLE_VALUE ||
+                 (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0);
+  }
+  return kInvalidFile;
+}
+
+int file_link_count(FileHandle file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (file == kInvalidFile || file == 0 || !GetFileInformationByHandle(handle_of(file), &info)) return 0;
+  return info.nNumberOfLinks > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(info.nNumberOfLinks);
+}
+
+bool file_copy_access(FileHandle from, FileHandle to) {
+  // A file's access on Windows is its folder's, inherited by the copy made beside it as it was by
+  // the original: there is nothing of the file's own to carry over.
+  return from != kInvalidFile && from != 0 && to != kInvalidFile && to != 0;
 }
 
 FileHandle sys::file_open_read(const char* path) {

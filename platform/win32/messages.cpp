@@ -4,16 +4,12 @@
 
 #include <windows.h>
 
-#include <string>
+#include "kv/platform/wide.h"
 
 namespace kv::plat {
 
 void message_box(const char* text) {
-  if (text == nullptr) text = "";
-  int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-  std::wstring wide(n > 0 ? static_cast<std::size_t>(n) : 1u, L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], n);
-  MessageBoxW(nullptr, wide.c_str(), nullptr, MB_OK);
+  MessageBoxW(nullptr, WideFromUtf8(text != nullptr ? text : "").c_str(), nullptr, MB_OK);
 }
 
 void window_paint(void* window) { SendMessageA(static_cast<HWND>(window), WM_PAINT, 0, 0); }

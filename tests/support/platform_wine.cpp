@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
+#include "kv/platform/wide.h"
 #include "platform.h"
 #include "test_env.h"
 
@@ -27,12 +26,10 @@ const int kTurnedTextSlack = 3;
 
 std::string ChineseText(const char* utf8) {
   if (GetACP() != 936) return std::string();
-  const int wide_length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  std::vector<wchar_t> wide(static_cast<std::size_t>(wide_length > 0 ? wide_length : 1), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), wide_length);
-  const int length = WideCharToMultiByte(936, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
+  const std::wstring wide = kv::plat::WideFromUtf8(utf8);
+  const int length = WideCharToMultiByte(936, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
   std::string text(static_cast<std::size_t>(length > 0 ? length : 1), '\0');
-  WideCharToMultiByte(936, 0, wide.data(), -1, &text[0], length, nullptr, nullptr);
+  WideCharToMultiByte(936, 0, wide.c_str(), -1, &text[0], length, nullptr, nullptr);
   text.resize(text.size() - 1);
   return text;
 }

@@ -66,6 +66,12 @@ fs::path EnterFreshDirectory(const char* prefix) {
   return dir;
 }
 
+void LeaveDirectory(const fs::path& dir) {
+  fs::current_path(fs::temp_directory_path());
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+
 fs::path MakeDirectoryOfLength(const fs::path& base, std::size_t length) {
   fs::path deep = base;
   const std::size_t start = deep.string().size();
@@ -118,9 +124,7 @@ void LibraryTest::TearDown() {
   EXPECT_EQ(kv::plat::mem_blocks_in_use(), 0u) << "the library kept blocks it should have released";
   message_sink = nullptr;
   kv::SetHostHandlers(nullptr, nullptr, nullptr);
-  fs::current_path(fs::temp_directory_path());
-  std::error_code ec;
-  fs::remove_all(dir_, ec);
+  LeaveDirectory(dir_);
 }
 
 fs::path LibraryTest::SpoolFile() const { return fs::path(kv::conn.TmpFileName); }

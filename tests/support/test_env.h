@@ -21,6 +21,9 @@ void WriteWhole(const std::filesystem::path& path, const std::string& bytes);
 // directory.
 std::filesystem::path EnterFreshDirectory(const char* prefix);
 
+// Leaves the folder of EnterFreshDirectory for the temporary folder and removes it with its content.
+void LeaveDirectory(const std::filesystem::path& dir);
+
 // Makes a folder inside `base` whose full path is exactly `length` characters long.
 std::filesystem::path MakeDirectoryOfLength(const std::filesystem::path& base, std::size_t length);
 

@@ -289,12 +289,33 @@ TEST_F(DialogTest, PrinterThatCannotBeOpened) {
   EXPECT_EQ(JobsBeforeMarker(), 0u);
 }
 
+TEST_F(DialogTest, RefusedSetIsReportedAndTheFieldShowsTheStoredValue) {
+  const struct {
+    const char* display_language;
+    const char* message;
+  } cases[] = {{"1", "The printer did not accept the command."}, {"0", "打印机未接受该指令。"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    const std::string ini =
+        std::string("[Setting]\r\nDisplayLan=") + c.display_language + "\r\n[Raw Refusing]\r\nOD=9\r\n";
+    StartWith(ini);
+    PickOption(16);
+    view_->Type(kIdPrinterList, "Raw Refusing");
+    SetValue("5");
+    EXPECT_EQ(view_->TakeBoxes(), (std::vector<Box>{{c.message, "KVPanel"}}));
+    EXPECT_EQ(view_->Text(kIdValue), "9") << "not the echo of a value that was never set";
+    EXPECT_EQ(view_->Text(kIdPrinterList), "Raw Refusing");
+    EXPECT_EQ(Ini(), ini) << "nothing stored";
+  }
+}
+
 TEST_F(DialogTest, SpoolerRefusals) {
   Start();
   PickOption(16);
   const std::string before = Ini();
   view_->Type(kIdPrinterList, "Raw Refusing");
   SetValue("5");
+  EXPECT_EQ(view_->TakeBoxes(), (std::vector<Box>{{"The printer did not accept the command.", "KVPanel"}}));
   EXPECT_EQ(dialog_->SendConfigCommand("OD", OptionKind::Darkness),
             kvtest::kRefusalAtStartOfDocument ? kErrStartDoc : kErrEndDoc);
   // On a stopped printer, so that no refused document can reach the capture printer, whatever the
@@ -302,15 +323,13 @@ TEST_F(DialogTest, SpoolerRefusals) {
   // when its printer is closed).
   view_->Type(kIdPrinterList, "KIRV R5 Stopped");
   kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);
-  SetValue("6");
-  kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);
   EXPECT_EQ(dialog_->SendConfigCommand("OD", OptionKind::Darkness), kErrWriteData);
   kv::plat::fault_arm(kv::plat::FaultSite::SpoolStartDoc, 1);
   EXPECT_EQ(dialog_->SendConfigCommand("OD", OptionKind::Darkness), kErrStartDoc);
   kv::plat::fault_arm(kv::plat::FaultSite::SpoolEndDoc, 1);
   EXPECT_EQ(dialog_->SendConfigCommand("OD", OptionKind::Darkness), kErrEndDoc);
   EXPECT_EQ(Ini(), before) << "nothing stored after a refusal";
-  EXPECT_EQ(view_->TakeBoxes(), std::vector<Box>{}) << "refusals are reported by code alone";
+  EXPECT_EQ(view_->TakeBoxes(), std::vector<Box>{}) << "the exchange itself answers by code alone";
   // Each refused exchange closed its printer: the next one goes through as ever.
   view_->Type(kIdPrinterList, "KIRV R5");
   SetValue("7");

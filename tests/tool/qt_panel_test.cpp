@@ -25,6 +25,7 @@
 #include "resources/resource_ids.h"
 #include "resources/strings.h"
 #include "test_env.h"
+#include "tool_test.h"
 
 namespace fs = std::filesystem;
 using namespace kv::tool;
@@ -50,12 +51,7 @@ class QtEnvironment : public ::testing::Environment {
 class QtPanelTest : public ::testing::TestWithParam<Language> {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / (std::string("kvpanel-") + (GetParam() == Language::English ? "en" : "zh"));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    fs::current_path(dir_);
-    kvtest::WriteWhole(dir_ / "KV_setting.ini", std::string("[Setting]\r\nDisplayLan=") +
-                                                    (GetParam() == Language::English ? "1" : "0") + "\r\n");
+    dir_ = kvtest::EnterDirectoryStartingIn(GetParam());
     process_ = std::make_unique<ToolProcess>(StartProgram(kv::plat::kLangEnglishUs));
     dialog_ = std::make_unique<PanelDialog>(*process_);
     dialog_->Initialise();
@@ -65,8 +61,7 @@ class QtPanelTest : public ::testing::TestWithParam<Language> {
   void TearDown() override {
     dialog_->hide();
     dialog_.reset();
-    fs::current_path(fs::temp_directory_path());
-    fs::remove_all(dir_);
+    kvtest::LeaveDirectory(dir_);
   }
 
   const DialogLayout& Layout() const { return MainDialogLayout(GetParam()); }
@@ -242,8 +237,6 @@ TEST_P(QtPanelTest, AboutBoxShowsItsTemplate) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, QtPanelTest, ::testing::Values(Language::English, Language::Chinese),
-                         [](const ::testing::TestParamInfo<Language>& row) {
-                           return std::string(row.param == Language::English ? "English" : "Chinese");
-                         });
+                         kvtest::LanguageName);
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "panel_dialog.h"
 #include "resources/resource_ids.h"
 #include "test_env.h"
+#include "tool_test.h"
 
 namespace fs = std::filesystem;
 using namespace kv::tool;
@@ -58,10 +59,7 @@ TEST(KvpanelProgram, LanguageChangeStartsTheProgramAgainInTheOtherLanguage) {
   ASSERT_TRUE(program != nullptr && display != nullptr) << "run through ctest";
   if (Shell("command -v xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
 
-  const fs::path dir = fs::temp_directory_path() / "kvpanel-relaunch";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  kvtest::WriteWhole(dir / "KV_setting.ini", "[Setting]\r\nDisplayLan=1\r\n");
+  const fs::path dir = kvtest::EnterDirectoryStartingIn(Language::English);
 
   // Where the language list is: the same dialog, made here off screen, puts it there.
   int argc = 1;
@@ -70,7 +68,6 @@ TEST(KvpanelProgram, LanguageChangeStartsTheProgramAgainInTheOtherLanguage) {
   QRect list;
   {
     QApplication app(argc, argv);
-    fs::current_path(dir);
     ToolProcess english = StartProgram(1033);
     PanelDialog layout_only(english);
     list = layout_only.Control(kIdLanguageList)->geometry();
@@ -107,8 +104,7 @@ TEST(KvpanelProgram, LanguageChangeStartsTheProgramAgainInTheOtherLanguage) {
     const std::string new_pid = Shell("xdotool getwindowpid " + relaunched);
     if (!new_pid.empty()) kill(static_cast<pid_t>(std::stol(new_pid)), SIGTERM);
   }
-  fs::current_path(fs::temp_directory_path());
-  fs::remove_all(dir);
+  kvtest::LeaveDirectory(dir);
 }
 
 }  // namespace

@@ -37,7 +37,8 @@ std::vector<int> Range(int first, int last) {
 }
 
 TEST(Strings, EveryTextInBothLanguages) {
-  std::vector<int> ids = {kStrAboutMenu, kStrAskAdvancedReset, kStrAskSendTestFile, kStrOnLine, kStrOffLine};
+  std::vector<int> ids = {kStrAboutMenu, kStrAskAdvancedReset, kStrAskSendTestFile,
+                          kStrOnLine,    kStrOffLine,          kStrCommandRefused};
   for (const auto& range : {Range(kStrDefaultsFirst, kStrDefaultsLast), Range(kStrHelpFirst, kStrHelpLast),
                             Range(kStrOptionFirst, kStrOptionLast), Range(kStrModelFirst, kStrModelLast)})
     ids.insert(ids.end(), range.begin(), range.end());
@@ -52,9 +53,9 @@ TEST(Strings, EveryTextInBothLanguages) {
   for (int id : Range(kStrModelFirst, kStrModelLast))
     EXPECT_STREQ(ToolString(Language::English, id), ToolString(Language::Chinese, id)) << id;
   // Every other Chinese text is Chinese, stored in UTF-8.
-  for (const auto& range :
-       {Range(kStrHelpFirst, kStrHelpLast), Range(kStrOptionFirst, kStrOptionLast),
-        std::vector<int>{kStrAboutMenu, kStrAskAdvancedReset, kStrAskSendTestFile, kStrOnLine, kStrOffLine}})
+  for (const auto& range : {Range(kStrHelpFirst, kStrHelpLast), Range(kStrOptionFirst, kStrOptionLast),
+                            std::vector<int>{kStrAboutMenu, kStrAskAdvancedReset, kStrAskSendTestFile, kStrOnLine,
+                                             kStrOffLine, kStrCommandRefused}})
     for (int id : range) EXPECT_TRUE(IsUtf8WithNonAscii(ToolString(Language::Chinese, id))) << id;
   // No option name begins another one: the option list finds its entry by the beginning of its text.
   for (Language language : {Language::English, Language::Chinese})

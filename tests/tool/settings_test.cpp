@@ -26,17 +26,11 @@ class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     kv::plat::fault_clear();
-    dir_ = fs::temp_directory_path() /
-           (std::string("kvtool-settings-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    fs::current_path(dir_);
+    dir_ = kvtest::EnterFreshDirectory("kvtool-settings-");
   }
   void TearDown() override {
     kv::plat::fault_clear();
-    fs::current_path(fs::temp_directory_path());
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
+    kvtest::LeaveDirectory(dir_);
   }
   fs::path Ini() const { return dir_ / "KV_setting.ini"; }
   std::string IniPath() const { return Ini().string(); }
@@ -198,6 +192,27 @@ TEST_F(SettingsTest, TextsThatWouldBreakTheLinesAreRefused) {
   EXPECT_EQ(settings.WriteSetting("KIRV\nR5", "IA", "1"), 0);
   EXPECT_EQ(settings.WriteSetting("KIRV R5", nullptr, "1"), 0);
   EXPECT_EQ(ReadWhole(Ini()), "[KIRV R5]\r\nIA=1.2.3.4\r\n");
+}
+
+TEST_F(SettingsTest, BlanksInsideTheBracketsAreNotPartOfTheName) {
+  const struct {
+    const char* header;
+  } cases[] = {{"[ Setting ]"}, {"[Setting  ]"}, {"[\tSetting]"}, {"  [ setting\t]"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    const std::string before = std::string(c.header) + "\r\nDisplayLan=1\r\n";
+    WriteWhole(Ini(), before);
+    Settings settings(dir_.string());
+    std::string text;
+    EXPECT_EQ(settings.ReadSettingText("Setting", "DisplayLan", 99, &text), 1);
+    EXPECT_EQ(text, "1");
+    ASSERT_EQ(settings.WriteSetting("Setting", "DisplayLan", "0"), 1);
+    EXPECT_EQ(ReadWhole(Ini()).find("DisplayLan=1"), std::string::npos) << "the value was changed where it stood";
+    EXPECT_EQ(ReadWhole(Ini()).find("etting", ReadWhole(Ini()).find("etting") + 1), std::string::npos)
+        << "no second section was appended";
+    EXPECT_EQ(settings.ReadSettingText("Setting", "DisplayLan", 99, &text), 1);
+    EXPECT_EQ(text, "0");
+  }
 }
 
 TEST_F(SettingsTest, FileWithoutFinalLineEnd) {

@@ -15,6 +15,17 @@ using kv::tool::Language;
 
 namespace kvtest {
 
+fs::path EnterDirectoryStartingIn(Language language) {
+  fs::path dir = EnterFreshDirectory(language == Language::English ? "kvpanel-en-" : "kvpanel-zh-");
+  WriteWhole(dir / "KV_setting.ini",
+             std::string("[Setting]\r\nDisplayLan=") + (language == Language::English ? "1" : "0") + "\r\n");
+  return dir;
+}
+
+std::string LanguageName(const ::testing::TestParamInfo<Language>& row) {
+  return row.param == Language::English ? "English" : "Chinese";
+}
+
 void ToolTest::SetUp() {
   kv::plat::fault_clear();
   dir_ = EnterFreshDirectory("kvtool-");
@@ -31,9 +42,7 @@ void ToolTest::TearDown() {
   view_.reset();
   process_.reset();
   kv::plat::fault_clear();
-  fs::current_path(fs::temp_directory_path());
-  std::error_code ec;
-  fs::remove_all(dir_, ec);
+  LeaveDirectory(dir_);
 }
 
 void ToolTest::Start(Language language) {

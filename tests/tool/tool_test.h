@@ -14,6 +14,12 @@
 
 namespace kvtest {
 
+// A fresh current directory for the running test whose settings file starts the program in `language`.
+std::filesystem::path EnterDirectoryStartingIn(kv::tool::Language language);
+
+// The name of a test row of a display language.
+std::string LanguageName(const ::testing::TestParamInfo<kv::tool::Language>& row);
+
 class ToolTest : public ::testing::Test {
  protected:
   void SetUp() override;

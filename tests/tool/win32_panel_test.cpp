@@ -11,23 +11,17 @@
 #include <string>
 
 #include "capture.h"
+#include "kv/platform/wide.h"
 #include "resources/layouts.h"
 #include "resources/resource_ids.h"
 #include "resources/strings.h"
 #include "test_env.h"
+#include "tool_test.h"
 
 namespace fs = std::filesystem;
 using namespace kv::tool;
 
 namespace {
-
-std::wstring Wide(const std::string& s) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, &w[0], n);
-  w.resize(w.size() - 1);
-  return w;
-}
 
 // A Unix path as Wine's programs see it.
 std::string WinePath(const char* unix_path) {
@@ -76,7 +70,7 @@ bool SaveScreenshot(HWND window, const fs::path& path) {
 SIZE BaseUnits(const DialogLayout& layout) {
   HDC screen = GetDC(nullptr);
   HFONT font = CreateFontW(-MulDiv(layout.point_size, GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, 0, 0,
-                           0, DEFAULT_CHARSET, 0, 0, 0, 0, Wide(layout.font).c_str());
+                           0, DEFAULT_CHARSET, 0, 0, 0, 0, kv::plat::WideFromUtf8(layout.font).c_str());
   HGDIOBJ old = SelectObject(screen, font);
   SIZE letters = {};
   GetTextExtentPoint32W(screen, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &letters);
@@ -93,18 +87,14 @@ class Win32PanelTest : public ::testing::TestWithParam<Language> {
   void SetUp() override {
     const char* program = std::getenv("KV_PANEL");
     ASSERT_NE(program, nullptr) << "run through ctest";
-    dir_ = fs::temp_directory_path() / (GetParam() == Language::English ? "kvpanel-en" : "kvpanel-zh");
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    kvtest::WriteWhole(dir_ / "KV_setting.ini", std::string("[Setting]\r\nDisplayLan=") +
-                                                    (GetParam() == Language::English ? "1" : "0") + "\r\n");
+    dir_ = kvtest::EnterDirectoryStartingIn(GetParam());
     std::string command = "\"" + WinePath(program) + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     const std::string cwd = dir_.string();
     ASSERT_TRUE(
         CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &startup, &process_));
-    const std::wstring title = Wide(Layout().title);
+    const std::wstring title = kv::plat::WideFromUtf8(Layout().title);
     for (int i = 0; i < 400 && dialog_ == nullptr; ++i) {
       dialog_ = FindWindowW(nullptr, title.c_str());
       if (dialog_ == nullptr) Sleep(50);
@@ -120,7 +110,7 @@ class Win32PanelTest : public ::testing::TestWithParam<Language> {
       CloseHandle(process_.hProcess);
       CloseHandle(process_.hThread);
     }
-    fs::remove_all(dir_);
+    kvtest::LeaveDirectory(dir_);
   }
 
   const DialogLayout& Layout() const { return MainDialogLayout(GetParam()); }
@@ -186,8 +176,6 @@ TEST_P(Win32PanelTest, SetForTheSelfTestLabelSendsItsCommand) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, Win32PanelTest, ::testing::Values(Language::English, Language::Chinese),
-                         [](const ::testing::TestParamInfo<Language>& row) {
-                           return std::string(row.param == Language::English ? "English" : "Chinese");
-                         });
+                         kvtest::LanguageName);
 
 }  // namespace

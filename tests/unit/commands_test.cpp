@@ -5,8 +5,10 @@
 #include <climits>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "connection.h"
+#include "fault_sweep.h"
 #include "kvtaglib.h"
 #include "test_env.h"
 
@@ -316,7 +318,41 @@ TEST_P(BuilderTest, WriteAfterDeliveryGivesItsWriteCode) {
   EXPECT_EQ(SpoolBytes(), "N\r\n") << "the delivered job is left as it was";
 }
 
+// Every builder that appends: each of its calls to the platform layer fails in turn.
+class BuilderSweepTest : public BuilderTest {};
+
+std::vector<BuilderCase> AppendingCases() {
+  std::vector<BuilderCase> appending;
+  // A bitmap's data follows even a command line that failed, so its spool file is swept on its own
+  // terms in sweep_test.cpp.
+  for (const BuilderCase& c : kCases)
+    if (c.result == 0 && c.closed != KV_ERR_BIN_GRAPHICS_CLOSED) appending.push_back(c);
+  return appending;
+}
+
+TEST_P(BuilderSweepTest, FailureAtEverySiteIsReportedAndLeavesTheJobWhole) {
+  const BuilderCase& c = GetParam();
+  // A fresh printer for every run: Wine cannot abandon a document that a failed delivery left open.
+  kvtest::Sweep sweep(
+      c.name,
+      [] {
+        if (!kv::PortIsClosed()) ClosePort();
+        ASSERT_EQ(OpenPort(kHoldingPrinter), KV_OK);
+        ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+      },
+      c.call);
+  sweep.appended = {"KIRVtemp.prn"};
+  // Its own write code; a download also reads its file; KV_PrintLabel also delivers.
+  sweep.codes = {c.write,          KV_ERR_PCX_DOWNLOAD_OPEN, KV_ERR_TMP_READ, KV_ERR_JOB_MEMORY,
+                 KV_ERR_START_DOC, KV_ERR_WRITE_DATA,        KV_ERR_END_DOC};
+  sweep.closing_codes = {KV_ERR_JOB_MEMORY};
+  kvtest::RunSweep(sweep);
+}
+
 INSTANTIATE_TEST_SUITE_P(Builders, BuilderTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<BuilderCase>& row) { return std::string(row.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(Builders, BuilderSweepTest, ::testing::ValuesIn(AppendingCases()),
                          [](const ::testing::TestParamInfo<BuilderCase>& row) { return std::string(row.param.name); });
 
 class PrintLabelTest : public kvtest::LibraryTest {};

@@ -29,13 +29,6 @@ bool AllZero(const char* block) {
 
 class ConnectionTest : public kvtest::LibraryTest {};
 
-TEST_F(ConnectionTest, StartsClosedWithNoErrorStored) {
-  EXPECT_EQ(GetErrState(), 0);
-  EXPECT_TRUE(kv::PortIsClosed());
-  EXPECT_EQ(conn.PrinterHandle, nullptr);
-  EXPECT_EQ(conn.CmdBuffer, nullptr);
-}
-
 TEST_F(ConnectionTest, OpenPortOpensPrinterAndZeroFilledBuffers) {
   ASSERT_EQ(OpenPort(kPrinter), KV_OK);
   EXPECT_FALSE(kv::PortIsClosed());
@@ -92,25 +85,6 @@ TEST_F(ConnectionTest, OpenPortAfterRefusedPrinterReusesNoOldBuffers) {
   ASSERT_EQ(kv::plat::mem_blocks_in_use(), 2u);
   ASSERT_EQ(OpenPort(kPrinter), KV_OK);
   EXPECT_EQ(kv::plat::mem_blocks_in_use(), 2u) << "the buffers of the refused open were leaked";
-}
-
-TEST_F(ConnectionTest, BufferAllocationFailuresCloseTheConnection) {
-  struct Case {
-    int failing_allocation;
-    int code;
-  } cases[] = {{1, KV_ERR_CMD_BUFFER}, {2, KV_ERR_SCRATCH_BUFFER}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.code);
-    kv::plat::fault_arm(kv::plat::FaultSite::Alloc, c.failing_allocation);
-    EXPECT_EQ(OpenPort(kPrinter), c.code);
-    EXPECT_EQ(GetErrState(), KV_ERR_PORT_CLOSED) << "ClosePort has run";
-    EXPECT_TRUE(kv::PortIsClosed());
-    EXPECT_EQ(conn.CmdBuffer, nullptr);
-    EXPECT_EQ(conn.ScratchBuffer, nullptr);
-    EXPECT_EQ(kv::plat::mem_blocks_in_use(), 0u);
-    // ClosePort found no printer to close: its message is the only one.
-    EXPECT_EQ(TakeMessages(), Messages{kCloseFailed});
-  }
 }
 
 TEST_F(ConnectionTest, ClosePortEndsEverythingAndStoresMinusOne) {

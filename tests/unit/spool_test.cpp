@@ -262,29 +262,6 @@ TEST_F(SpoolTest, DeliveryWithoutAnyJobIsAReadFailure) {
   EXPECT_EQ(KV_WritePrinter(), KV_ERR_TMP_READ) << "no spool file was ever named";
 }
 
-TEST_F(SpoolTest, SpoolerRefusalsHaveTheirCodes) {
-  struct Case {
-    FaultSite site;
-    int code;
-  } cases[] = {{FaultSite::SpoolStartDoc, KV_ERR_START_DOC},
-               {FaultSite::SpoolWrite, KV_ERR_WRITE_DATA},
-               {FaultSite::SpoolEndDoc, KV_ERR_END_DOC}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.code);
-    // A fresh printer for each case, and a stopped one, so that no job of this test reaches the
-    // capture printer: Wine cannot abandon a document (its AbortPrinter does nothing), and ends it
-    // when the printer is closed.
-    ClosePort();
-    ASSERT_EQ(OpenPort("KIRV R5 Stopped"), KV_OK);
-    ASSERT_EQ(KV_ClearBuffer(), KV_OK);
-    SetErrState(-77);
-    kv::plat::fault_arm(c.site, 1);
-    EXPECT_EQ(KV_WritePrinter(), c.code);
-    EXPECT_EQ(GetErrState(), -77) << "delivery codes are returned, not stored";
-    EXPECT_TRUE(fs::exists(SpoolFile())) << "the job stays on disk and can be sent again";
-  }
-}
-
 TEST_F(SpoolTest, NoMemoryForTheJobClosesTheConnection) {
   ASSERT_EQ(KV_ClearBuffer(), KV_OK);
   const fs::path spool = SpoolFile();

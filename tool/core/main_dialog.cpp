@@ -206,7 +206,13 @@ void MainDialog::OnSet() {
   }
   if (has_value_field_) view_.SetText(kIdValue, EchoText(v, value_in_mm_, option_kind_, dots_per_mm_));
   config_command_ = command;
-  SendConfigCommand(option->key, option_kind_);
+  if (SendConfigCommand(option->key, option_kind_) < 0) {
+    // The spooler refused the command: nothing was sent and nothing stored, so the user is told and
+    // the field shows the stored value again instead of the echo of a value never set.
+    view_.ShowMessage(Str(kStrCommandRefused), kProgramName);
+    SaveDialogData(view_, data_);  // the value is read back for the printer the command was meant for
+    OnOptionSelected();
+  }
 }
 
 void MainDialog::SetNetwork() {

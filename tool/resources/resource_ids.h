@@ -63,6 +63,7 @@ inline constexpr int kStrAskAdvancedReset = 102;
 inline constexpr int kStrAskSendTestFile = 104;
 inline constexpr int kStrOnLine = 106;
 inline constexpr int kStrOffLine = 107;
+inline constexpr int kStrCommandRefused = 108;  // the spooler did not take a configuration command
 inline constexpr int kStrDefaultsFirst = 2020;  // Advanced Reset defaults, 2020 to 2047
 inline constexpr int kStrDefaultsLast = 2047;
 inline constexpr int kStrHelpFirst = 2105;  // help texts of the options, 2105 to 2124

@@ -17,6 +17,7 @@ constexpr StringEntry kStrings[] = {
     {104, "Send TestCmd.txt?", "是否发送测试指令?"},
     {106, "This Printer is On Line!", "此打印机准备就绪!"},
     {107, "This Printer is Off Line!", "此打印机脱机未联接!"},
+    {108, "The printer did not accept the command.", "打印机未接受该指令。"},
     // Advanced Reset defaults: 2020 to 2027 for the 200-DPI class, 2028 to 2035 for the 300-DPI
     // class, then the offsets, darkness, speed and network values.
     {2020, "150", "150"},

@@ -12,6 +12,7 @@
 #include "core/startup.h"
 #include "core/view.h"
 #include "kv/platform/language.h"
+#include "kv/platform/wide.h"
 #include "resources/artwork.h"
 #include "resources/gradient.h"
 #include "resources/layouts.h"
@@ -22,22 +23,6 @@ namespace kv::tool {
 
 namespace {
 
-std::wstring Wide(const std::string& s) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
-  std::wstring w(n > 0 ? static_cast<std::size_t>(n) : 1u, L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, &w[0], n);
-  w.resize(w.size() - 1);
-  return w;
-}
-
-std::string Utf8(const std::wstring& w) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(n > 0 ? static_cast<std::size_t>(n) : 1u, '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
-  s.resize(s.size() - 1);
-  return s;
-}
-
 // An in-memory dialog template (DLGTEMPLATE with DS_SETFONT and its DLGITEMTEMPLATEs).
 class TemplateWriter {
  public:
@@ -47,7 +32,7 @@ class TemplateWriter {
     Word(static_cast<std::uint16_t>(d >> 16));
   }
   void String(const std::string& s) {
-    for (wchar_t c : Wide(s)) Word(static_cast<std::uint16_t>(c));
+    for (wchar_t c : plat::WideFromUtf8(s)) Word(static_cast<std::uint16_t>(c));
     Word(0);
   }
   void AlignDword() {
@@ -200,9 +185,11 @@ class Win32Panel : public View {
     std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
     GetWindowTextW(w, &text[0], n + 1);
     text.resize(static_cast<std::size_t>(n));
-    return Utf8(text);
+    return plat::Utf8FromWide(text);
   }
-  void SetText(int id, const std::string& text) override { SetDlgItemTextW(dialog_, id, Wide(text).c_str()); }
+  void SetText(int id, const std::string& text) override {
+    SetDlgItemTextW(dialog_, id, plat::WideFromUtf8(text).c_str());
+  }
   void SetVisible(int id, bool visible) override { ShowWindow(GetDlgItem(dialog_, id), visible ? SW_SHOW : SW_HIDE); }
   void SetEnabled(int id, bool enabled) override { EnableWindow(GetDlgItem(dialog_, id), enabled); }
   void SetTextLimit(int id, int characters) override {
@@ -210,7 +197,7 @@ class Win32Panel : public View {
   }
   void ResetEntries(int id) override { SendDlgItemMessageW(dialog_, id, CB_RESETCONTENT, 0, 0); }
   void AddEntry(int id, const std::string& text) override {
-    SendDlgItemMessageW(dialog_, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+    SendDlgItemMessageW(dialog_, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(plat::WideFromUtf8(text).c_str()));
   }
   int EntryCount(int id) const override {
     return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCOUNT, 0, 0));
@@ -221,7 +208,7 @@ class Win32Panel : public View {
     std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
     SendDlgItemMessageW(dialog_, id, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text[0]));
     text.resize(static_cast<std::size_t>(n));
-    return Utf8(text);
+    return plat::Utf8FromWide(text);
   }
   int Selection(int id) const override {
     return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCURSEL, 0, 0));
@@ -230,17 +217,19 @@ class Win32Panel : public View {
     SendDlgItemMessageW(dialog_, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
   void ShowMessage(const std::string& text, const std::string& caption) override {
-    MessageBoxW(dialog_, Wide(text).c_str(), caption.empty() ? nullptr : Wide(caption).c_str(), MB_OK);
+    MessageBoxW(dialog_, plat::WideFromUtf8(text).c_str(),
+                caption.empty() ? nullptr : plat::WideFromUtf8(caption).c_str(), MB_OK);
   }
   bool AskYesNo(const std::string& text, const std::string& caption, BoxIcon icon) override {
     const UINT type = MB_YESNO | (icon == BoxIcon::Information ? MB_ICONINFORMATION : 0);
-    return MessageBoxW(dialog_, Wide(text).c_str(), caption.empty() ? nullptr : Wide(caption).c_str(), type) == IDYES;
+    return MessageBoxW(dialog_, plat::WideFromUtf8(text).c_str(),
+                       caption.empty() ? nullptr : plat::WideFromUtf8(caption).c_str(), type) == IDYES;
   }
   void AppendSystemMenuItem(unsigned command, const std::string& text) override {
     HMENU menu = GetSystemMenu(dialog_, FALSE);
     if (menu == nullptr) return;
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, command, Wide(text).c_str());
+    AppendMenuW(menu, MF_STRING, command, plat::WideFromUtf8(text).c_str());
   }
   void StartTimer(unsigned timer_id, unsigned period_ms) override { SetTimer(dialog_, timer_id, period_ms, nullptr); }
   void PostClose() override { PostMessageW(dialog_, WM_CLOSE, 0, 0); }

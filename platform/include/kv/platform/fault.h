@@ -33,6 +33,17 @@ bool fault_now(FaultSite site);
 // nth 0 disarms the site.
 void fault_arm(FaultSite site, int nth, int times = 1);
 
+// Makes the `nth` next call at any site fail, whatever its kind (1: the very next); nth 0 disarms.
+// A fault sweep fails each call of an operation in turn this way.
+void fault_arm_any(int nth);
+
+// How many calls at any site were checked since the last fault_arm_any: when fewer than its `nth`,
+// the failure was never reached and the operation ran as in normal use.
+int fault_calls_checked();
+
+// The kind of the call that fault_arm_any made fail; Count while none has.
+FaultSite fault_failed_site();
+
 // Disarms every site.
 void fault_clear();
 

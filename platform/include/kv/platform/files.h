@@ -25,11 +25,26 @@ extern const bool kNamesIgnoreCase;
 std::size_t current_directory(char* buf, std::size_t size);
 
 // Creates `path`, or truncates it to zero bytes, open for reading and writing and shared with other
-// readers and writers. A symbolic link at `path` is never followed: the call fails instead.
+// readers and writers. Only a plain file is made or truncated: a symbolic link at `path` is never
+// followed, and a FIFO, device, directory or a file with other names (hard links) there makes the
+// call fail at once, before anything is truncated.
 FileHandle file_create(const char* path);
 
 // Opens an existing file for reading, byte for byte, shared with other readers and writers.
 FileHandle file_open_read(const char* path);
+
+// Opens an existing file of fixed name for reading, as file_open_read does, but only a regular file
+// reached without a symbolic link: a link, FIFO, device or directory at `path` fails at once (a FIFO
+// never blocks the call). When the call fails because what is there is not such a file, *not_plain
+// (if given) is set; it is cleared on success and on every other failure.
+FileHandle file_open_plain(const char* path, bool* not_plain = nullptr);
+
+// How many names (hard links) the open file has; 0 when that cannot be had.
+int file_link_count(FileHandle file);
+
+// Gives the file `to` the permissions and, where the system permits, the owner of the file `from`.
+// False when the permissions could not be given.
+bool file_copy_access(FileHandle from, FileHandle to);
 
 // Writes len bytes at the file's position. Returns the number of bytes written, or -1.
 std::int64_t file_write(FileHandle file, const void* data, std::size_t len);

@@ -1,0 +1,189 @@
+// Files of fixed name (the spool file, the work files "PrnTmp" and "KIRV.pcx") and print files that
+// something else has been put in the place of: symbolic and hard links, FIFOs. Nothing is read
+// through a link, nothing waits on a FIFO, nothing is truncated that has another name, and the
+// rewritten print file keeps its permissions and owner. These need links and FIFOs that only the
+// POSIX build can make; the Windows build refuses what is not a plain disk file in the same places.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "connection.h"
+#include "kv/platform/fault.h"
+#include "kvtaglib.h"
+#include "test_env.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using kv::plat::FaultSite;
+using kvtest::ReadWhole;
+using kvtest::WriteWhole;
+
+constexpr const char kSecret[] = "not for the printer";
+
+class FixedNamesTest : public kvtest::LibraryTest {
+ protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    // A hang on a FIFO ends the test program instead of stalling the run.
+    alarm(60);
+    // A stopped queue: any job that slips through is held there, not printed by the capture printer.
+    ASSERT_EQ(OpenPort("KIRV R5 Stopped"), KV_OK);
+    WriteWhole(dir_ / "secret", kSecret);
+  }
+  void TearDown() override {
+    alarm(0);
+    EXPECT_EQ(ReadWhole(dir_ / "secret"), kSecret) << "the file behind the link is untouched";
+    LibraryTest::TearDown();
+  }
+  // Delivery with the spooler's start of a document armed to fail, so that a started job shows.
+  static int DeliverWatched(int (*deliver)(), bool* started) {
+    kv::plat::fault_arm(FaultSite::SpoolStartDoc, 1);
+    const int rc = deliver();
+    *started = !kv::plat::fault_now(FaultSite::SpoolStartDoc);
+    kv::plat::fault_clear();
+    return rc;
+  }
+  static void MakeFifo(const fs::path& at) { ASSERT_EQ(mkfifo(at.c_str(), 0600), 0); }
+};
+
+int PrintLabel() { return KV_PrintLabel(1, 1); }
+
+TEST_F(FixedNamesTest, DeliverySendsOnlyAPlainSpoolFile) {
+  const fs::path spool = dir_ / "KIRVtemp.prn";
+  const struct {
+    const char* name;
+    bool link_before_the_job;  // planted before ClearTmpFile, or swapped in after it
+    bool fifo;
+    int (*deliver)();
+  } cases[] = {
+      {"link planted before the job, KV_WritePrinter", true, false, KV_WritePrinter},
+      {"link planted before the job, KV_PrintLabel", true, false, PrintLabel},
+      {"link swapped in after ClearTmpFile", false, false, KV_WritePrinter},
+      {"FIFO swapped in after ClearTmpFile", false, true, KV_WritePrinter},
+      {"FIFO swapped in, KV_PrintLabel", false, true, PrintLabel},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(spool);
+    if (c.link_before_the_job) {
+      fs::create_symlink(dir_ / "secret", spool);
+      EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CREATE);
+    } else {
+      ASSERT_EQ(ClearTmpFile(), KV_OK);
+      ASSERT_EQ(Pulse("N\r\n", 3, 0), KV_OK);
+      fs::remove(spool);
+      if (c.fifo) {
+        MakeFifo(spool);
+      } else {
+        fs::create_symlink(dir_ / "secret", spool);
+      }
+    }
+    bool started = false;
+    EXPECT_EQ(DeliverWatched(c.deliver, &started), KV_ERR_TMP_READ);
+    EXPECT_FALSE(started) << "no document was started";
+    EXPECT_EQ(GetErrState(), KV_ERR_TMP_READ);
+    EXPECT_EQ(fs::symlink_status(spool).type(), c.fifo ? fs::file_type::fifo : fs::file_type::symlink);
+  }
+}
+
+TEST_F(FixedNamesTest, SpoolFileFilledByTheCallerIsStillSent) {
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  {
+    std::ofstream out(dir_ / "KIRVtemp.prn", std::ios::binary | std::ios::app);
+    out << "N\r\nP1\r\n";
+  }
+  EXPECT_EQ(KV_WritePrinter(), KV_OK);
+}
+
+TEST_F(FixedNamesTest, NothingIsMadeOrTruncatedAtANameThatIsNotAPlainFile) {
+  const fs::path spool = dir_ / "KIRVtemp.prn";
+  const struct {
+    const char* name;
+    const char* fixed;    // the fixed name something is put at
+    const char* planted;  // "fifo", "hard link" or "symlink"
+  } cases[] = {
+      {"FIFO at the spool file", "KIRVtemp.prn", "fifo"},
+      {"second name of another file at the spool file", "KIRVtemp.prn", "hard link"},
+      {"FIFO at the work file of ChangeCopies", "PrnTmp", "fifo"},
+      {"second name at the work file of ChangeCopies", "PrnTmp", "hard link"},
+      {"link at the work file of ChangeCopies", "PrnTmp", "symlink"},
+      {"FIFO at the image work file", "KIRV.pcx", "fifo"},
+      {"second name at the image work file", "KIRV.pcx", "hard link"},
+      {"link at the image work file", "KIRV.pcx", "symlink"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path at = dir_ / c.fixed;
+    const std::string planted = c.planted;
+    if (planted == "fifo") MakeFifo(at);
+    if (planted == "hard link") fs::create_hard_link(dir_ / "secret", at);
+    if (planted == "symlink") fs::create_symlink(dir_ / "secret", at);
+    const std::string fixed = c.fixed;
+    if (fixed == "KIRVtemp.prn") {
+      EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CREATE);
+      EXPECT_EQ(KV_ClearBuffer(), KV_ERR_TMP_CREATE);
+    } else if (fixed == "PrnTmp") {
+      WriteWhole(dir_ / "label.prn", "#BD##CP#1,x");
+      EXPECT_EQ(ChangeCopies("label.prn", 2), KV_ERR_COPIES_WORK_FILE);
+      EXPECT_EQ(ReadWhole(dir_ / "label.prn"), "#BD##CP#1,x") << "the label data is kept";
+    } else {
+      ASSERT_EQ(ClearTmpFile(), KV_OK);
+      EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_ERR_PCX_FILE);
+      EXPECT_EQ(ReadWhole(spool), "") << "nothing is appended";
+    }
+    const fs::file_type kind = fs::symlink_status(at).type();
+    EXPECT_EQ(kind, planted == "fifo"      ? fs::file_type::fifo
+                    : planted == "symlink" ? fs::file_type::symlink
+                                           : fs::file_type::regular);
+    fs::remove(at);
+  }
+}
+
+TEST_F(FixedNamesTest, ChangeCopiesKeepsPermissionsAndOwner) {
+  for (const fs::perms mode : {fs::perms(0600), fs::perms(0640), fs::perms(0444), fs::perms(0755)}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    WriteWhole(dir_ / "label.prn", "#BD##CP#1,x");
+    fs::permissions(dir_ / "label.prn", mode);
+    ASSERT_EQ(ChangeCopies("label.prn", 3), KV_OK);
+    EXPECT_EQ(ReadWhole(dir_ / "label.prn"), "#BD##CP#3,x");
+    EXPECT_EQ(fs::status(dir_ / "label.prn").permissions() & fs::perms::all, mode);
+    fs::remove(dir_ / "label.prn");
+  }
+  if (geteuid() != 0) return;  // only a privileged caller can give a file away, and so test the owner
+  WriteWhole(dir_ / "label.prn", "#BD##CP#1,x");
+  ASSERT_EQ(chown((dir_ / "label.prn").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(ChangeCopies("label.prn", 4), KV_OK);
+  struct stat st = {};
+  ASSERT_EQ(stat((dir_ / "label.prn").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+}
+
+TEST_F(FixedNamesTest, ChangeCopiesLeavesLinksAndFifosAsTheyAre) {
+  const std::string label = "#BD##CP#1,x";
+  WriteWhole(dir_ / "target.prn", label);
+  fs::create_symlink(dir_ / "target.prn", dir_ / "soft.prn");
+  fs::create_hard_link(dir_ / "target.prn", dir_ / "hard.prn");
+  MakeFifo(dir_ / "fifo.prn");
+  for (const char* name : {"soft.prn", "hard.prn", "target.prn", "fifo.prn"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(ChangeCopies(name, 9), KV_ERR_COPIES_NOT_PLAIN);
+  }
+  EXPECT_EQ(fs::symlink_status(dir_ / "soft.prn").type(), fs::file_type::symlink);
+  EXPECT_EQ(fs::hard_link_count(dir_ / "target.prn"), 2u);
+  EXPECT_EQ(ReadWhole(dir_ / "target.prn"), label);
+  EXPECT_FALSE(fs::exists(dir_ / "PrnTmp"));
+  // With its second name gone, the file is plain again and is rewritten.
+  fs::remove(dir_ / "hard.prn");
+  EXPECT_EQ(ChangeCopies("target.prn", 9), KV_OK);
+  EXPECT_EQ(ReadWhole(dir_ / "soft.prn"), "#BD##CP#9,x") << "the link still leads to the rewritten file";
+}
+
+}  // namespace
