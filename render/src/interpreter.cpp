@@ -416,7 +416,7 @@ class Job {
     const char prefixes[] = "scxyrlto";
     int v[8];
     for (int i = 0; i < 8; ++i) {
-      const std::string_view field = f[static_cast<std::size_t>(5 + i)];
+      const std::string_view field = f[5 + static_cast<std::size_t>(i)];
       const auto num = field.empty() || field[0] != prefixes[i] ? std::nullopt : Number(field.substr(1));
       if (!num)
         return Warn(n, std::string("PDF417 field ") + prefixes[i] + " is not a number: \"" + Shown(field) + "\"");
