@@ -105,11 +105,14 @@ KV_API(void) ClosePort(void) {
 }
 
 KV_API(void*) KV_OpenPrinter(const char* printer_name) {
-  conn.PrinterHandle = plat::spool_open(printer_name);
-  if (conn.PrinterHandle == nullptr) {
+  // A refused open leaves the printer that is open now (if any) as it is: it stays usable and can
+  // still be closed.
+  plat::SpoolHandle opened = plat::spool_open(printer_name);
+  if (opened == nullptr) {
     ShowMessage(kMsgOpenFailed);
     return nullptr;
   }
+  conn.PrinterHandle = opened;
   conn.PortHandle = conn.PrinterHandle;
   return conn.PrinterHandle;
 }

@@ -46,4 +46,7 @@ bool sys::spool_end_doc(SpoolHandle printer) { return EndDocPrinter(printer) != 
 
 bool spool_abort_doc(SpoolHandle printer) { return AbortPrinter(printer) != 0; }
 
+// Every printer is the spooler's.
+bool spool_is_direct_name(const char*) { return false; }
+
 }  // namespace kv::plat

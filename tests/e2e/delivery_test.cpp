@@ -7,6 +7,7 @@
 
 #include "capture.h"
 #include "connection.h"
+#include "delivery_printers.h"
 #include "kv/platform/fault.h"
 #include "kvtaglib.h"
 #include "platform.h"
@@ -19,6 +20,12 @@ using kvtest::CapturedJobCount;
 using kvtest::kPrinter;
 using kvtest::WaitForJob;
 
+// What reached the printer: the bytes of the test's jobs in order, and how many jobs they were.
+struct Delivered {
+  std::string bytes;
+  std::size_t jobs = 0;
+};
+
 class DeliveryTest : public kvtest::LibraryTest {
  protected:
   void SetUp() override {
@@ -26,32 +33,60 @@ class DeliveryTest : public kvtest::LibraryTest {
     first_ = CapturedJobCount();
   }
 
-  // Prints a marker job on the test printer and returns the number of jobs that reached the
-  // capture printer before it: the jobs of the test, since one queue prints in order.
-  std::size_t JobsBeforeMarker() {
+  // Prints a marker job on `printer` and returns the number of jobs that reached the capture
+  // printer before it: the jobs of the test, since one queue prints in order.
+  std::size_t JobsBeforeMarker(const char* printer = kPrinter) { return DeliveredBeforeMarker(printer).jobs; }
+
+  // Prints a marker job on `printer` and returns what the printer received before it.
+  Delivered DeliveredBeforeMarker(const std::string& printer) {
     kv::ResetConnectionForTests();
-    EXPECT_EQ(OpenPort(kPrinter), KV_OK);
+    EXPECT_EQ(OpenPort(printer.c_str()), KV_OK);
     EXPECT_EQ(ClearTmpFile(), KV_OK);
     EXPECT_EQ(Pulse("marker", 6, 0), KV_OK);
     EXPECT_EQ(KV_WritePrinter(), KV_OK);
+    Delivered got;
     for (std::size_t i = first_;; ++i) {
       std::string job = WaitForJob(i);
-      if (job == "marker" || job == "<no job>") return i - first_;
+      if (job == "<no job>") return got;
+      got.bytes += job;
+      const std::size_t end = got.bytes.size() >= 6 ? got.bytes.size() - 6 : 0;
+      if (got.bytes.size() >= 6 && got.bytes.compare(end, 6, "marker") == 0) {
+        got.bytes.erase(end);
+        // A marker joined to the job before it (a device's stream) still ends that job.
+        got.jobs = i - first_ + (job == "marker" ? 0 : 1);
+        return got;
+      }
     }
   }
 
   std::size_t first_ = 0;  // the number of the first job this test can cause
 };
 
-TEST_F(DeliveryTest, ClearBufferJobIsExactlyN) {
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+// The same deliveries through every kind of printer: the spooler's queue, and where printers are
+// opened without the spooler, a raw TCP port and a device file.
+class AnyPrinterDeliveryTest : public DeliveryTest, public ::testing::WithParamInterface<kvtest::DeliveryPrinter> {
+ protected:
+  const char* printer() const { return GetParam().name.c_str(); }
+
+  // The bytes the test's jobs delivered; where jobs arrive one by one, also checks their number.
+  std::string Received(std::size_t jobs) {
+    Delivered got = DeliveredBeforeMarker(GetParam().name);
+    if (GetParam().counts_jobs) {
+      EXPECT_EQ(got.jobs, jobs);
+    }
+    return got.bytes;
+  }
+};
+
+TEST_P(AnyPrinterDeliveryTest, ClearBufferJobIsExactlyN) {
+  ASSERT_EQ(OpenPort(printer()), KV_OK);
   ASSERT_EQ(KV_ClearBuffer(), KV_OK);
   ASSERT_EQ(KV_WritePrinter(), KV_OK);
-  EXPECT_EQ(WaitForJob(first_), "N\r\n");
+  EXPECT_EQ(Received(1), "N\r\n");
 }
 
-TEST_F(DeliveryTest, FullLabelArrivesByteForByte) {
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+TEST_P(AnyPrinterDeliveryTest, FullLabelArrivesByteForByte) {
+  ASSERT_EQ(OpenPort(printer()), KV_OK);
   ASSERT_EQ(KV_ClearBuffer(), KV_OK);
   ASSERT_EQ(KV_SetLabelWidth(812), KV_OK);
   ASSERT_EQ(KV_SetLabelHeight(406, 24), KV_OK);
@@ -68,7 +103,7 @@ TEST_F(DeliveryTest, FullLabelArrivesByteForByte) {
   ASSERT_EQ(KV_DefineVariable(1, 20, 'L', "Batch"), KV_OK);
   ASSERT_EQ(KV_CutPage(1), KV_OK);
   ASSERT_EQ(KV_PrintLabel(1, 2), KV_OK);
-  EXPECT_EQ(WaitForJob(first_),
+  EXPECT_EQ(Received(1),
             "N\r\nq812\r\nQ406,24\r\nH10\r\nS4\r\nZT\r\n"
             "T40,30,0,4,1,1,N,\"Font 4\"\r\n"
             "T40,80,0,A,2,2,R,\"Soft font A\"\r\n"
@@ -82,9 +117,9 @@ TEST_F(DeliveryTest, FullLabelArrivesByteForByte) {
             "W1,2\r\n");
 }
 
-TEST_F(DeliveryTest, GraphicsArriveByteForByte) {
+TEST_P(AnyPrinterDeliveryTest, GraphicsArriveByteForByte) {
   kvtest::WriteWhole(dir_ / "logo.pcx", Bytes(12000, 8));
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(OpenPort(printer()), KV_OK);
   ASSERT_EQ(KV_ClearBuffer(), KV_OK);
   ASSERT_EQ(KV_PrintPCX(10, 10, "logo.pcx"), KV_OK);
   ASSERT_EQ(KV_DrawTextTrueTypeW(40, 200, 48, 0, "DejaVu Sans", 0, 700, 0, 0, 0, "TT1", "Delivered"), KV_OK);
@@ -93,51 +128,62 @@ TEST_F(DeliveryTest, GraphicsArriveByteForByte) {
   ASSERT_EQ(Pulse("\r\nW1,1\r\n", 8, 0), KV_OK);
   const std::string job = SpoolBytes();
   ASSERT_EQ(KV_WritePrinter(), KV_OK);
-  EXPECT_EQ(WaitForJob(first_), job);
+  EXPECT_EQ(Received(1), job);
   EXPECT_NE(job.find("GM\"TT1\""), std::string::npos);
 }
 
-TEST_F(DeliveryTest, EmptyJobIsAcceptedAndPrintsNothing) {
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+TEST_P(AnyPrinterDeliveryTest, EmptyJobIsAcceptedAndPrintsNothing) {
+  ASSERT_EQ(OpenPort(printer()), KV_OK);
   ASSERT_EQ(ClearTmpFile(), KV_OK);
   EXPECT_EQ(KV_WritePrinter(), KV_OK);
-  // The spooler takes the job of zero bytes; no byte reaches the printer.
-  EXPECT_EQ(JobsBeforeMarker(), 0u);
+  // The job of zero bytes is taken; no byte reaches the printer.
+  EXPECT_EQ(Received(0), "");
 }
 
-TEST_F(DeliveryTest, JobOfSeveralPiecesArrivesWhole) {
+TEST_P(AnyPrinterDeliveryTest, JobOfSeveralPiecesArrivesWhole) {
   const std::string label = "N\r\n" + Bytes(3 * kv::kBufferSize - 17, 3) + "W1,1\r\n";
   kvtest::WriteWhole(dir_ / "graphic.bin", label.substr(3, label.size() - 9));
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(OpenPort(printer()), KV_OK);
   ASSERT_EQ(KV_ClearBuffer(), KV_OK);
   ASSERT_EQ(OurSendFile("graphic.bin", 0), KV_OK);
   ASSERT_EQ(Pulse("W1,1\r\n", 6, 0), KV_OK);
   ASSERT_EQ(SpoolBytes(), label);
   ASSERT_EQ(KV_WritePrinter(), KV_OK);
-  EXPECT_EQ(WaitForJob(first_), label);
+  EXPECT_EQ(Received(1), label);
 }
 
-TEST_F(DeliveryTest, SecondDeliverySendsTheSameJobAgain) {
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+TEST_P(AnyPrinterDeliveryTest, SecondDeliverySendsTheSameJobAgain) {
+  ASSERT_EQ(OpenPort(printer()), KV_OK);
   ASSERT_EQ(ClearTmpFile(), KV_OK);
   ASSERT_EQ(Pulse("A10,10,0,1,1,1,N,\"twice\"\r\nW1,1\r\n", 32, 0), KV_OK);
   ASSERT_EQ(KV_WritePrinter(), KV_OK);
   ASSERT_EQ(KV_WritePrinter(), KV_OK);
   const std::string expected = "A10,10,0,1,1,1,N,\"twice\"\r\nW1,1\r\n";
-  EXPECT_EQ(WaitForJob(first_), expected);
-  EXPECT_EQ(WaitForJob(first_ + 1), expected);
-  EXPECT_EQ(JobsBeforeMarker(), 2u);
+  EXPECT_EQ(Received(2), expected + expected);
 }
 
-TEST_F(DeliveryTest, PrinterClosedAloneSendsNothing) {
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+TEST_P(AnyPrinterDeliveryTest, PrinterClosedAloneSendsNothing) {
+  ASSERT_EQ(OpenPort(printer()), KV_OK);
   ASSERT_EQ(KV_ClearBuffer(), KV_OK);
   ASSERT_EQ(KV_ClosePrinter(), 1);
   EXPECT_EQ(KV_WritePrinter(), KV_ERR_NO_PRINTER);
-  EXPECT_EQ(JobsBeforeMarker(), 0u);
+  EXPECT_EQ(Received(0), "");
 }
 
-TEST_F(DeliveryTest, RefusedDataLeavesNoDocumentBehind) {
+TEST_P(AnyPrinterDeliveryTest, RefusedOpenKeepsThePrinterThatIsOpen) {
+  ASSERT_EQ(OpenPort(printer()), KV_OK);
+  void* const open = kv::conn.PrinterHandle;
+  EXPECT_EQ(KV_OpenPrinter(nullptr), nullptr);
+  EXPECT_EQ(KV_OpenPrinter("KIRV R9 Absent"), nullptr);
+  EXPECT_EQ(TakeMessages(), (std::vector<std::string>{"打开打印机出错！", "打开打印机出错！"}));
+  EXPECT_EQ(kv::conn.PrinterHandle, open);
+  EXPECT_EQ(kv::conn.PortHandle, open);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(KV_WritePrinter(), KV_OK);
+  EXPECT_EQ(Received(1), "N\r\n");
+}
+
+TEST_P(AnyPrinterDeliveryTest, RefusedDataLeavesNoDocumentBehind) {
   if (!kvtest::kAbortEndsTheDocument) {
     // The refused document stays open on the printer handle, so the next document cannot start. On
     // a stopped printer, so that the document ended when the printer is closed never reaches the
@@ -149,15 +195,19 @@ TEST_F(DeliveryTest, RefusedDataLeavesNoDocumentBehind) {
     EXPECT_EQ(KV_WritePrinter(), KV_ERR_START_DOC);
     return;
   }
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(OpenPort(printer()), KV_OK);
   ASSERT_EQ(KV_ClearBuffer(), KV_OK);
   kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);
   ASSERT_EQ(KV_WritePrinter(), KV_ERR_WRITE_DATA);
   // The abandoned document does not hold up or leak into the next job.
   ASSERT_EQ(KV_WritePrinter(), KV_OK);
-  EXPECT_EQ(WaitForJob(first_), "N\r\n");
-  EXPECT_EQ(JobsBeforeMarker(), 1u);
+  EXPECT_EQ(Received(1), "N\r\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(Printers, AnyPrinterDeliveryTest, ::testing::ValuesIn(kvtest::DeliveryPrinters()),
+                         [](const ::testing::TestParamInfo<kvtest::DeliveryPrinter>& printer) {
+                           return printer.param.label;
+                         });
 
 TEST_F(DeliveryTest, StoppedPrinterTakesTheJobAndHoldsIt) {
   ASSERT_EQ(OpenPort("KIRV R5 Stopped"), KV_OK);

@@ -7,13 +7,22 @@
   harness.py queue DIR NAME URI   add a queue NAME (printer description "KIRV R5") that sends to URI,
                                   for example a virtual printer: socket://127.0.0.1:PORT
   harness.py capture DIR    (internal) run the capture printer in the foreground
+  harness.py restart DIR    start cupsd again (after a test has stopped or killed it), same queues
+
+KV_HARNESS_JOB_HISTORY=No makes cupsd forget each job once it is done (the default keeps them all).
+With KV_HARNESS_TCP_PORT set, cupsd also listens on 127.0.0.1:PORT (IPP over TCP), as a print server
+of a site does; clients reach it with CUPS_SERVER=127.0.0.1:PORT.
 
 With KV_HARNESS_DISPLAY set (":N"), start also runs an X server (Xvfb) on that display for the tests
 that need real windows.
 
-The capture printer is a loopback TCP listener: every connection is one job, saved as
-DIR/jobs/job-NNNNNN.prn once the connection has ended (written first as .part, then renamed,
-so a reader never sees half a job). Every queue sends to it with socket://127.0.0.1:PORT.
+The capture printer is a loopback TCP listener: every connection that carries bytes is one job,
+saved as DIR/jobs/job-NNNNNN.prn once the connection has ended (written first as .part, then renamed,
+so a reader never sees half a job); a connection without bytes prints nothing, as on a real printer.
+Every queue sends to it with socket://127.0.0.1:PORT. It also reads the FIFO DIR/device.fifo, which
+stands in for a printer's device file: what one writer sends between its open and close is a job
+(two writers in quick succession may arrive as one). The queue Raw_Unreachable points at a closed
+loopback port: CUPS accepts its jobs and holds them.
 
 The queues take their printer descriptions from data/ppd (the shipped ones) or tests/support/ppd (made-up
 test printers); the spooler offers the shipped ones as its models kirv/NAME.ppd, or those of the folder
@@ -24,6 +33,7 @@ made readable for lp. The server listens only on DIR/cups.sock.
 """
 
 import os
+import select
 import shutil
 import signal
 import socket
@@ -53,11 +63,16 @@ QUEUES = [
     ("Office_Laser", "Office_Laser.ppd", "enabled"),
     ("KIRV_R5_Stopped", "KIRV_R5.ppd", "stopped"),
     ("Raw_Refusing", None, "rejecting"),
+    ("Raw_Unreachable", None, "unreachable"),
 ]
 
 
 def sock_path(d):
     return os.path.join(d, "cups.sock")
+
+
+def fifo_path(d):
+    return os.path.join(d, "device.fifo")
 
 
 def env_lines(d):
@@ -77,18 +92,61 @@ def run_capture(d):
     lock = threading.Lock()
     counter = [len([n for n in os.listdir(jobs) if n.endswith(".prn")])]
 
-    def serve(conn):
+    def save(data):
+        if not data:
+            return
         with lock:
             counter[0] += 1
             n = counter[0]
         part = os.path.join(jobs, f"job-{n:06d}.part")
-        with conn, open(part, "wb") as out:
-            while True:
-                data = conn.recv(65536)
-                if not data:
-                    break
-                out.write(data)
+        with open(part, "wb") as out:
+            out.write(data)
         os.rename(part, os.path.join(jobs, f"job-{n:06d}.prn"))
+
+    def serve(conn):
+        data = bytearray()
+        with conn:
+            while True:
+                chunk = conn.recv(65536)
+                if not chunk:
+                    break
+                data += chunk
+        save(bytes(data))
+
+    def read_fifo():
+        # The read end is never closed while a writer could come, so a writer never meets a FIFO
+        # without a reader. After each end of data a fresh read end replaces the old one: poll on it
+        # waits for the next writer instead of reporting the old writer's hang-up again.
+        path = fifo_path(d)
+        fd = os.open(path, os.O_RDONLY | os.O_NONBLOCK)
+        data = bytearray()
+        while True:
+            # Poll does not report the end of a writer that opened before this read end did, so
+            # the pipe is also looked at every 50 ms.
+            ready, _, _ = select.select([fd], [], [], 0.05)
+            while True:
+                try:
+                    chunk = os.read(fd, 65536)
+                except BlockingIOError:
+                    break  # a writer is there, with nothing more for now
+                if chunk:
+                    data += chunk
+                    continue
+                if ready:
+                    # No writer is left. A fresh read end, opened before the old one closes, keeps
+                    # the FIFO read, and poll stops reporting the writer that has gone.
+                    fresh = os.open(path, os.O_RDONLY | os.O_NONBLOCK)
+                    os.close(fd)
+                    fd = fresh
+                if data:
+                    save(bytes(data))
+                    data = bytearray()
+                break
+
+    if os.path.exists(fifo_path(d)):
+        os.remove(fifo_path(d))
+    os.mkfifo(fifo_path(d), 0o600)
+    threading.Thread(target=read_fifo, daemon=True).start()
 
     while True:
         conn, _ = srv.accept()
@@ -121,17 +179,20 @@ def write_config(d, port):
     etc = os.path.join(d, "etc")
     for sub in ("etc", "etc/ppd", "spool", "spool/tmp", "cache", "log", "state", "jobs"):
         os.makedirs(os.path.join(d, sub), exist_ok=True)
+    tcp = os.environ.get("KV_HARNESS_TCP_PORT")
+    listen_tcp = f"Listen 127.0.0.1:{int(tcp)}\n" if tcp else ""
     with open(os.path.join(etc, "cupsd.conf"), "w") as f:
         f.write(f"""LogLevel {os.environ.get("KV_HARNESS_LOGLEVEL", "warn")}
 Listen {sock_path(d)}
-Browsing No
+{listen_tcp}Browsing No
 DefaultAuthType None
 WebInterface No
 ErrorPolicy abort-job
 JobRetryInterval 1
 MaxJobs 0
-PreserveJobHistory Yes
+PreserveJobHistory {os.environ.get("KV_HARNESS_JOB_HISTORY", "Yes")}
 PreserveJobFiles No
+DirtyCleanInterval 0
 <Location />
   Order allow,deny
   Allow all
@@ -213,11 +274,7 @@ def start(d):
                     os.path.join(d, "state"), os.path.join(d, "log")], check=True)
     for sub in ("spool", "spool/tmp", "cache", "state"):
         os.chmod(os.path.join(d, sub), 0o775)
-    with open(os.path.join(d, "log", "cupsd.out"), "w") as out:
-        cupsd = subprocess.Popen(["cupsd", "-f", "-c", os.path.join(d, "etc", "cupsd.conf"),
-                                  "-s", os.path.join(d, "etc", "cups-files.conf")],
-                                 stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
-                                 start_new_session=True)
+    cupsd = launch_cupsd(d)
     pids = [cap.pid, cupsd.pid]
     display = os.environ.get("KV_HARNESS_DISPLAY")
     if display:
@@ -232,18 +289,13 @@ def start(d):
         wait_for("the X server", lambda: os.path.exists(sock))
     with open(os.path.join(d, "pids"), "w") as f:
         f.write("".join(f"{pid}\n" for pid in pids))
-
-    def running():
-        if cupsd.poll() is not None:
-            raise SystemExit("harness: cupsd ended at start-up; see " + os.path.join(d, "log"))
-        return os.path.exists(sock_path(d)) and lp(d, "lpstat", "-r", check=False).stdout.startswith(
-            "scheduler is running")
-    wait_for("cupsd", running)
+    wait_for_cupsd(d, cupsd)
 
     # No SNMP: the capture printer has no agent, and the query would cost seconds per job.
     uri = f"socket://127.0.0.1:{port}/?snmp=false"
     for queue, ppd, state in QUEUES:
-        args = ["lpadmin", "-p", queue, "-v", uri, "-E"]
+        queue_uri = uri if state != "unreachable" else f"socket://127.0.0.1:{closed_port()}/?snmp=false"
+        args = ["lpadmin", "-p", queue, "-v", queue_uri, "-E"]
         if ppd:
             args += ["-P", ppd_path(ppd)]
         else:
@@ -251,7 +303,7 @@ def start(d):
         r = lp(d, *args, check=False)
         if r.returncode != 0 and ppd is None:
             # Newer CUPS has no "raw" model: a queue without any description is raw as well.
-            lp(d, "lpadmin", "-p", queue, "-v", uri, "-E")
+            lp(d, "lpadmin", "-p", queue, "-v", queue_uri, "-E")
         elif r.returncode != 0:
             raise SystemExit(f"harness: lpadmin for {queue} failed: {r.stderr.strip()}")
         if state == "stopped":
@@ -260,6 +312,55 @@ def start(d):
             lp(d, "cupsreject", queue)
     for line in env_lines(d):
         print(line)
+
+
+def closed_port():
+    """A loopback port that nothing listens on (bound once, then released)."""
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def launch_cupsd(d):
+    with open(os.path.join(d, "log", "cupsd.out"), "a") as out:
+        cupsd = subprocess.Popen(["cupsd", "-f", "-c", os.path.join(d, "etc", "cupsd.conf"),
+                                  "-s", os.path.join(d, "etc", "cups-files.conf")],
+                                 stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
+                                 start_new_session=True)
+    with open(os.path.join(d, "cupsd.pid"), "w") as f:
+        f.write(f"{cupsd.pid}\n")
+    return cupsd
+
+
+def wait_for_cupsd(d, cupsd):
+    def running():
+        if cupsd.poll() is not None:
+            raise SystemExit("harness: cupsd ended at start-up; see " + os.path.join(d, "log"))
+        return os.path.exists(sock_path(d)) and lp(d, "lpstat", "-r", check=False).stdout.startswith(
+            "scheduler is running")
+    wait_for("cupsd", running)
+
+
+def restart(d):
+    """Starts cupsd again in place of one that a test stopped or killed; the queues are kept."""
+    d = os.path.abspath(d)
+    old = int(open(os.path.join(d, "cupsd.pid")).read())
+    try:
+        os.killpg(old, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+    for _ in range(200):
+        try:
+            os.kill(old, 0)
+        except ProcessLookupError:
+            break
+        time.sleep(0.05)
+    cupsd = launch_cupsd(d)
+    pids = [int(p) for p in open(os.path.join(d, "pids")).read().split()]
+    pids = [cupsd.pid if p == old else p for p in pids]
+    with open(os.path.join(d, "pids"), "w") as f:
+        f.write("".join(f"{pid}\n" for pid in pids))
+    wait_for_cupsd(d, cupsd)
 
 
 def stop(d):
@@ -293,13 +394,15 @@ def main():
     if len(sys.argv) == 5 and sys.argv[1] == "queue":
         add_queue(os.path.abspath(sys.argv[2]), sys.argv[3], sys.argv[4])
         return
-    if len(sys.argv) != 3 or sys.argv[1] not in ("start", "stop", "env", "capture"):
+    if len(sys.argv) != 3 or sys.argv[1] not in ("start", "stop", "env", "capture", "restart"):
         raise SystemExit(__doc__)
     cmd, d = sys.argv[1], sys.argv[2]
     if cmd == "start":
         start(d)
     elif cmd == "stop":
         stop(d)
+    elif cmd == "restart":
+        restart(d)
     elif cmd == "env":
         for line in env_lines(os.path.abspath(d)):
             print(line)

@@ -13,6 +13,7 @@
 #include "options.h"
 #include "platform.h"
 #include "resources/resource_ids.h"
+#include "set_cases.h"
 #include "tool_test.h"
 
 namespace {
@@ -106,21 +107,7 @@ TEST_F(DialogTest, EveryOptionShowsItsControls) {
   }
 }
 
-// One option set with a typed value: what the value field shows for the stored number, what reaches
-// the printer, what is stored and what the field shows afterwards.
-struct SetCase {
-  const char* name;
-  int index;
-  const char* printer;
-  const char* stored;  // the number stored beforehand under the option's key; null: none
-  const char* shown;
-  const char* typed;
-  const char* command;
-  const char* kept;  // the value stored afterwards; null: the settings file is unchanged
-  const char* echo;
-};
-
-std::ostream& operator<<(std::ostream& os, const SetCase& c) { return os << c.name; }
+using kvtest::SetCase;
 
 class OptionSetTest : public ToolTest, public ::testing::WithParamInterface<SetCase> {};
 
@@ -144,51 +131,12 @@ TEST_P(OptionSetTest, ShowSendStore) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryOption, OptionSetTest,
-    ::testing::Values(
-        SetCase{"Reset", 0, "KIRV R5", nullptr, "", "", "^@\r\n", nullptr, ""},
-        SetCase{"MediaCalibration", 1, "KIRV R5", nullptr, "", "", "MD\r\n", nullptr, ""},
-        SetCase{"SelfTest", 2, "KIRV R5", nullptr, "", "", "U\r\n", nullptr, ""},
-        SetCase{"TearOff200", 3, "KIRV R5", "150", "18.750mm", "18.76", "#UM>FD150\r\n", "150", "18.750mm"},
-        SetCase{"TearOff300", 3, "KIRV R5i", "225", "18.750mm", "18.76", "#UM>FD225\r\n", "225", "18.750mm"},
-        SetCase{"TearOffBelowOneDot", 3, "KIRV R5", nullptr, "0.000mm", "0.1", "#UM>FD000\r\n", "0", "0.000mm"},
-        SetCase{"Sensitivity", 4, "KIRV R5", "12", "12", "8", "#UM>DL08\r\n", "8", "8"},
-        SetCase{"ErrorRange", 5, "KIRV R5i", "10", "10", "5", "#UM>SP05\r\n", "5", "5"},
-        SetCase{"Refractive200", 6, "KIRV R5", "120", "15.000mm", "2000", "#UM>SD0000\r\n^@\r\n", "0", "0.000mm"},
-        SetCase{"Refractive300", 6, "KIRV R5i", "177", "14.750mm", "15", "#UM>SD0180\r\n^@\r\n", "180", "15.000mm"},
-        SetCase{"Transmissive", 7, "KIRV R5", "628", "78.500mm", "78.5mm", "#UM>ST0628\r\n^@\r\n", "628", "78.500mm"},
-        SetCase{"LabelLength", 10, "KIRV R5i", "200", "200mm", "300mm", "#UM>DM0300\r\n", "300", "300mm"},
-        SetCase{"Peeler", 11, "KIRV R5i", "160", "13.333mm", "9", "#UM>PD108\r\n", "108", "9.000mm"},
-        SetCase{"XOffsetNegative200", 14, "KIRV R5", "824", "-5.000mm", "-5", "#UM>MX+0824\r\n", "824", "-5.000mm"},
-        SetCase{"XOffsetWrapShown", 14, "KIRV R5", "433", "-53.875mm", "54", "#UM>MX+0432\r\n", "432", "54.000mm"},
-        SetCase{"XOffsetBeyond", 14, "KIRV R5", nullptr, "0.000mm", "-55", "#UM>MX+0000\r\n", "0", "0.000mm"},
-        SetCase{"XOffsetNegative300", 14, "KIRV R5i", "1188", "-5.000mm", "-5", "#UM>MX+1188\r\n", "1188", "-5.000mm"},
-        SetCase{"YOffsetLowest", 15, "KIRV R5", "-200", "-25.000mm", "-25", "#UM>MY-0200\r\n", "-200", "-25.000mm"},
-        SetCase{"YOffsetBeyond", 15, "KIRV R5", nullptr, "0.000mm", "-26", "#UM>MY+0000\r\n", "0", "0.000mm"},
-        SetCase{"Darkness", 16, "KIRV R5", nullptr, "0", "5", "#UM>OD05\r\n", "5", "5"},
-        SetCase{"DarknessUnchecked", 16, "KIRV R5", nullptr, "0", "-3", "#UM>OD-3\r\n", "-3", "-3"},
-        SetCase{"SpeedNineCharacters", 17, "KIRV R5", "4", "4", "123456789012", "#UM>OS00\r\n", "0", "0"}),
-    [](const ::testing::TestParamInfo<SetCase>& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(EveryOption, OptionSetTest, ::testing::ValuesIn(kvtest::kSetCases),
+                         [](const ::testing::TestParamInfo<SetCase>& row) { return std::string(row.param.name); });
 
 TEST_F(DialogTest, OptionButtons) {
   Start();
-  const struct {
-    int index;
-    void (MainDialog::*press)();
-    const char* command;
-    const char* stored_di;  // null: nothing stored
-  } rows[] = {
-      {8, &MainDialog::OnForward, "#UM>DI1\r\n^@\r\n", "1"},
-      {8, &MainDialog::OnReverse, "#UM>DI0\r\n^@\r\n", "0"},
-      {9, &MainDialog::OnChinese, "#UM>PLC\r\n^@\r\n", nullptr},
-      {9, &MainDialog::OnEnglish, "#UM>PLE\r\n^@\r\n", nullptr},
-      {13, &MainDialog::OnEnable, "#UM>DA1\r\n", nullptr},
-      {13, &MainDialog::OnDisable, "#UM>DA0\r\n", nullptr},
-      {18, &MainDialog::OnEnable, "#UM>AG1\r\n", nullptr},
-      {18, &MainDialog::OnDisable, "#UM>AG0\r\n", nullptr},
-  };
-  for (const auto& row : rows) {
+  for (const kvtest::ButtonCase& row : kvtest::kButtonCases) {
     PickOption(row.index);
     const std::string before = Ini();
     (dialog_.get()->*row.press)();

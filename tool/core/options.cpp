@@ -118,10 +118,14 @@ SetValue ReadSetValue(const std::string& field_text, bool value_in_mm, OptionKin
       v.value = static_cast<int>(dots);
     } else {
       v.mm = 0.0;  // beyond the range (infinity included): 0 is sent and stored
+      v.in_range = false;
     }
   } else {
     v.value = LeadingInt(text.c_str());
-    if (v.value > kValueLimit || v.value < -kValueLimit) v.value = 0;
+    if (v.value > kValueLimit || v.value < -kValueLimit) {
+      v.value = 0;
+      v.in_range = false;
+    }
   }
 
   if (kind == OptionKind::XOffset && (resolution_class == kClass200 || resolution_class == kClass300)) {
@@ -132,14 +136,23 @@ SetValue ReadSetValue(const std::string& field_text, bool value_in_mm, OptionKin
     } else {
       v.value = 0;
       v.mm = 0.0;
+      v.in_range = false;
     }
   } else if (kind == OptionKind::YOffset && (resolution_class == kClass200 || resolution_class == kClass300)) {
     if (v.value < kYLowest || v.value > kYHighest) {
       v.value = 0;
       v.mm = 0.0;
+      v.in_range = false;
     }
   }
   return v;
+}
+
+bool BeginsWithNumber(const std::string& text) {
+  bool negative = false;
+  const char* p = NumberStart(text.c_str(), &negative);
+  if (*p == '.') ++p;
+  return IsDigit(*p);
 }
 
 int DisplayXOffset(int stored, int resolution_class) {

@@ -91,9 +91,14 @@ std::string FormatFixed3(double value);
 
 // The value Set takes from the value field's text, with the millimetre number it was typed as.
 struct SetValue {
-  int value;  // printer dots, or the plain integer
-  double mm;  // the number as typed (options read in millimetres); 0 when a range rule cleared it
+  int value;             // printer dots, or the plain integer
+  double mm;             // the number as typed (options read in millimetres); 0 when a range rule cleared it
+  bool in_range = true;  // false when a range rule cleared the value to 0
 };
+
+// Whether the text begins with a number (white space skipped, then an optional sign, then a digit,
+// or a point and a digit): what LeadingDecimal reads as more than an absent number.
+bool BeginsWithNumber(const std::string& text);
 
 // Reads the value field on Set: its first 9 characters, a millimetre number converted with
 // dots_per_mm (options read in millimetres, except the label length), else the leading integer;

@@ -47,6 +47,10 @@ struct SendCodes {
 int spool_send_raw(SpoolHandle printer, const char* doc_name, const void* data, std::size_t len,
                    const SendCodes& codes);
 
+// True when spool_open reaches a printer of this name directly, without the spooler (a raw TCP port
+// or a device file; Linux only).
+bool spool_is_direct_name(const char* printer_name);
+
 }  // namespace kv::plat
 
 #endif

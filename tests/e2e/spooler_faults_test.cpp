@@ -1,0 +1,161 @@
+// The library against a spooler that misbehaves: stopped, killed in the middle of a job, or with a
+// printer it cannot reach; and printer handles that hold no spooler connection between jobs.
+#include <cups/cups.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture.h"
+#include "connection.h"
+#include "kv/platform/spooler.h"
+#include "kvtaglib.h"
+#include "posix_process.h"
+#include "test_env.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using kvtest::kPrinter;
+using kvtest::ScopedEnv;
+using kvtest::WaitForJob;
+
+class SpoolerFaultTest : public kvtest::LibraryTest {
+ protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    first_ = kvtest::CapturedJobCount();
+  }
+  std::size_t first_ = 0;
+};
+
+// Lets a stopped spooler run again however the test ends.
+class ResumeAtEnd {
+ public:
+  explicit ResumeAtEnd(pid_t pid) : pid_(pid) {}
+  ~ResumeAtEnd() { kill(pid_, SIGCONT); }
+  ResumeAtEnd(const ResumeAtEnd&) = delete;
+  ResumeAtEnd& operator=(const ResumeAtEnd&) = delete;
+
+ private:
+  pid_t pid_;
+};
+
+std::set<std::string> SpoolerFiles() {
+  std::set<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(kvtest::HarnessDir() / "spool", ec))
+    if (entry.is_regular_file(ec)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+TEST_F(SpoolerFaultTest, AnyNumberOfPrinterHandlesHoldNoSpoolerConnection) {
+  const int sockets = kvtest::OpenSocketCount();
+  std::vector<void*> handles;
+  for (int i = 0; i < 50; ++i) {
+    void* h = KV_OpenPrinter(kPrinter);
+    ASSERT_NE(h, nullptr);
+    handles.push_back(h);
+  }
+  EXPECT_EQ(kvtest::OpenSocketCount(), sockets);
+  // Each earlier handle is still the caller's to use and to close; the connection has the last one.
+  EXPECT_EQ(kv::conn.PrinterHandle, handles.back());
+  ASSERT_EQ(KV_ClosePrinter(), 1);
+  handles.pop_back();
+  for (void* h : handles) EXPECT_TRUE(kv::plat::spool_close(h));
+
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(KV_WritePrinter(), KV_OK);
+  EXPECT_EQ(kvtest::OpenSocketCount(), sockets) << "a delivery leaves no connection behind";
+  EXPECT_EQ(WaitForJob(first_), "N\r\n");
+}
+
+TEST_F(SpoolerFaultTest, StoppedSpoolerFailsTheDeliveryWithinTheBound) {
+  ScopedEnv bound("KV_SPOOLER_TIMEOUT_MS", "1000");
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  const int sockets = kvtest::OpenSocketCount();
+  const pid_t spooler = kvtest::SpoolerPid();
+  ASSERT_GT(spooler, 0);
+  {
+    ResumeAtEnd resume(spooler);
+    ASSERT_EQ(kill(spooler, SIGSTOP), 0);
+    auto start = Clock::now();
+    EXPECT_EQ(KV_WritePrinter(), KV_ERR_START_DOC);
+    // Without a bound the call waited minutes; with one it gives up after about a second. The limit
+    // here only tells the two apart.
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(15));
+    EXPECT_EQ(kvtest::OpenSocketCount(), sockets) << "nothing stays open after the failed exchange";
+    // Opening a printer asks the spooler too, within the same bound.
+    ClosePort();
+    start = Clock::now();
+    EXPECT_EQ(OpenPort(kPrinter), KV_ERR_OPEN_PRINTER);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(15));
+    EXPECT_EQ(TakeMessages(), (std::vector<std::string>{"打开打印机出错！", "请检查打印机是否安装正常！"}));
+    EXPECT_EQ(kvtest::OpenSocketCount(), sockets);
+  }
+  kv::ResetConnectionForTests();
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  // Running again, the spooler takes the same job.
+  ASSERT_EQ(KV_WritePrinter(), KV_OK);
+  EXPECT_EQ(WaitForJob(first_), "N\r\n");
+}
+
+TEST_F(SpoolerFaultTest, SpoolerKilledMidJobRefusesTheDataAndTheJobCanBeSentAgain) {
+  ScopedEnv bound("KV_SPOOLER_TIMEOUT_MS", "5000");
+  const std::string job = "N\r\n" + kvtest::Bytes(64u << 20, 12) + "W1,1\r\n";
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  kvtest::WriteWhole(SpoolFile(), job);  // a caller may fill the spool file itself
+  const std::set<std::string> before = SpoolerFiles();
+  const pid_t spooler = kvtest::SpoolerPid();
+  ASSERT_GT(spooler, 0);
+
+  int result = 0;
+  bool done = false;
+  std::thread delivery([&] {
+    result = KV_WritePrinter();
+    done = true;
+  });
+  // The spooler writes a document it is receiving into a new file of its spool folder: once that
+  // exists, the job's data is on its way, and the spooler is killed.
+  bool killed = false;
+  const auto give_up = Clock::now() + std::chrono::seconds(30);
+  while (!killed && Clock::now() < give_up) {
+    for (const std::string& name : SpoolerFiles()) {
+      if (before.count(name) == 0 && name[0] != 'c') {
+        killed = kill(spooler, SIGKILL) == 0;
+        break;
+      }
+    }
+  }
+  delivery.join();
+  kvtest::RestartSpooler();
+  ASSERT_TRUE(killed) << "the job's data never reached the spooler (delivery finished first: " << done << ")";
+
+  EXPECT_EQ(result, KV_ERR_WRITE_DATA);
+  ASSERT_EQ(SpoolBytes(), job) << "the spool file survives a refused delivery";
+  ASSERT_EQ(KV_WritePrinter(), KV_OK);
+  EXPECT_TRUE(WaitForJob(first_) == job) << "the job sent again arrives whole";
+}
+
+TEST_F(SpoolerFaultTest, QueueWithAnUnreachablePrinterAcceptsAndHoldsTheJob) {
+  ASSERT_EQ(OpenPort("Raw Unreachable"), KV_OK);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  EXPECT_EQ(KV_WritePrinter(), KV_OK) << "the spooler takes the job although the printer cannot be reached";
+  cups_job_t* jobs = nullptr;
+  const int active = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, "Raw_Unreachable", 0, CUPS_WHICHJOBS_ACTIVE);
+  cupsFreeJobs(active, jobs);
+  EXPECT_GE(active, 1) << "the job waits in the queue";
+  EXPECT_TRUE(cupsCancelJob2(CUPS_HTTP_DEFAULT, "Raw_Unreachable", CUPS_JOBID_ALL, 1) == IPP_STATUS_OK);
+}
+
+}  // namespace

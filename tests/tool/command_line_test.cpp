@@ -1,0 +1,292 @@
+// kvpanel from scripts: the real program, run with no display and no Qt platform plugin, against the
+// test spooler. Each option's bytes and stored value are those the dialog's tests expect for the same
+// input (the shared table of cases); bad arguments and values end with exit code 2 and send nothing.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture.h"
+#include "command_line.h"
+#include "delivery_printers.h"
+#include "options.h"
+#include "resources/resource_ids.h"
+#include "resources/strings.h"
+#include "set_cases.h"
+#include "test_env.h"
+#include "tool_test.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace kv::tool;
+using kvtest::ReadWhole;
+
+struct Outcome {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+class CommandLineTest : public kvtest::ToolTest {
+ protected:
+  // Runs kvpanel with these arguments in the test's folder, without a display or a Qt platform
+  // plugin (the dialog could not start), and waits up to a minute for it.
+  Outcome Panel(const std::vector<std::string>& args, const std::string& cups_server = "") {
+    const char* program = std::getenv("KV_PANEL");
+    EXPECT_NE(program, nullptr) << "run through ctest";
+    if (program == nullptr) return {};
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+      const std::string entry = *e;
+      if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
+          entry.rfind("QT_QPA_PLATFORM=", 0) == 0 || (!cups_server.empty() && entry.rfind("CUPS_SERVER=", 0) == 0))
+        continue;
+      env.push_back(entry);
+    }
+    env.push_back("QT_QPA_PLATFORM=kv-no-such-platform");
+    env.push_back("QT_PLUGIN_PATH=/nonexistent");
+    if (!cups_server.empty()) env.push_back("CUPS_SERVER=" + cups_server);
+    std::vector<char*> envp, argv{const_cast<char*>(program)};
+    for (std::string& e : env) envp.push_back(&e[0]);
+    envp.push_back(nullptr);
+    std::vector<std::string> copies = args;
+    for (std::string& a : copies) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+
+    const std::string out_path = (dir_ / "out.txt").string(), err_path = (dir_ / "err.txt").string();
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (freopen(out_path.c_str(), "w", stdout) == nullptr || freopen(err_path.c_str(), "w", stderr) == nullptr)
+        _exit(127);
+      execve(program, argv.data(), envp.data());
+      _exit(127);
+    }
+    Outcome run;
+    int status = 0;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > give_up) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "kvpanel did not end";
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = ReadWhole(out_path);
+    run.err = ReadWhole(err_path);
+    return run;
+  }
+
+  static std::string OptionName(int index) { return ToolString(Language::English, kStrOptionFirst + index); }
+};
+
+class CommandLineSetTest : public CommandLineTest, public ::testing::WithParamInterface<kvtest::SetCase> {};
+
+TEST_P(CommandLineSetTest, SendsAndStoresWhatTheDialogDoes) {
+  const kvtest::SetCase& c = GetParam();
+  const OptionInfo* option = OptionAt(c.index);
+  std::string ini = "[Setting]\r\nDisplayLan=1\r\n";
+  if (c.stored != nullptr) ini += std::string("[") + c.printer + "]\r\n" + option->key + "=" + c.stored + "\r\n";
+  WriteIni(ini);
+  std::vector<std::string> args = {"--printer", c.printer, "--set", OptionName(c.index)};
+  if (c.typed[0] != '\0') args.push_back(c.typed);
+  const Outcome run = Panel(args);
+  if (c.out_of_range) {
+    EXPECT_EQ(run.code, 2);
+    EXPECT_NE(run.err.find(c.typed), std::string::npos) << run.err;
+    EXPECT_EQ(JobsBeforeMarker(c.printer), 0u) << "nothing is sent for a refused value";
+    EXPECT_EQ(Ini(), ini);
+    return;
+  }
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(NextJob(), c.command);
+  if (c.kept != nullptr) {
+    EXPECT_EQ(Stored(c.printer, option->key), c.kept);
+  } else {
+    EXPECT_EQ(Ini(), ini);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryOption, CommandLineSetTest, ::testing::ValuesIn(kvtest::kSetCases),
+                         [](const ::testing::TestParamInfo<kvtest::SetCase>& row) {
+                           return std::string(row.param.name);
+                         });
+
+TEST_F(CommandLineTest, OptionButtonsByName) {
+  for (const kvtest::ButtonCase& b : kvtest::kButtonCases) {
+    SCOPED_TRACE(OptionName(b.index) + " " + b.word);
+    const Outcome run = Panel({"--printer", "KIRV R5", "--set", OptionName(b.index), b.word});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(NextJob(), b.command);
+    if (b.stored_di != nullptr) {
+      EXPECT_EQ(Stored("KIRV R5", "DI"), b.stored_di);
+    }
+  }
+}
+
+TEST_F(CommandLineTest, AnOptionIsNamedByItsKeyOrItsName) {
+  for (const char* word : {"tear-off", "FD", "fd", "Adjust Tear-Off position", "撕纸位置调整"}) {
+    SCOPED_TRACE(word);
+    EXPECT_EQ(Panel({"--printer", "KIRV_R5", "--set", word, "18.76"}).code, 0);
+    EXPECT_EQ(NextJob(), "#UM>FD150\r\n");
+  }
+}
+
+TEST_F(CommandLineTest, BadArgumentsSendNothing) {
+  kvtest::WriteWhole(dir_ / "KV_setting.ini", "[Setting]\r\nDisplayLan=1\r\n");
+  const std::vector<std::vector<std::string>> cases = {
+      {"--list", "--bogus"},
+      {"--list", "--options"},
+      {"--language", "fr", "--list"},
+      {"--status"},
+      {"--set", "darkness", "5"},
+      {"--printer", "KIRV R5", "--set", "no-such-option", "5"},
+      {"--printer", "KIRV R5", "--set", "darkness", "abc"},
+      {"--printer", "KIRV R5", "--set", "darkness"},
+      {"--printer", "KIRV R5", "--set", "tear-off", "1.00000009"},
+      {"--printer", "KIRV R5", "--set", "direction", "sideways"},
+      {"--printer", "KIRV R5", "--set", "direction"},
+      {"--printer", "KIRV R5", "--set", "self-test", "5"},
+      {"--printer", "KIRV R5", "--set", "network", "10.0.0.5"},
+      {"--printer", "KIRV R5", "--reset"},
+      {"--printer", "KIRV R5", "--test-file"},
+      {"--printer", "Office Laser", "--set", "darkness", "5"},
+      {"--printer", "No Such Printer", "--set", "darkness", "5"},
+  };
+  for (const auto& args : cases) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const Outcome run = Panel(args);
+    EXPECT_EQ(run.code, 2);
+    EXPECT_NE(run.err, "");
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_EQ(JobsBeforeMarker("KIRV R5"), 0u);
+  EXPECT_EQ(Stored("KIRV R5", "OD"), "") << "nothing stored";
+}
+
+TEST_F(CommandLineTest, AdvancedResetWithYesSendsAndStoresTheDefaults) {
+  const Outcome run = Panel({"--printer", "KIRV R5i", "--reset", "--yes"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(NextJob(), "#UM>IF\r\n");
+  EXPECT_EQ(Stored("KIRV R5i", "FD"), ToolString(Language::English, kStrResetTearOff300));
+}
+
+TEST_F(CommandLineTest, NetworkSetSendsItsThreeCommands) {
+  const Outcome run = Panel({"--printer", "KIRV R5", "--set", "network", "10.0.0.5,255.255.255.0,10.0.0.1"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(NextJob(), "#UM>IA10.0.0.5\r\n");
+  EXPECT_EQ(NextJob(), "#UM>MK255.255.255.0\r\n");
+  EXPECT_EQ(NextJob(), "#UM>GT10.0.0.1\r\n");
+  EXPECT_EQ(Stored("KIRV R5", "IA"), "10.0.0.5");
+}
+
+TEST_F(CommandLineTest, PrinterAddressedDirectly) {
+  const std::string printer = kvtest::CaptureSocketUri();
+  const Outcome run = Panel({"--printer", printer, "--set", "darkness", "7"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(NextJob(), "#UM>OD07\r\n");
+  EXPECT_EQ(Stored(printer, "OD"), "7");
+}
+
+TEST_F(CommandLineTest, TestFileGoesThroughTheLibrary) {
+  const std::string bytes = "N\r\n" + kvtest::Bytes(30000, 4) + "W1,1\r\n";
+  kvtest::WriteWhole(dir_ / "TestCmd.txt", bytes);
+  const Outcome run = Panel({"--printer", "KIRV R5", "--test-file"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_TRUE(NextJob() == bytes);
+}
+
+TEST_F(CommandLineTest, ListShowsWhatTheDialogListsThroughEitherServer) {
+  Start();
+  std::string expected;
+  for (int i = 0; i < view_->EntryCount(kIdPrinterList); ++i) {
+    const std::string name = view_->EntryText(kIdPrinterList, i);
+    view_->Select(kIdPrinterList, i);
+    expected += name + (dialog_->UpdatePrinterStatus() == 1 ? "\ton-line\t" : "\toff-line\t") +
+                (ResolutionOf(name).resolution_class == kClass300 ? "300" : "200") + " dpi\n";
+  }
+  EXPECT_NE(expected.find("KIRV R5\ton-line\t200 dpi\n"), std::string::npos) << expected;
+  EXPECT_NE(expected.find("KIRV R5 Stopped\toff-line\t200 dpi\n"), std::string::npos) << expected;
+  EXPECT_NE(expected.find("KIRV R5i\ton-line\t300 dpi\n"), std::string::npos) << expected;
+  EXPECT_EQ(expected.find("Office Laser"), std::string::npos) << "not a label printer";
+
+  const Outcome local = Panel({"--list"});
+  EXPECT_EQ(local.code, 0) << local.err;
+  EXPECT_EQ(local.out, expected);
+  const char* server = std::getenv("KV_PRINT_SERVER");
+  ASSERT_NE(server, nullptr) << "run through ctest";
+  const Outcome remote = Panel({"--list"}, server);
+  EXPECT_EQ(remote.code, 0) << remote.err;
+  EXPECT_EQ(remote.out, expected);
+}
+
+TEST_F(CommandLineTest, StatusExitCodes) {
+  const struct {
+    const char* name;
+    int code;
+    const char* out;
+  } cases[] = {
+      {"KIRV R5", 0, "on-line\n"},      {"KIRV_R5", 0, "on-line\n"},         {"KIRV R5 Stopped", 1, "off-line\n"},
+      {"Office Laser", 2, "unknown\n"}, {"No Such Printer", 2, "unknown\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Outcome run = Panel({"--status", c.name});
+    EXPECT_EQ(run.code, c.code);
+    EXPECT_EQ(run.out, c.out);
+  }
+}
+
+TEST(CommandLineArguments, OnlyTheCommandLinesOwnArgumentsLeaveTheDialog) {
+  const struct {
+    std::vector<const char*> args;
+    bool command;
+  } cases[] = {
+      {{"kvpanel"}, false},
+      {{"kvpanel", "-platform", "offscreen"}, false},
+      {{"kvpanel", "--platform", "xcb", "-display", ":1"}, false},
+      {{"kvpanel", "--list"}, true},
+      {{"kvpanel", "-display", ":1", "--status", "KIRV R5"}, true},
+      {{"kvpanel", "--list-printers"}, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(WantsCommandLine(static_cast<int>(c.args.size()), c.args.data()), c.command)
+        << ::testing::PrintToString(c.args);
+  }
+}
+
+TEST_F(CommandLineTest, HelpVersionAndOptionsInEitherLanguage) {
+  const Outcome help = Panel({"--language", "en", "--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("--set OPTION"), std::string::npos);
+  const Outcome chinese = Panel({"--language", "zh", "--help"});
+  EXPECT_EQ(chinese.code, 0);
+  EXPECT_NE(chinese.out.find("用法"), std::string::npos);
+  const Outcome version = Panel({"--version"});
+  EXPECT_EQ(version.code, 0);
+  EXPECT_EQ(version.out.rfind("kvpanel ", 0), 0u);
+  const Outcome options = Panel({"--options"});
+  EXPECT_EQ(options.code, 0);
+  EXPECT_NE(options.out.find("tear-off\tFD\tAdjust Tear-Off position\tmillimetres\n"), std::string::npos)
+      << options.out;
+  EXPECT_NE(options.out.find("direction\tDI\tSet print out direction\tforward|reverse\n"), std::string::npos)
+      << options.out;
+  const Outcome refused = Panel({"--language", "zh", "--printer", "KIRV R5", "--reset"});
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_NE(refused.err.find("--yes"), std::string::npos);
+  EXPECT_NE(refused.err.find("高级复位"), std::string::npos);
+}
+
+}  // namespace
