@@ -146,6 +146,31 @@ TEST_F(FixedNamesTest, NothingIsMadeOrTruncatedAtANameThatIsNotAPlainFile) {
   }
 }
 
+// Emptying a spool file that holds a label gives an empty plain file of the same mode and owner, also
+// when the last job left it read-only for others or another user owns it.
+TEST_F(FixedNamesTest, EmptiedSpoolFileKeepsPermissionsAndOwner) {
+  const fs::path spool = dir_ / "KIRVtemp.prn";
+  for (const fs::perms mode : {fs::perms(0600), fs::perms(0640), fs::perms(0664)}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    WriteWhole(spool, "N\r\nP1\r\n");
+    fs::permissions(spool, mode);
+    ASSERT_EQ(ClearTmpFile(), KV_OK);
+    EXPECT_EQ(ReadWhole(spool), "");
+    EXPECT_EQ(fs::symlink_status(spool).type(), fs::file_type::regular);
+    EXPECT_EQ(fs::status(spool).permissions() & fs::perms::all, mode);
+    ASSERT_EQ(KV_SetLabelWidth(812), KV_OK);
+    EXPECT_EQ(ReadWhole(spool), "q812\r\n") << "the new file is the one the library appends to";
+  }
+  if (geteuid() != 0) return;  // only a privileged caller can give a file away, and so test the owner
+  WriteWhole(spool, "N\r\n");
+  ASSERT_EQ(chown(spool.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  struct stat st = {};
+  ASSERT_EQ(stat(spool.c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+}
+
 TEST_F(FixedNamesTest, ChangeCopiesKeepsPermissionsAndOwner) {
   for (const fs::perms mode : {fs::perms(0600), fs::perms(0640), fs::perms(0444), fs::perms(0755)}) {
     SCOPED_TRACE(static_cast<int>(mode));
