@@ -2,7 +2,8 @@
 //   (a) one builder call against a bare write() of the same bytes to the same kind of file;
 //   (b) composing and delivering a 1,000-line label through CUPS against `lp -o raw` of the same file;
 //   (c) ChangeCopies on a 100 MB print file against copying the file with `cp`;
-//   (d) a 40-character line of TrueType text at 48 dots against ImageMagick making the same PCX;
+//   (d) a 40-character line of TrueType text at 48 dots against ImageMagick making the same PCX, and
+//       against FreeType alone rendering the same glyphs from a face opened beforehand;
 //   (e) the PCX row code against memcpy of the same rows.
 // Each pair is printed as a ratio after the runs. Needs the private spooler (CUPS_SERVER), as
 // scripts/bench provides, and runs in the current directory.
@@ -19,6 +20,10 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
 #include "kvtaglib.h"
 #include "pcx.h"
@@ -134,7 +139,8 @@ void CopyBig(benchmark::State& state) {
   unlink(kBigFile);
 }
 
-constexpr const char kFortyCharacters[] = "The quick brown fox jumps over the lazy 1";
+constexpr const char kFortyCharacters[] = "The quick brown fox jumps over a lazy 12";
+static_assert(sizeof kFortyCharacters - 1 == 40);
 
 void TrueTypeLine(benchmark::State& state) {
   if (OpenPort(kPrinter) != KV_OK) {
@@ -151,6 +157,26 @@ void TrueTypeLine(benchmark::State& state) {
   ClosePort();
 }
 
+// A line whose text changes with every call, as serial numbers and names do.
+void TrueTypeLineVaryingText(benchmark::State& state) {
+  if (OpenPort(kPrinter) != KV_OK) {
+    state.SkipWithError("the printer \"KIRV R5\" cannot be opened: is the spooler running?");
+    return;
+  }
+  char text[41];
+  unsigned serial = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    ClearTmpFile();
+    ++serial;
+    std::snprintf(text, sizeof text, "Order %08u for Ms Example, lot %05u", serial * 7919u, serial % 100000u);
+    state.ResumeTiming();
+    if (KV_DrawTextTrueTypeW(0, 0, 48, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "LINE", text) != KV_OK)
+      state.SkipWithError("KV_DrawTextTrueTypeW failed");
+  }
+  ClosePort();
+}
+
 void TrueTypeLineImageMagick(benchmark::State& state) {
   const std::string command = std::string("convert -font DejaVu-Sans -density 72 -pointsize 48 -monochrome label:'") +
                               kFortyCharacters + "' pcx:line.pcx";
@@ -158,6 +184,35 @@ void TrueTypeLineImageMagick(benchmark::State& state) {
     if (std::system(command.c_str()) != 0) state.SkipWithError("convert failed (is ImageMagick installed?)");
   }
   unlink("line.pcx");
+}
+
+// The least any TrueType text costs: FreeType rendering the line's glyphs, one bit a dot, at the same
+// cell height, with the library started and the face opened and sized before the clock runs.
+void TrueTypeLineBareFreeType(benchmark::State& state) {
+  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("DejaVu Sans"));
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcChar8* file = nullptr;
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  FT_Size_RequestRec cell = {FT_SIZE_REQUEST_TYPE_CELL, 0, 48 * 64, 0, 0};
+  if (match == nullptr || FcPatternGetString(match, FC_FILE, 0, &file) != FcResultMatch ||
+      FT_Init_FreeType(&library) != 0 || FT_New_Face(library, reinterpret_cast<const char*>(file), 0, &face) != 0 ||
+      FT_Request_Size(face, &cell) != 0) {
+    state.SkipWithError("DejaVu Sans cannot be opened");
+  } else {
+    for (auto _ : state)
+      for (const char* c = kFortyCharacters; *c != 0; ++c)
+        if (FT_Load_Char(face, static_cast<FT_ULong>(*c), FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO) != 0 ||
+            FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO) != 0)
+          state.SkipWithError("a glyph cannot be rendered");
+  }
+  if (face != nullptr) FT_Done_Face(face);
+  if (library != nullptr) FT_Done_FreeType(library);
+  if (match != nullptr) FcPatternDestroy(match);
+  FcPatternDestroy(pattern);
 }
 
 // Rows of a typical text image: long white runs with some ink.
@@ -198,7 +253,9 @@ BENCHMARK(LabelThroughLp)->Unit(benchmark::kMillisecond)->Iterations(40);
 BENCHMARK(ChangeCopiesBig)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(CopyBig)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(TrueTypeLine)->Unit(benchmark::kMillisecond);
+BENCHMARK(TrueTypeLineVaryingText)->Unit(benchmark::kMillisecond);
 BENCHMARK(TrueTypeLineImageMagick)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(TrueTypeLineBareFreeType)->Unit(benchmark::kMillisecond);
 BENCHMARK(PcxRows);
 BENCHMARK(MemcpyRows);
 
@@ -238,6 +295,10 @@ int main(int argc, char** argv) {
                       "CopyBig/iterations:5");
   reporter.PrintRatio("(d) 40-character TrueType line at 48 dots / ImageMagick convert", "TrueTypeLine",
                       "TrueTypeLineImageMagick/iterations:20");
+  reporter.PrintRatio("(d) 40-character TrueType line at 48 dots / FreeType alone", "TrueTypeLine",
+                      "TrueTypeLineBareFreeType");
+  reporter.PrintRatio("(d) 40-character TrueType line, new text each call / FreeType alone", "TrueTypeLineVaryingText",
+                      "TrueTypeLineBareFreeType");
   reporter.PrintRatio("(e) PCX row code / memcpy of the same rows", "PcxRows", "MemcpyRows");
   return 0;
 }

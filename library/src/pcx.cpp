@@ -15,6 +15,7 @@ namespace {
 constexpr std::size_t kHeaderSize = 128;
 constexpr std::size_t kLongestRun = 63;
 constexpr const char kWorkFileName[] = "KIRV.pcx";
+constexpr std::size_t kPcxWriteBuffer = 64 * kPcxRowBuffer;  // encoded rows written at a time
 
 void Put16(unsigned char* at, int value) {
   at[0] = static_cast<unsigned char>(value & 0xFF);
@@ -67,21 +68,30 @@ int DownloadBitsAsPcx(const ImageDesc& image, const unsigned char* bits, const c
   const bool header_written =
       plat::file_write(file, header.as<unsigned char>(), kHeaderSize) == static_cast<std::int64_t>(kHeaderSize);
   header.reset();
-  plat::HeapBlock row;
-  if (header_written) row = plat::HeapBlock(kPcxRowBuffer);
-  unsigned char* encoded = row.as<unsigned char>();
+  // Encoded rows are gathered and written in large pieces: one write per row would cost a system
+  // call each.
+  plat::HeapBlock rows;
+  if (header_written) rows = plat::HeapBlock(kPcxWriteBuffer);
+  unsigned char* encoded = rows.as<unsigned char>();
   int rc = !header_written ? KV_ERR_PCX_FILE : encoded == nullptr ? KV_ERR_PCX_ROW_MEMORY : KV_OK;
   const std::size_t row_bytes = static_cast<std::size_t>(image.width / 8);
+  std::size_t held = 0;
+  auto flush = [&] {
+    if (held > 0 && plat::file_write(file, encoded, held) != static_cast<std::int64_t>(held)) rc = KV_ERR_PCX_FILE;
+    held = 0;
+  };
   for (int y = 0; rc == KV_OK && y < image.height; ++y) {
-    std::memset(encoded, 0, kPcxRowBuffer);
+    if (kPcxWriteBuffer - held < kPcxRowBuffer) flush();
+    if (rc != KV_OK) break;
     const std::size_t n =
-        PcxEncodeRow(encoded, kPcxRowBuffer, bits + static_cast<std::size_t>(y) * row_bytes, row_bytes);
+        PcxEncodeRow(encoded + held, kPcxRowBuffer, bits + static_cast<std::size_t>(y) * row_bytes, row_bytes);
     if (n > kPcxRowBuffer)
       rc = KV_ERR_PCX_ROW_TOO_LONG;
-    else if (plat::file_write(file, encoded, n) != static_cast<std::int64_t>(n))
-      rc = KV_ERR_PCX_FILE;
+    else
+      held += n;
   }
-  row.reset();
+  if (rc == KV_OK) flush();
+  rows.reset();
   plat::file_close(file);
   if (rc != KV_OK) {
     plat::file_delete(path);

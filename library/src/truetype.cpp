@@ -18,6 +18,9 @@ namespace {
 // The printers whose resolution the image is made for, in the order they are tried.
 constexpr const char* kReferencePrinters[] = {"KIRV R5", "KIRV R5i"};
 
+// The PCX header holds the image's last column and row in 16 bits each.
+constexpr int kLargestPcxSide = 65536;
+
 }  // namespace
 
 }  // namespace kv
@@ -46,6 +49,10 @@ KV_DrawTextTrueTypeW(int x, int y, int height, int width, const char* face, int 
     return SetErrState(cx == 0 && cy > 0 ? KV_ERR_TRUETYPE_CHECK : KV_ERR_TRUETYPE_NO_SURFACE);
   }
   const TextPlacement p = PlaceText(orientation, cx, cy);
+  if (p.width > kLargestPcxSide || p.height > kLargestPcxSide) {  // no header could describe the image
+    plat::raster_close(raster);
+    return SetErrState(KV_ERR_TRUETYPE_CHECK);
+  }
   const std::uint64_t bytes = static_cast<std::uint64_t>(p.width) / 8 * static_cast<std::uint64_t>(p.height);
   unsigned char* bits =
       bytes <= SIZE_MAX ? static_cast<unsigned char*>(plat::mem_alloc(static_cast<std::size_t>(bytes))) : nullptr;
@@ -55,8 +62,9 @@ KV_DrawTextTrueTypeW(int x, int y, int height, int width, const char* face, int 
   }
   std::memset(bits, 0xFF, static_cast<std::size_t>(bytes));
   int rc;
-  if (!plat::raster_draw(raster, text, p.width, p.height, p.x, p.y, bits)) {
-    rc = SetErrState(KV_ERR_TRUETYPE_NO_SURFACE);
+  const plat::DrawResult drawn = plat::raster_draw(raster, text, p.width, p.height, p.x, p.y, bits);
+  if (drawn != plat::DrawResult::Drawn) {
+    rc = SetErrState(drawn == plat::DrawResult::NoMemory ? KV_ERR_TRUETYPE_NO_MEMORY : KV_ERR_TRUETYPE_NO_SURFACE);
   } else {
     rc = DownloadBitsAsPcx(ImageDesc{p.width, p.height, 1}, bits, name);
     SetErrState(rc);

@@ -69,8 +69,8 @@ TextRaster* raster_open(const char* reference_printer, const FontSpec& font, con
                                                                       reference_printer, font, text);
 }
 
-bool raster_draw(TextRaster* raster, const char* text, int width, int height, int x, int y, unsigned char* bits) {
-  return Seam(FaultSite::RasterDraw, false, sys::raster_draw, raster, text, width, height, x, y, bits);
+DrawResult raster_draw(TextRaster* raster, const char* text, int width, int height, int x, int y, unsigned char* bits) {
+  return Seam(FaultSite::RasterDraw, DrawResult::NoSurface, sys::raster_draw, raster, text, width, height, x, y, bits);
 }
 
 PrinterListing printers_list(std::vector<PrinterRecord>& out) {

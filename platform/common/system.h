@@ -32,7 +32,7 @@ bool spool_write(SpoolHandle printer, const void* data, std::size_t len);
 bool spool_end_doc(SpoolHandle printer);
 
 TextRaster* raster_open(const char* reference_printer, const FontSpec& font, const char* text);
-bool raster_draw(TextRaster* raster, const char* text, int width, int height, int x, int y, unsigned char* bits);
+DrawResult raster_draw(TextRaster* raster, const char* text, int width, int height, int x, int y, unsigned char* bits);
 
 PrinterListing printers_list(std::vector<PrinterRecord>& out);
 

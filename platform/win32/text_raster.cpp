@@ -47,16 +47,16 @@ bool raster_measure(TextRaster* r, const char* text, int* cx, int* cy) {
   return true;
 }
 
-bool sys::raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
-  if (r == nullptr || text == nullptr || bits == nullptr) return false;
+DrawResult sys::raster_draw(TextRaster* r, const char* text, int width, int height, int x, int y, unsigned char* bits) {
+  if (r == nullptr || text == nullptr || bits == nullptr) return DrawResult::NoSurface;
   const LONG bytes = width / 8 * height;
   HBITMAP bitmap = CreateBitmap(width, height, 1, 1, nullptr);
-  if (bitmap == nullptr) return false;
+  if (bitmap == nullptr) return DrawResult::NoSurface;
   SetBitmapBits(bitmap, bytes, bits);
   HDC memory = CreateCompatibleDC(r->printer);
   if (memory == nullptr) {
     DeleteObject(bitmap);
-    return false;
+    return DrawResult::NoSurface;
   }
   HGDIOBJ old_bitmap = SelectObject(memory, bitmap);
   BITMAP info = {};
@@ -68,7 +68,7 @@ bool sys::raster_draw(TextRaster* r, const char* text, int width, int height, in
   SelectObject(memory, old_bitmap);
   DeleteDC(memory);
   DeleteObject(bitmap);
-  return true;
+  return DrawResult::Drawn;
 }
 
 void raster_close(TextRaster* r) {

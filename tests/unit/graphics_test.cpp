@@ -401,6 +401,35 @@ TEST_F(TrueTypeTest, WorkFileNameTooLongIsRefusedNotCut) {
   fs::current_path(dir_);
 }
 
+// The PCX header holds the last column and row in 16 bits: a text whose image would be longer than
+// 65,536 dots in either direction is refused before anything is drawn or appended, upright or turned.
+TEST_F(TrueTypeTest, ImageLongerThanAPcxHeaderCanHoldIsRefused) {
+  const struct {
+    int letters;  // capital Ws of about 34 dots each at a cell of 40
+    int orientation;
+    int rc;
+  } cases[] = {{1500, 2, KV_OK},
+               {2500, 2, KV_ERR_TRUETYPE_CHECK},
+               {2500, 1, KV_ERR_TRUETYPE_CHECK},
+               {2500, 3, KV_ERR_TRUETYPE_CHECK}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.letters << " letters, orientation " << c.orientation);
+    const std::string text(static_cast<std::size_t>(c.letters), 'W');
+    if (c.rc == KV_OK) {
+      const Drawn d = Draw(text.c_str(), 40, c.orientation);
+      ASSERT_EQ(d.rc, KV_OK);
+      EXPECT_GT(d.image.height, 32768) << "the text runs down the image";
+      EXPECT_LE(d.image.height, 65536);
+      EXPECT_GT(d.image.DarkCount(), c.letters * 100);
+      continue;
+    }
+    ASSERT_EQ(ClearTmpFile(), KV_OK);
+    EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 40, 0, "DejaVu Sans", c.orientation, 400, 0, 0, 0, "TT", text.c_str()), c.rc);
+    EXPECT_EQ(GetErrState(), c.rc);
+    EXPECT_EQ(SpoolBytes(), "");
+  }
+}
+
 TEST_F(TrueTypeTest, NoMemoryForTheImage) {
   kv::plat::fault_arm(FaultSite::Alloc, 1);
   EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_ERR_TRUETYPE_NO_MEMORY);

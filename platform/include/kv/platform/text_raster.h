@@ -26,12 +26,20 @@ TextRaster* raster_open(const char* reference_printer, const FontSpec& font, con
 // The width and height of the text, upright, in dots. False when the text cannot be measured.
 bool raster_measure(TextRaster* raster, const char* text, int* cx, int* cy);
 
+// What drawing came to.
+enum class DrawResult {
+  Drawn,
+  NoSurface,  // no drawing surface could be made
+  NoMemory,   // the text's glyphs could not be rendered or kept for want of memory
+};
+
 // Draws the text into `bits`, an image of `width` (a multiple of 32) by `height` pixels, rows top
 // first, width / 8 bytes each, the leftmost pixel in the most significant bit; the text's pixels are
 // cleared to 0, all others are left alone. The text's reference point (the top left of its first
 // character cell, before turning) is put at (x, y), and the text turned by the font's escapement.
-// False when no drawing surface can be made.
-bool raster_draw(TextRaster* raster, const char* text, int width, int height, int x, int y, unsigned char* bits);
+// Besides `bits`, the work memory is the text's glyphs, one bit a dot, or for large glyphs one at a
+// time.
+DrawResult raster_draw(TextRaster* raster, const char* text, int width, int height, int x, int y, unsigned char* bits);
 
 // Releases the font and everything made for it.
 void raster_close(TextRaster* raster);
