@@ -103,6 +103,10 @@ filter.")
 
 set(CPACK_DEBIAN_KVLABEL_PACKAGE_NAME kvlabel)
 set(CPACK_DEBIAN_KVLABEL_PACKAGE_SECTION utils)
+# kvlabel links the library (its print command goes through it): dpkg-shlibdeps finds it in the build tree,
+# and the package depends on the library package of the same build.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/library)
+set(CPACK_DEBIAN_KVLABEL_PACKAGE_DEPENDS "libkvtaglib1 (= ${KV_DEB_VERSION})")
 set(CPACK_COMPONENT_KVLABEL_DESCRIPTION "label renderer for KIRV thermal label printers
 Draws the labels of a job in the printer's command language as pictures, and
 serves as a virtual printer.")

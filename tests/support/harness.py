@@ -4,6 +4,8 @@
   harness.py start DIR      start a capture printer and a private cupsd in DIR, create the test queues
   harness.py stop DIR       stop both and remove the run-time files (captured jobs stay)
   harness.py env DIR        print the environment lines (CUPS_SERVER=..., KV_CAPTURE_DIR=...)
+  harness.py queue DIR NAME URI   add a queue NAME (printer description "KIRV R5") that sends to URI,
+                                  for example a virtual printer: socket://127.0.0.1:PORT
   harness.py capture DIR    (internal) run the capture printer in the foreground
   harness.py restart DIR    start cupsd again (after a test has stopped or killed it), same queues
 
@@ -384,7 +386,14 @@ def stop(d):
             os.remove(os.path.join(d, name))
 
 
+def add_queue(d, name, uri):
+    lp(d, "lpadmin", "-p", name, "-v", uri, "-E", "-P", ppd_path("KIRV_R5.ppd"))
+
+
 def main():
+    if len(sys.argv) == 5 and sys.argv[1] == "queue":
+        add_queue(os.path.abspath(sys.argv[2]), sys.argv[3], sys.argv[4])
+        return
     if len(sys.argv) != 3 or sys.argv[1] not in ("start", "stop", "env", "capture", "restart"):
         raise SystemExit(__doc__)
     cmd, d = sys.argv[1], sys.argv[2]

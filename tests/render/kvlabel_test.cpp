@@ -1,0 +1,350 @@
+// kvlabel as users run it: render (files written, exit codes, messages), the virtual printer (jobs
+// through the real spooler, state kept between jobs, size bound, clean stop) and print.
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture.h"
+#include "kv/render/png.h"
+#include "render_support.h"
+#include "test_env.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvtest::ReadWhole;
+using kvtest::WriteWhole;
+
+// A program started by the test; standard output comes through a pipe, standard error goes to a file.
+class Process {
+ public:
+  Process(const std::vector<std::string>& args, const fs::path& err_file) {
+    int out[2];
+    if (::pipe(out) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    out_ = out[0];
+  }
+  ~Process() {
+    if (pid_ > 0 && !exited_) {
+      ::kill(pid_, SIGKILL);
+      Wait();
+    }
+    if (out_ >= 0) ::close(out_);
+  }
+
+  // The next line of standard output, waiting up to 10 seconds; "" when none comes.
+  std::string ReadLine() {
+    std::string line;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    char c;
+    while (std::chrono::steady_clock::now() < deadline) {
+      pollfd p{out_, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      if (::read(out_, &c, 1) != 1) break;
+      if (c == '\n') return line;
+      line += c;
+    }
+    return line;
+  }
+
+  // The exit status, waiting up to 30 seconds; -1 when the program does not end (it is then killed).
+  int Wait() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    int status = 0;
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+        exited_ = true;
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    exited_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  void Signal(int sig) { ::kill(pid_, sig); }
+  bool started() const { return pid_ > 0; }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  bool exited_ = false;
+};
+
+std::set<std::string> Files(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+  return names;
+}
+
+bool WaitForFile(const fs::path& p) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!fs::exists(p)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+kv::render::Bitmap ReadPicture(const fs::path& p, unsigned* per_metre = nullptr) {
+  kv::render::Bitmap b;
+  EXPECT_TRUE(kv::render::ReadPng(p.string(), b, 32768, per_metre)) << p;
+  return b;
+}
+
+// Sends `bytes` to the virtual printer as one job.
+void SendJob(int port, const std::string& bytes) {
+  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(s, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t n = ::send(s, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) break;  // a printer that cut the job off closes early
+    sent += static_cast<std::size_t>(n);
+  }
+  ::close(s);
+}
+
+class KvlabelTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = kvtest::EnterFreshDirectory("kvlabel-"); }
+
+  int Run(std::vector<std::string> args) {
+    args.insert(args.begin(), KV_KVLABEL);
+    Process p(args, dir_ / "stderr.txt");
+    EXPECT_TRUE(p.started());
+    const int rc = p.Wait();
+    err_ = ReadWhole(dir_ / "stderr.txt");
+    fs::remove(dir_ / "stderr.txt");
+    return rc;
+  }
+
+  // Starts the virtual printer on a free port; returns the port (0 when it did not start).
+  int StartServer(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {KV_KVLABEL, "serve", "--port", "0", "--out", (dir_ / "out").string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    server_ = std::make_unique<Process>(args, dir_ / "serve.log");
+    const std::string line = server_->ReadLine();
+    const std::string prefix = "kvlabel serve: listening on 127.0.0.1:";
+    EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
+    return line.rfind(prefix, 0) == 0 ? std::atoi(line.c_str() + prefix.size()) : 0;
+  }
+
+  int StopServer() {
+    server_->Signal(SIGTERM);
+    return server_->Wait();
+  }
+
+  fs::path dir_;
+  std::string err_;
+  std::unique_ptr<Process> server_;
+};
+
+// --- render ----------------------------------------------------------------------------------------
+
+struct RenderCase {
+  const char* name;
+  std::string job;
+  std::vector<std::string> options;
+  int exit_code;
+  std::set<std::string> files;  // what the folder holds afterwards, besides job.prn
+  const char* says;             // a piece of what goes to standard error
+};
+
+class RenderCommandTest : public KvlabelTest, public ::testing::WithParamInterface<RenderCase> {};
+
+TEST_P(RenderCommandTest, WritesOnlyItsPicturesAndAnswers) {
+  const RenderCase& c = GetParam();
+  WriteWhole(dir_ / "job.prn", c.job);
+  std::vector<std::string> args = {"render", "job.prn", "-o", "label.png"};
+  args.insert(args.end(), c.options.begin(), c.options.end());
+  EXPECT_EQ(Run(args), c.exit_code) << err_;
+  auto files = Files(dir_);
+  files.erase("job.prn");
+  EXPECT_EQ(files, c.files);
+  EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
+}
+
+const std::string kTwoLabels = kvtest::Job({"N", "q80", "Q40,24", "LO0,0,8,8", "P1", "LO8,8,8,8", "P2,3"});
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RenderCommandTest,
+    ::testing::Values(
+        RenderCase{"FirstLabelOnly", kTwoLabels, {}, 0, {"label.png"}, "2 label(s), 80 x 40 dots at 203 dpi, 7 asked"},
+        RenderCase{"EveryLabel", kTwoLabels, {"--all"}, 0, {"label.png", "label-2.png"}, "wrote label-2.png"},
+        RenderCase{"Warnings",
+                   kvtest::Job({"N", "q80", "Q40,24", "NONSENSE", "P1"}),
+                   {},
+                   0,
+                   {"label.png"},
+                   "line 4: warning: unknown command \"NONSENSE\""},
+        RenderCase{"NoLabel", kvtest::Job({"N", "q80", "LO0,0,1,1"}), {}, 1, {}, "prints no label"},
+        RenderCase{
+            "TooLarge", kvtest::Job({"N", "q32769", "P1"}), {"--all"}, 1, {}, "line 2: error: label width 32769"},
+        RenderCase{"GraphicBeyondTheJob", "N\r\nGM\"X\"99999\r\nP1\r\n", {}, 1, {}, "announces 99999 bytes"},
+        RenderCase{"BadResolution", kTwoLabels, {"--dpi", "150"}, 2, {}, "--dpi takes 203 or 300"}),
+    [](const ::testing::TestParamInfo<RenderCase>& i) { return std::string(i.param.name); });
+
+TEST_F(KvlabelTest, PictureStatesTheResolution) {
+  WriteWhole(dir_ / "job.prn", kTwoLabels);
+  for (auto [dpi, per_metre] : {std::pair{"203", 8000u}, std::pair{"300", 12000u}}) {
+    ASSERT_EQ(Run({"render", "job.prn", "-o", std::string("at") + dpi + ".png", "--dpi", dpi}), 0) << err_;
+    unsigned got = 0;
+    const auto picture = ReadPicture(dir_ / (std::string("at") + dpi + ".png"), &got);
+    EXPECT_EQ(got, per_metre);
+    EXPECT_EQ(picture.width(), 80);
+    EXPECT_EQ(picture.BlackCount(), 64u);
+  }
+}
+
+TEST_F(KvlabelTest, MissingJobFileIsAnError) {
+  EXPECT_EQ(Run({"render", "absent.prn", "-o", "label.png"}), 1);
+  EXPECT_NE(err_.find("cannot open absent.prn"), std::string::npos) << err_;
+  EXPECT_FALSE(fs::exists(dir_ / "label.png"));
+}
+
+// --- the virtual printer ---------------------------------------------------------------------------
+
+// The sample label through the library and the spooler to the virtual printer is drawn exactly as the
+// renderer draws the same job taken from the capture printer.
+TEST_F(KvlabelTest, SampleLabelThroughTheSpoolerEqualsTheRenderedJob) {
+  const int port = StartServer();
+  ASSERT_GT(port, 0);
+  const std::string uri = "socket://127.0.0.1:" + std::to_string(port) + "/?snmp=false";
+  Process queue({KV_PYTHON, KV_HARNESS, "queue", std::getenv("KV_HARNESS_DIR"), "KIRV_Virtual", uri},
+                dir_ / "queue.log");
+  ASSERT_EQ(queue.Wait(), 0) << ReadWhole(dir_ / "queue.log");
+  // The queue goes again at the end: the other tests see the spooler's own printers only.
+  struct RemoveQueue {
+    fs::path log;
+    ~RemoveQueue() { Process({"/usr/sbin/lpadmin", "-x", "KIRV_Virtual"}, log).Wait(); }
+  } remove_queue{dir_ / "remove.log"};
+
+  WriteWhole(dir_ / "footer.prn", "A40,250,0,2,1,1,N,\"Packed 2026-12-06\"\r\n");
+  const std::size_t captured = kvtest::CapturedJobCount();
+  for (const char* printer : {"KIRV Virtual", "KIRV R5"}) {
+    Process sample({KV_SAMPLE_LABEL, printer, "footer.prn"}, dir_ / "sample.log");
+    ASSERT_EQ(sample.Wait(), 0) << ReadWhole(dir_ / "sample.log");
+  }
+  ASSERT_TRUE(WaitForFile(dir_ / "out" / "job-1.prn")) << ReadWhole(dir_ / "serve.log");
+  const std::string spooled = kvtest::WaitForJob(captured);
+  EXPECT_EQ(ReadWhole(dir_ / "out" / "job-1.prn"), spooled);
+
+  const auto rendered = kvtest::RenderJob(spooled);
+  ASSERT_EQ(rendered.labels.size(), 1u) << rendered.Messages();
+  EXPECT_TRUE(ReadPicture(dir_ / "out" / "job-1.png") == rendered.labels[0]);
+  EXPECT_EQ(StopServer(), 0);
+  EXPECT_EQ(Files(dir_ / "out"), (std::set<std::string>{"job-1.prn", "job-1.png"}));
+}
+
+TEST_F(KvlabelTest, VirtualPrinterKeepsGraphicsAndFormsBetweenJobs) {
+  const int port = StartServer({"--dpi", "300"});
+  ASSERT_GT(port, 0);
+  std::string pcx(128, '\0');
+  pcx[0] = 0x0A, pcx[2] = 1, pcx[3] = 1, pcx[8] = 7, pcx[65] = 1, pcx[66] = 1;
+  pcx += "\xC1";
+  pcx += '\0';  // one row of eight black dots
+  SendJob(port,
+          "GM\"DOT\"" + std::to_string(pcx.size()) + "\r\n" + pcx + kvtest::Job({"FS\"F\"", "GG0,0,\"DOT\"", "FE"}));
+  SendJob(port, kvtest::Job({"N", "q16", "Q8,24", "FR\"F\"", "P1", "LO0,4,1,1", "P1"}));
+  ASSERT_TRUE(WaitForFile(dir_ / "out" / "job-2.prn")) << ReadWhole(dir_ / "serve.log");
+  EXPECT_EQ(ReadPicture(dir_ / "out" / "job-2.png").BlackCount(), 8u);
+  unsigned per_metre = 0;
+  EXPECT_EQ(ReadPicture(dir_ / "out" / "job-2-2.png", &per_metre).BlackCount(), 9u);
+  EXPECT_EQ(per_metre, 12000u);
+  EXPECT_EQ(StopServer(), 0);
+  EXPECT_EQ(Files(dir_ / "out"), (std::set<std::string>{"job-1.prn", "job-2.prn", "job-2.png", "job-2-2.png"}));
+}
+
+TEST_F(KvlabelTest, LongJobIsCutOffAtTheBound) {
+  const int port = StartServer({"--max-job", "1000"});
+  ASSERT_GT(port, 0);
+  SendJob(port, kvtest::Job({"N", "q8", "Q8,24", "P1"}) + std::string(5000, 'x'));
+  ASSERT_TRUE(WaitForFile(dir_ / "out" / "job-1.prn"));
+  EXPECT_EQ(fs::file_size(dir_ / "out" / "job-1.prn"), 1000u);
+  EXPECT_TRUE(fs::exists(dir_ / "out" / "job-1.png"));
+  EXPECT_EQ(StopServer(), 0);
+  EXPECT_NE(ReadWhole(dir_ / "serve.log").find("job-1: warning: the job was cut off after 1000 bytes"),
+            std::string::npos)
+      << ReadWhole(dir_ / "serve.log");
+}
+
+TEST_F(KvlabelTest, VirtualPrinterNumbersJobsAfterThoseAlreadyThere) {
+  fs::create_directories(dir_ / "out");
+  WriteWhole(dir_ / "out" / "job-7.prn", "old");
+  const int port = StartServer();
+  ASSERT_GT(port, 0);
+  SendJob(port, kvtest::Job({"N", "q8", "Q8,24", "P1"}));
+  EXPECT_TRUE(WaitForFile(dir_ / "out" / "job-8.prn"));
+  EXPECT_EQ(ReadWhole(dir_ / "out" / "job-7.prn"), "old");
+  EXPECT_EQ(StopServer(), 0);
+}
+
+TEST_F(KvlabelTest, VirtualPrinterStopsOnInterrupt) {
+  ASSERT_GT(StartServer(), 0);
+  server_->Signal(SIGINT);
+  EXPECT_EQ(server_->Wait(), 0);
+  EXPECT_NE(ReadWhole(dir_ / "serve.log").find("stopped"), std::string::npos);
+  EXPECT_TRUE(Files(dir_ / "out").empty());
+}
+
+TEST_F(KvlabelTest, VirtualPrinterRefusesAnAddressItCannotUse) {
+  EXPECT_EQ(Run({"serve", "--port", "0", "--out", "out", "--bind", "256.0.0.1"}), 1);
+  EXPECT_NE(err_.find("cannot use the address 256.0.0.1"), std::string::npos) << err_;
+  EXPECT_EQ(Run({"serve", "--port", "70000", "--out", "out"}), 2);
+  EXPECT_EQ(Run({"serve", "--port", "0"}), 2);
+}
+
+// --- print ---------------------------------------------------------------------------------------
+
+TEST_F(KvlabelTest, PrintSendsTheFileThroughTheLibrary) {
+  const std::string file = kvtest::Bytes(30000, 9);
+  WriteWhole(dir_ / "saved.prn", file);
+  const std::size_t captured = kvtest::CapturedJobCount();
+  ASSERT_EQ(Run({"print", "saved.prn", "--printer", kvtest::kPrinter}), 0) << err_;
+  EXPECT_EQ(kvtest::WaitForJob(captured), file);
+}
+
+TEST_F(KvlabelTest, PrintReportsTheLibraryCode) {
+  EXPECT_EQ(Run({"print", "absent.prn", "--printer", kvtest::kPrinter}), 1);
+  EXPECT_NE(err_.find("OurSendFile failed with -2222"), std::string::npos) << err_;
+  EXPECT_EQ(Run({"print", "absent.prn"}), 2);
+}
+
+}  // namespace
