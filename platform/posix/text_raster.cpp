@@ -12,6 +12,7 @@
 #include "kv/platform/text_raster.h"
 
 #include "font_faces.h"
+#include "open_printer.h"
 #include "system.h"
 
 #include <cups/cups.h>
@@ -21,6 +22,7 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -366,7 +368,7 @@ std::string QueueOf(const char* printer) {
 // Whether the spooler has the printer now. Asked on every call, so that a printer removed from the
 // spooler is missed at once, but on one connection kept from call to call (made again after a fork,
 // a change of server or a failure) and with the smallest question the spooler answers: the
-// printer's name alone.
+// printer's name alone. Each exchange is bounded as every spooler exchange is (exchange_bound).
 class SpoolerAsk {
  public:
   ~SpoolerAsk() { Drop(); }
@@ -385,26 +387,38 @@ class SpoolerAsk {
       }
       ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
       ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "printer-name");
+      deadline_ = Clock::now() + exchange_bound();
       ipp_t* response = cupsDoRequest(http_, request, "/");
       if (response != nullptr) {
         const bool known = ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE;
         ippDelete(response);
         return known;
       }
-      Drop();  // no answer: the connection is stale or the server gone; try once on a new one
+      // No answer: the connection was stale or the server is gone; one more try on a new connection,
+      // unless the server simply did not answer in time.
+      Drop();
+      if (Clock::now() >= deadline_) return false;
     }
     return false;
   }
 
  private:
+  using Clock = std::chrono::steady_clock;
+
+  // Each wait inside libcups lasts at most one slice; between slices the deadline is checked.
+  static int StillInTime(http_t*, void* self) {
+    return Clock::now() < static_cast<SpoolerAsk*>(self)->deadline_ ? 1 : 0;
+  }
+
   bool Connect() {
     const char* server = cupsServer();
     const int port = ippPort();
     if (http_ != nullptr && (pid_ != getpid() || server_ != server || port_ != port)) Drop();
     if (http_ != nullptr) return true;
-    http_ = httpConnect2(server, port, nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr);
+    const int bound_ms = static_cast<int>(exchange_bound().count());
+    http_ = httpConnect2(server, port, nullptr, AF_UNSPEC, cupsEncryption(), 1, bound_ms, nullptr);
     if (http_ == nullptr) return false;
-    httpSetTimeout(http_, 30.0, nullptr, nullptr);
+    httpSetTimeout(http_, std::min(0.25, bound_ms / 1000.0), StillInTime, this);
     pid_ = getpid();
     server_ = server;
     port_ = port;
@@ -418,6 +432,7 @@ class SpoolerAsk {
 
   std::mutex mutex_;
   http_t* http_ = nullptr;
+  Clock::time_point deadline_{};
   pid_t pid_ = 0;
   std::string server_;
   int port_ = 0;

@@ -1,13 +1,17 @@
 // The reference printer of TrueType text is asked of the spooler on every call: a printer removed
 // from the spooler gives the no-printer code at once, although the question goes over a connection
-// kept from earlier calls, and a printer added back is found again.
+// kept from earlier calls, and a printer added back is found again; a stopped spooler is waited for
+// no longer than the bound of every spooler exchange.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "kvtaglib.h"
+#include "posix_process.h"
 #include "test_env.h"
 
 namespace {
@@ -83,6 +87,23 @@ TEST_F(ReferencePrinterTest, RemovedPrinterIsMissedAtOnceAndFoundAgainWhenBack) 
   PutBack("KIRV_R5i");
   EXPECT_EQ(DrawLine(), KV_OK);
   EXPECT_EQ(SpoolBytes(), drawn + drawn + drawn);
+}
+
+TEST_F(ReferencePrinterTest, StoppedSpoolerIsWaitedForWithinTheBound) {
+  kvtest::ScopedEnv bound("KV_SPOOLER_TIMEOUT_MS", "500");
+  ASSERT_EQ(DrawLine(), KV_OK);  // the kept connection is open
+  const pid_t spooler = kvtest::SpoolerPid();
+  ASSERT_GT(spooler, 0);
+  ASSERT_EQ(kill(spooler, SIGSTOP), 0);
+  const auto start = std::chrono::steady_clock::now();
+  const int rc = DrawLine();
+  const auto waited = std::chrono::steady_clock::now() - start;
+  kill(spooler, SIGCONT);
+  EXPECT_EQ(rc, KV_ERR_TRUETYPE_NO_PRINTER);
+  // Both reference printers are asked, each within the bound; unbounded, each waited 30 s or more.
+  // The limit here only tells the two apart.
+  EXPECT_LT(waited, std::chrono::seconds(15));
+  EXPECT_EQ(DrawLine(), KV_OK) << "the spooler running again is asked on a new connection";
 }
 
 }  // namespace
