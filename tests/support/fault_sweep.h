@@ -35,6 +35,8 @@ struct Sweep {
   std::vector<std::filesystem::path> appended;
   // The codes a failed run may answer with.
   std::set<int> codes;
+  // Of those, the codes the operation also stores in LastError (others may be stored or not).
+  std::set<int> stored;
   // The code a failure of one kind of call must give, where the operation has one code for it.
   std::map<kv::plat::FaultSite, int> site_codes;
   // Failed runs after which the connection is closed on purpose (no memory for a whole job): LastError
