@@ -9,7 +9,6 @@
 #include "connection.h"
 #include "kv/platform/fault.h"
 #include "kvtaglib.h"
-#include "platform.h"
 #include "test_env.h"
 
 namespace fs = std::filesystem;
@@ -94,16 +93,6 @@ TEST_F(SpoolTest, CurrentDirectoryAtTheLimitOfTheName) {
     }
     fs::current_path(dir_);
   }
-}
-
-TEST_F(SpoolTest, LinkAtTheFixedNameIsNotFollowed) {
-  if (!kvtest::kCanPlantSymbolicLinks) GTEST_SKIP() << "no symbolic link can be planted here";
-  WriteWhole(dir_ / "victim", "precious");
-  fs::create_symlink(dir_ / "victim", dir_ / "KIRVtemp.prn");
-  EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CREATE);
-  EXPECT_EQ(ReadWhole(dir_ / "victim"), "precious");
-  EXPECT_EQ(KV_ClearBuffer(), KV_ERR_TMP_CREATE);
-  EXPECT_EQ(ReadWhole(dir_ / "victim"), "precious");
 }
 
 TEST_F(SpoolTest, PulseLengths) {
