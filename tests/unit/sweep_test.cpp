@@ -191,8 +191,10 @@ TEST_F(SweepTest, ChangeCopies) {
   copies.files = {"label.prn"};
   copies.codes = {KV_ERR_COPIES_OPEN, KV_ERR_COPIES_WORK_FILE, KV_ERR_COPIES_READ, KV_ERR_COPIES_WRITE,
                   KV_ERR_COPIES_REPLACE};
-  // Memory for the large block is optional: without it the rest goes through the command buffer.
-  copies.site_codes = {{FaultSite::FileOpenRead, KV_ERR_COPIES_OPEN},
+  // Memory for the large block is optional: without it the rest goes through the command buffer, and
+  // the file is rewritten whole all the same (a failed allocation must give no code but success).
+  copies.site_codes = {{FaultSite::Alloc, KV_OK},
+                       {FaultSite::FileOpenRead, KV_ERR_COPIES_OPEN},
                        {FaultSite::FileCreate, KV_ERR_COPIES_WORK_FILE},
                        {FaultSite::FileRead, KV_ERR_COPIES_READ},
                        {FaultSite::FileWrite, KV_ERR_COPIES_WRITE},
