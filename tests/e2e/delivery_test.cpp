@@ -78,13 +78,6 @@ class AnyPrinterDeliveryTest : public DeliveryTest, public ::testing::WithParamI
   }
 };
 
-TEST_P(AnyPrinterDeliveryTest, ClearBufferJobIsExactlyN) {
-  ASSERT_EQ(OpenPort(printer()), KV_OK);
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
-  ASSERT_EQ(KV_WritePrinter(), KV_OK);
-  EXPECT_EQ(Received(1), "N\r\n");
-}
-
 TEST_P(AnyPrinterDeliveryTest, FullLabelArrivesByteForByte) {
   ASSERT_EQ(OpenPort(printer()), KV_OK);
   ASSERT_EQ(KV_ClearBuffer(), KV_OK);

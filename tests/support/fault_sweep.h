@@ -35,7 +35,10 @@ struct Sweep {
   std::vector<std::filesystem::path> appended;
   // The codes a failed run may answer with.
   std::set<int> codes;
-  // The code a failure of one kind of call must give, where the operation has one code for it.
+  // Of those, the codes the operation also stores in LastError (others may be stored or not).
+  std::set<int> stored;
+  // The code a failure of one kind of call must give, where the operation has one code for it; the
+  // success code where the operation works around such a failure.
   std::map<kv::plat::FaultSite, int> site_codes;
   // Failed runs after which the connection is closed on purpose (no memory for a whole job): LastError
   // then holds the closed code and the connection's blocks are gone with it.

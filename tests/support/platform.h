@@ -32,10 +32,6 @@ extern const bool kAbortEndsTheDocument;
 // lists each CUPS queue under its queue name too, with the queue name as driver name).
 extern const bool kPrintersListedByNameOnly;
 
-// Whether a test can plant a symbolic link where the library makes a file (Wine makes none for a
-// Windows program).
-extern const bool kCanPlantSymbolicLinks;
-
 // Whether the library's messages reach the host's handler (on Windows they go to the system's box,
 // which a test must not open).
 extern const bool kMessagesReachTheHost;

@@ -9,7 +9,6 @@ const bool kStoppedQueueIsOffLine = true;
 const bool kRefusalAtStartOfDocument = true;
 const bool kAbortEndsTheDocument = true;
 const bool kPrintersListedByNameOnly = true;
-const bool kCanPlantSymbolicLinks = true;
 const bool kMessagesReachTheHost = true;
 const bool kPaintsReachTheWindow = false;
 const bool kProfileWriterKeepsLayout = true;

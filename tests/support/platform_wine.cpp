@@ -17,7 +17,6 @@ const bool kStoppedQueueIsOffLine = false;  // Wine reports no work-off-line att
 const bool kRefusalAtStartOfDocument = false;
 const bool kAbortEndsTheDocument = false;
 const bool kPrintersListedByNameOnly = false;
-const bool kCanPlantSymbolicLinks = false;
 const bool kMessagesReachTheHost = false;
 const bool kPaintsReachTheWindow = true;
 const bool kProfileWriterKeepsLayout = false;

@@ -332,21 +332,23 @@ TEST_F(DialogTest, LanguageChangeRelaunches) {
   dialog_.reset();
 }
 
-TEST_F(DialogTest, DisplayLanguageBeyondTheList) {
-  StartWith("[Setting]\r\nDisplayLan=2\r\n");
-  EXPECT_EQ(process_->display_language, 2) << "English";
-  EXPECT_EQ(view_->Selection(kIdLanguageList), -1) << "the list has no entry for 2";
-  EXPECT_EQ(Stored("Setting", "DisplayLan"), "2");
-  EXPECT_EQ(view_->posted_closes, 0);
-}
-
-// 65536 starts in Chinese (its low 16 bits are 0); the language list must agree with that, or every
-// start would relaunch the program at once, without end.
-TEST_F(DialogTest, DisplayLanguageBeyond16BitsDoesNotRelaunch) {
-  StartWith("[Setting]\r\nDisplayLan=65536\r\n");
-  EXPECT_EQ(process_->display_language, 0);
-  EXPECT_EQ(view_->posted_closes, 0);
-  EXPECT_FALSE(process_->restart_pending);
+// A stored language the list has no entry for is kept and selects no entry. 2 starts in English;
+// 65536 starts in Chinese (its low 16 bits are 0), and the language list must agree with that, or
+// every start would relaunch the program at once, without end.
+TEST_F(DialogTest, DisplayLanguageBeyondTheListDoesNotRelaunch) {
+  const struct {
+    const char* stored;
+    int language;
+  } cases[] = {{"2", 2}, {"65536", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    StartWith(std::string("[Setting]\r\nDisplayLan=") + c.stored + "\r\n");
+    EXPECT_EQ(process_->display_language, c.language);
+    EXPECT_EQ(view_->Selection(kIdLanguageList), -1);
+    EXPECT_EQ(Stored("Setting", "DisplayLan"), c.stored);
+    EXPECT_EQ(view_->posted_closes, 0);
+    EXPECT_FALSE(process_->restart_pending);
+  }
 }
 
 TEST_F(DialogTest, LibraryThatCannotBeLoaded) {

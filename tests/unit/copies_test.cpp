@@ -8,7 +8,6 @@
 
 #include "connection.h"
 #include "copies.h"
-#include "kv/platform/fault.h"
 #include "kvtaglib.h"
 #include "test_env.h"
 
@@ -16,7 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using kv::plat::FaultSite;
 using kvtest::Bytes;
 using kvtest::ReadWhole;
 using kvtest::WriteWhole;
@@ -91,14 +89,6 @@ TEST_F(CopiesTest, RewritesTheCountAndNothingElse) {
     EXPECT_EQ(ChangeCopies("label.prn", c.copies), KV_OK);
     EXPECT_EQ(ReadWhole(dir_ / "label.prn"), c.after);
   }
-}
-
-TEST_F(CopiesTest, WithoutMemoryForALargeBlockTheRestGoesThroughTheCommandBuffer) {
-  const std::string rest = Bytes(3 * 10240 + 5, 2);
-  WriteWhole(dir_ / "label.prn", "#BD##CP#1\r\n" + rest);
-  kv::plat::fault_arm(FaultSite::Alloc, 1);
-  EXPECT_EQ(ChangeCopies("label.prn", 4), KV_OK);
-  EXPECT_EQ(ReadWhole(dir_ / "label.prn"), "#BD##CP#4\r\n" + rest);
 }
 
 TEST_F(CopiesTest, RefusalsLeaveTheFileByteIdentical) {

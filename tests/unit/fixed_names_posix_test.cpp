@@ -75,6 +75,7 @@ TEST_F(FixedNamesTest, DeliverySendsOnlyAPlainSpoolFile) {
     if (c.link_before_the_job) {
       fs::create_symlink(dir_ / "secret", spool);
       EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CREATE);
+      EXPECT_EQ(KV_ClearBuffer(), KV_ERR_TMP_CREATE);
     } else {
       ASSERT_EQ(ClearTmpFile(), KV_OK);
       ASSERT_EQ(Pulse("N\r\n", 3, 0), KV_OK);

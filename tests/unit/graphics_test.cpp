@@ -382,13 +382,6 @@ TEST_F(TrueTypeTest, SecondReferencePrinterStandsInForTheFirst) {
   EXPECT_EQ(SpoolBytes(), "");
 }
 
-TEST_F(TrueTypeTest, NoDrawingSurfaceIsReported) {
-  kv::plat::fault_arm(FaultSite::RasterDraw, 1);
-  EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_ERR_TRUETYPE_NO_SURFACE);
-  EXPECT_EQ(GetErrState(), KV_ERR_TRUETYPE_NO_SURFACE);
-  EXPECT_EQ(SpoolBytes(), "");
-}
-
 TEST_F(TrueTypeTest, WorkFileNameTooLongIsRefusedNotCut) {
   // The work file's full name, "KIRV.pcx" after the directory and its separator, must fit 260 bytes.
   const std::size_t longest = kv::kMaxPath - 1 - std::strlen("/KIRV.pcx");
@@ -428,13 +421,6 @@ TEST_F(TrueTypeTest, ImageLongerThanAPcxHeaderCanHoldIsRefused) {
     EXPECT_EQ(GetErrState(), c.rc);
     EXPECT_EQ(SpoolBytes(), "");
   }
-}
-
-TEST_F(TrueTypeTest, NoMemoryForTheImage) {
-  kv::plat::fault_arm(FaultSite::Alloc, 1);
-  EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_ERR_TRUETYPE_NO_MEMORY);
-  EXPECT_EQ(GetErrState(), KV_ERR_TRUETYPE_NO_MEMORY);
-  EXPECT_EQ(SpoolBytes(), "");
 }
 
 }  // namespace

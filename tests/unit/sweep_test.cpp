@@ -71,6 +71,7 @@ TEST_F(SweepTest, SpoolFileAndRawAppenders) {
   Sweep clear("ClearTmpFile", job, [] { return ClearTmpFile(); });
   clear.files = {spool};
   clear.codes = {KV_ERR_TMP_CREATE};
+  clear.stored = clear.codes;
   clear.site_codes = {{FaultSite::FileCreate, KV_ERR_TMP_CREATE}};
   RunSweep(clear);
 
@@ -84,6 +85,7 @@ TEST_F(SweepTest, SpoolFileAndRawAppenders) {
       [] { return KV_ClearBuffer(); });
   buffer.files = {spool};
   buffer.codes = {KV_ERR_TMP_CREATE, KV_ERR_CLEAR_WRITE};
+  buffer.stored = buffer.codes;
   buffer.site_codes = {{FaultSite::FileCreate, KV_ERR_TMP_CREATE}, {FaultSite::FileWrite, KV_ERR_CLEAR_WRITE}};
   RunSweep(buffer);
 
@@ -170,6 +172,7 @@ TEST_F(SweepTest, Graphics) {
                     KV_ERR_PCX_HEADER_MEMORY,   KV_ERR_PCX_ROW_MEMORY,     KV_ERR_PCX_FILE,
                     KV_ERR_PCX_DOWNLOAD_OPEN,   KV_ERR_PCX_DOWNLOAD_WRITE, KV_ERR_PCX_PLACE_WRITE,
                     KV_ERR_PCX_DEL_WRITE};
+  truetype.stored = {KV_ERR_TRUETYPE_NO_PRINTER, KV_ERR_TRUETYPE_NO_MEMORY, KV_ERR_TRUETYPE_NO_SURFACE};
   truetype.site_codes = {{FaultSite::RasterDraw, KV_ERR_TRUETYPE_NO_SURFACE},
                          {FaultSite::FileCreate, KV_ERR_PCX_FILE},
                          {FaultSite::FileOpenRead, KV_ERR_PCX_DOWNLOAD_OPEN}};
@@ -188,8 +191,10 @@ TEST_F(SweepTest, ChangeCopies) {
   copies.files = {"label.prn"};
   copies.codes = {KV_ERR_COPIES_OPEN, KV_ERR_COPIES_WORK_FILE, KV_ERR_COPIES_READ, KV_ERR_COPIES_WRITE,
                   KV_ERR_COPIES_REPLACE};
-  // Memory for the large block is optional: without it the rest goes through the command buffer.
-  copies.site_codes = {{FaultSite::FileOpenRead, KV_ERR_COPIES_OPEN},
+  // Memory for the large block is optional: without it the rest goes through the command buffer, and
+  // the file is rewritten whole all the same (a failed allocation must give no code but success).
+  copies.site_codes = {{FaultSite::Alloc, KV_OK},
+                       {FaultSite::FileOpenRead, KV_ERR_COPIES_OPEN},
                        {FaultSite::FileCreate, KV_ERR_COPIES_WORK_FILE},
                        {FaultSite::FileRead, KV_ERR_COPIES_READ},
                        {FaultSite::FileWrite, KV_ERR_COPIES_WRITE},
