@@ -80,7 +80,8 @@ def parse(text: str) -> Header:
             codes.append(Code(code.group(1), int(code.group(2)), code.group(3) or "", group))
             continue
         heading = _SECTION.match(line.strip())
-        if heading and line.startswith("/*") and not line.startswith("/* KV_API") and heading.group(1):
+        if heading and line.startswith("/*") and not line.startswith(("/* KV_API", "/* clang-format")) \
+                and heading.group(1):
             group = heading.group(1).split(":")[0]
     if not any(c.name == "KV_OK" for c in codes):
         raise ValueError("kvtaglib.h names no codes")
