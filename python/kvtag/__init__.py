@@ -439,10 +439,11 @@ class _Opened:
     def __enter__(self) -> Job:
         try:
             open_port(self._printer_name)
-        except ERROR_CLASSES["KV_ERR_ALREADY_OPEN"]:
-            raise  # already open: the connection is another job's, which stays as it is
-        except BaseException:
-            close_port()  # a failed open may hold the work buffers: ClosePort frees them
+        except KvError as error:
+            # A failed open may hold the work buffers: ClosePort frees them. Already open, the connection is
+            # another job's, which stays as it is (as it does when the name is refused before OpenPort runs).
+            if not isinstance(error, ERROR_CLASSES["KV_ERR_ALREADY_OPEN"]):
+                close_port()
             raise
         try:
             job = Job()

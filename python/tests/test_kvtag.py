@@ -187,11 +187,13 @@ def test_what_a_c_type_cannot_carry_is_refused_before_the_library_is_called(capt
     assert capture.next_job() == b"N\r\nA\0BR-2147483648,2147483647\r\nW1,1\r\n"
 
 
-def test_a_failed_nested_open_leaves_the_outer_job_alone(capture):
+@pytest.mark.parametrize("name,error", [("KIRV R5i", kvtag.AlreadyOpenError), ("KIRV\0R5", ValueError)],
+                         ids=["already open", "name refused"])
+def test_a_failed_nested_open_leaves_the_outer_job_alone(capture, name, error):
     with kvtag.open("KIRV R5") as job:
         job.set_label_width(812)
-        with pytest.raises(kvtag.AlreadyOpenError):
-            with kvtag.open("KIRV R5i"):
+        with pytest.raises(error):
+            with kvtag.open(name):
                 pytest.fail("the block must not run")
         job.print_label(1, 1)
     assert capture.next_job() == b"N\r\nq812\r\nW1,1\r\n"
