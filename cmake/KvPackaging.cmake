@@ -115,7 +115,7 @@ kv_package(python python3-kvtag python ARCHITECTURE all NO_SHLIBDEPS
   CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/python/postinst ${CMAKE_BINARY_DIR}/packaging/python/prerm
   DESCRIPTION "Python package for KIRV thermal label printers (kvtag)
 The kvtag package prints labels from Python through the label command
-library: kvtag.open(\"KIRV R5\") opens a printer and starts a job whose
+library: kvtag.open(printer_name) opens a printer and starts a job whose
 methods append the printer's commands; a failure raises the exception
 class of the library's code.")
 
