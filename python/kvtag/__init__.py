@@ -2,27 +2,36 @@
 
     import kvtag
 
-    with kvtag.open("KIRV R5") as job:          # opens the printer, starts a job
+    with kvtag.open("KIRV R5") as job:          # opens the printer, starts a clean job ("N")
         job.set_label_width(812)
-        job.draw_text(40, 30, 0, 4, 1, 1, "N", "Hello")
+        job.text(40, 30, "Hello", font=4)       # or job.draw_text(40, 30, 0, 4, 1, 1, "N", "Hello")
+        job.barcode(40, 80, "KV-42", kind=kvtag.Barcode.CODE128, height=60)
         job.print_label(1, 1)                   # appends W1,1 and sends the job
 
 Every library function that answers with a negative code raises the KvError subclass of that code, which
 carries the code (`code`), its name in kvtaglib.h (`name`) and the function (`function`); for example
-DrawTextCheckError for KV_ERR_DRAW_TEXT_CHECK. The library's messages become records of the logger
-"kvtag" (level WARNING) instead of lines on standard error.
+DrawTextCheckError for KV_ERR_DRAW_TEXT_CHECK. The classes of the codes stand beneath the class of their kind:
+ClosedConnectionError (within ConnectionStateError, with AlreadyOpenError), ArgumentCheckError, SpoolerError,
+FileError and OutOfMemoryError. The library's messages become records of the logger "kvtag" (level WARNING)
+instead of lines on standard error.
+
+Arguments are checked against the C types of the library's parameters before it is called: a number outside
+its type's range raises OverflowError, a text or path with a null byte inside raises ValueError.
 
 Texts are given as bytes, which reach the printer unchanged, or as str, which is sent as UTF-8. Single
-letters (a reverse flag "N", a justification "L") are given as a one-character str or its code.
+letters (a reverse flag "N", a justification "L") are given as a one-character str, its code or the enums
+Reverse, Readable and Justify; rotations as 0 to 3 or Rotation, barcode selections as text or Barcode.
 """
 
 import ctypes
+import enum
 import os
 from typing import Callable, Optional, Union
 
 from . import _library
 from ._codes import VERSION
-from ._errors import ERROR_CLASSES, KvError, check, error_for
+from ._errors import (ERROR_CLASSES, KINDS, ArgumentCheckError, ClosedConnectionError, ConnectionStateError,
+                      FileError, KvError, OutOfMemoryError, SpoolerError, check, error_for)
 
 __version__ = VERSION
 
@@ -30,15 +39,68 @@ Text = Union[str, bytes]
 Char = Union[str, int]
 PathLike = Union[str, bytes, "os.PathLike[str]"]
 
+
+
+class Rotation(enum.IntEnum):
+    """The turn of text, barcodes and PDF417 symbols about their point, clockwise."""
+    NONE = 0
+    CW90 = 1
+    CW180 = 2
+    CW270 = 3
+
+
+class Reverse(str, enum.Enum):
+    """Text drawn black on white (NORMAL) or white on black (REVERSE)."""
+    NORMAL = "N"
+    REVERSE = "R"
+
+
+class Readable(str, enum.Enum):
+    """A barcode with (YES) or without (NO) its readable text under the bars."""
+    NO = "N"
+    YES = "B"
+
+
+class Justify(str, enum.Enum):
+    """The justification of a counter's or variable's value in its length."""
+    LEFT = "L"
+    CENTER = "C"
+    RIGHT = "R"
+    NONE = "N"
+
+
+class Barcode(str, enum.Enum):
+    """The barcode selections of KV_DrawBarcode."""
+    CODE128 = "1"
+    CODE128_A = "1A"
+    CODE128_B = "1B"
+    CODE128_C = "1C"
+    GS1_128 = "1E"
+    INTERLEAVED_2_OF_5 = "2"
+    INTERLEAVED_2_OF_5_CHECK = "2C"
+    CODE39 = "3"
+    CODE39_CHECK = "3C"
+    CODE93 = "9"
+    EAN13 = "E30"
+    EAN8 = "E80"
+    UPC_A = "UA0"
+    UPC_E = "UE0"
+    CODABAR = "K"
+
+
 globals().update({cls.__name__: cls for cls in ERROR_CLASSES.values()})
-__all__ = ["KvError", "Job", "open", "open_port", "close_port", "open_printer", "close_printer",
-           "set_com_port", "get_err_state", "change_copies", "error_for", "__version__"] + \
-          [cls.__name__ for cls in ERROR_CLASSES.values()]
+__all__ = ["KvError", "ConnectionStateError", "ClosedConnectionError", "ArgumentCheckError", "SpoolerError",
+           "FileError", "OutOfMemoryError", "Job", "open", "open_port", "close_port", "open_printer",
+           "close_printer", "set_com_port", "get_err_state", "change_copies", "error_for", "Rotation", "Reverse",
+           "Readable", "Justify", "Barcode", "__version__"] + [cls.__name__ for cls in ERROR_CLASSES.values()]
+assert set(KINDS.values()) <= {globals()[name] for name in __all__ if name.endswith("Error")}
 
 
 def _text(value: Optional[Text]) -> Optional[bytes]:
     if value is None or isinstance(value, bytes):
         return value
+    if isinstance(value, enum.Enum):
+        value = value.value
     return value.encode("utf-8")
 
 
@@ -54,8 +116,14 @@ def _char(value: Char) -> int:
     return value
 
 
+def _checked(name: str, *arguments):
+    """Calls the export `name` once its arguments have passed the check of their C types."""
+    _library.check_arguments(name, arguments)
+    return getattr(_library.library(), name)(*arguments)
+
+
 def _call(name: str, *arguments) -> int:
-    return check(name, getattr(_library.library(), name)(*arguments))
+    return check(name, _checked(name, *arguments))
 
 
 # ---- the connection ---------------------------------------------------------------------------------
@@ -72,7 +140,7 @@ def close_port() -> None:
 
 def open_printer(printer_name: Text) -> Optional[int]:
     """KV_OpenPrinter: opens the named printer alone (no buffers); its spooler handle, or None."""
-    return _library.library().KV_OpenPrinter(_text(printer_name))
+    return _checked("KV_OpenPrinter", _text(printer_name))
 
 
 def close_printer() -> bool:
@@ -296,6 +364,38 @@ class Job:
         """KV_DefineVariable: variable 0 to 99 of 1 to 99 characters, justified "L", "C", "R" or "N"."""
         _call("KV_DefineVariable", number, length, _char(justify), _text(prompt))
 
+    # ---- the same with keywords, defaults and enums ----
+
+    def text(self, x: int, y: int, data: Text, font: Char = 3, *, rotation: int = Rotation.NONE, x_factor: int = 1,
+             y_factor: int = 1, reverse: Union[bool, Reverse] = False) -> None:
+        """draw_text with keywords: job.text(40, 30, "Hello", font=4, reverse=True)."""
+        flag = reverse if isinstance(reverse, Reverse) else (Reverse.REVERSE if reverse else Reverse.NORMAL)
+        self.draw_text(x, y, rotation, font, x_factor, y_factor, flag, data)
+
+    def barcode(self, x: int, y: int, data: Text, kind: Union[Barcode, Text] = Barcode.CODE128, *, height: int = 60,
+                narrow: int = 2, wide: int = 4, rotation: int = Rotation.NONE,
+                readable: Union[bool, Readable] = True) -> None:
+        """draw_barcode with keywords: job.barcode(40, 80, "KV-42", kind=Barcode.CODE39, height=80)."""
+        flag = readable if isinstance(readable, Readable) else (Readable.YES if readable else Readable.NO)
+        self.draw_barcode(x, y, rotation, kind, narrow, wide, height, flag, data)
+
+    def pdf417(self, x: int, y: int, data: Text, *, security: int = 0, module: int = 0, row_height: int = 6,
+               max_rows: int = 0, columns: int = 0, truncated: bool = False, rotation: int = Rotation.NONE,
+               width: int = 0, height: int = 0, c: int = 0) -> None:
+        """draw_pdf417 with keywords: security level 0 to 8, module width (0: 2 dots), row height 4 to 99
+        dots, at most `max_rows` rows and `columns` data columns (0: free)."""
+        self.draw_pdf417(x, y, width, height, security, c, module, row_height, max_rows, columns, int(truncated),
+                         rotation, data)
+
+    def counter(self, number: int, digits: int, step: Text = "+1", prompt: Text = "", *,
+                justify: Char = Justify.RIGHT) -> None:
+        """define_counter with keywords: job.counter(0, 6, "+1", "Serial", justify=Justify.LEFT)."""
+        self.define_counter(number, digits, justify, step, prompt)
+
+    def variable(self, number: int, length: int, prompt: Text = "", *, justify: Char = Justify.LEFT) -> None:
+        """define_variable with keywords: job.variable(0, 20, "Name", justify=Justify.CENTER)."""
+        self.define_variable(number, length, justify, prompt)
+
     # ---- graphics ----
 
     def draw_pcx_graphics(self, x: int, y: int, name: Text) -> None:
@@ -333,14 +433,21 @@ class Job:
 
 
 class _Opened:
-    def __init__(self, printer_name: Text, start: str) -> None:
-        self._printer_name, self._start = printer_name, start
+    def __init__(self, printer_name: Text, clear_buffer: bool) -> None:
+        self._printer_name, self._clear_buffer = printer_name, clear_buffer
 
     def __enter__(self) -> Job:
         try:
-            open_port(self._printer_name)  # a failed open may hold the work buffers: ClosePort frees them
+            open_port(self._printer_name)
+        except KvError as error:
+            # A failed open may hold the work buffers: ClosePort frees them. Already open, the connection is
+            # another job's, which stays as it is (as it does when the name is refused before OpenPort runs).
+            if not isinstance(error, ERROR_CLASSES["KV_ERR_ALREADY_OPEN"]):
+                close_port()
+            raise
+        try:
             job = Job()
-            getattr(job, self._start)()
+            job.clear_buffer() if self._clear_buffer else job.clear_tmp_file()
             return job
         except BaseException:
             close_port()
@@ -350,7 +457,10 @@ class _Opened:
         close_port()
 
 
-def open(printer_name: Text, clear_buffer: bool = False) -> "_Opened":  # noqa: A001 (kvtag.open, like io.open)
-    """A context manager: opens the printer, starts a job (with "N" first when `clear_buffer`), yields the
-    Job, and always runs ClosePort at the end, also when the block raises."""
-    return _Opened(printer_name, "clear_buffer" if clear_buffer else "clear_tmp_file")
+def open(printer_name: Text, clear_buffer: bool = True) -> "_Opened":  # noqa: A001 (kvtag.open, like io.open)
+    """A context manager: opens the printer, starts a job, yields the Job, and always runs ClosePort at the
+    end, also when the block raises. The job begins with "N", which clears the printer's image so that the
+    label starts blank (KV_ClearBuffer); with clear_buffer=False it begins empty (ClearTmpFile) and draws
+    over what the printer's image holds. When a printer is already open, the AlreadyOpenError leaves that
+    connection and its job alone."""
+    return _Opened(printer_name, clear_buffer)

@@ -1,4 +1,5 @@
-"""The library's negative results as exceptions: one KvError subclass per named code of kvtaglib.h."""
+"""The library's negative results as exceptions: one class per named code of kvtaglib.h, beneath the class of
+its kind (closed connection, argument check, spooler, file, memory), beneath KvError."""
 
 from typing import Dict, List, Optional, Tuple, Type
 
@@ -24,15 +25,46 @@ class KvError(Exception):
         super().__init__(f"{function} answered {self.code} {self.name or 'an unnamed code'}{note}")
 
 
+class ConnectionStateError(KvError):
+    """The connection was not in the state the call needs: closed where it must be open, or already open."""
+
+
+class ClosedConnectionError(ConnectionStateError):
+    """No connection (or no printer) is open: OpenPort has not succeeded, or ClosePort has run."""
+
+
+class ArgumentCheckError(KvError):
+    """An argument is out of the command's range, or the data too long for it; nothing was appended."""
+
+
+class SpoolerError(KvError):
+    """The spooler or the printer refused: opening, starting, writing or ending the job, or the serial settings."""
+
+
+class FileError(KvError):
+    """A file failed: the spool file, a file to append or download, a print file to rewrite."""
+
+
+class OutOfMemoryError(KvError):
+    """The library found no memory for a buffer, a job or an image."""
+
+
+KINDS: Dict[str, Type[KvError]] = {
+    "closed": ClosedConnectionError, "open": ConnectionStateError, "argument": ArgumentCheckError,
+    "spooler": SpoolerError, "file": FileError, "memory": OutOfMemoryError,
+}
 ERROR_CLASSES: Dict[str, Type[KvError]] = {}
 _BY_VALUE: Dict[int, List[Tuple[str, Type[KvError]]]] = {}
 
-for _name, _value, _class_name, _note in CODES:
-    _cls = type(_class_name, (KvError,), {"code": _value, "name": _name, "note": _note,
-                                          "__doc__": f"{_name} ({_value}): {_note or 'see kvtaglib.h'}",
-                                          "__module__": "kvtag"})
+for _name, _value, _class_name, _note, _kind in CODES:
+    _cls = type(_class_name, (KINDS[_kind],), {"code": _value, "name": _name, "note": _note,
+                                              "__doc__": f"{_name} ({_value}): {_note or 'see kvtaglib.h'}",
+                                              "__module__": "kvtag"})
     ERROR_CLASSES[_name] = _cls
     _BY_VALUE.setdefault(_value, []).append((_name, _cls))
+
+for _cls in (KvError, *KINDS.values()):
+    _cls.__module__ = "kvtag"
 
 # Where one number has several names, the name that belongs to the answering function is chosen: its stem
 # is the function's name (KV_DrawText: KV_ERR_DRAW_TEXT_...), or the one named here.

@@ -1,44 +1,60 @@
-"""Loads libkvtaglib.so.1 and declares the C types of its exports.
+"""Loads libkvtaglib.so.1 and declares the C types of its exports, as the header declares them (the table
+FUNCTIONS, made from kvtaglib.h when the package is built).
 
 The library is found as any program finds it (the system's library path), or at the file named by the
 environment variable KVTAG_LIBRARY, read once when the library is first used."""
 
 import ctypes
 import logging
+import operator
 import os
 import threading
-from typing import Callable, Optional
+from typing import Callable, Optional, Sequence, Tuple
+
+from ._codes import FUNCTIONS
 
 LIBRARY_FILE = "libkvtaglib.so.1"
 
-_i, _u, _s, _p = ctypes.c_int, ctypes.c_uint, ctypes.c_char_p, ctypes.c_void_p
-
-# export name -> (result type, argument types)
-PROTOTYPES = {
-    "OpenPort": (_i, [_s]), "ClosePort": (None, []), "KV_OpenPrinter": (_p, [_s]), "KV_ClosePrinter": (_i, []),
-    "SetPCComPort": (_i, [_u, _i]), "GetErrState": (_i, []),
-    "ClearTmpFile": (_i, []), "KV_ClearBuffer": (_i, []), "Pulse": (_i, [_s, _i, _i]),
-    "OurSendFile": (_i, [_s, _i]), "OurSendFileEx": (_i, [_s, _i, _p, ctypes.POINTER(_i)]),
-    "KV_WritePrinter": (_i, []),
-    "KV_SetDarkness": (_i, [_i]), "KV_SoftFontList": (_i, []), "KV_SoftFontDel": (_i, [_i]),
-    "KV_FormEnd": (_i, []), "KV_FormList": (_i, []), "KV_FormDel": (_i, [_s]), "KV_ExecForm": (_i, [_s]),
-    "KV_FormDownload": (_i, [_s]), "KV_DisableBackFeed": (_i, []), "KV_EnableBackFeed": (_i, [_i]),
-    "KV_DrawLineXor": (_i, [_i] * 4), "KV_DrawLineOr": (_i, [_i] * 4), "KV_DrawDiagonal": (_i, [_i] * 5),
-    "KV_DrawWhiteLine": (_i, [_i] * 4), "KV_SetPrinterState": (_i, [_i]), "KV_PrintLabel": (_i, [_u, _u]),
-    "KV_PrintLabelAuto": (_i, [_u, _u]), "KV_SetLabelHeight": (_i, [_u, _u]), "KV_SetLabelWidth": (_i, [_i]),
-    "KV_SetCoordinateOrigin": (_i, [_i, _i]), "KV_SetPrintSpeed": (_i, [_i]), "KV_PrintConfigunation": (_i, []),
-    "KV_DisableErrorReport": (_i, []), "KV_EnableErrorReport": (_i, []), "KV_DrawRectangle": (_i, [_i] * 5),
-    "KV_SetDirection": (_i, [_i]), "KV_EnableFlASH": (_i, []), "KV_DisableFLASH": (_i, []),
-    "KV_Download": (_i, []), "KV_Reset": (_i, []), "KV_FeedBack": (_i, []), "KV_CutPage": (_i, [_u]),
-    "KV_CutPageTmp": (_i, [_u]),
-    "KV_GetInfo": (_i, []), "KV_DrawText": (_i, [_i] * 7 + [_s]),
-    "KV_DrawBarcode": (_i, [_i, _i, _i, _s, _i, _i, _i, _i, _s]), "KV_DrawBar2D_Pdf417": (_i, [_i] * 12 + [_s]),
-    "KV_DefineCounter": (_i, [_i, _i, _i, _s, _s]), "KV_DefineVariable": (_i, [_u, _u, _i, _s]),
-    "KV_DrawPcxGraphics": (_i, [_i, _i, _s]), "KV_PcxGraphicsList": (_i, []), "KV_PcxGraphicsDel": (_i, [_s]),
-    "KV_PcxGraphicsDownload": (_i, [_s, _s]), "KV_DrawBinGraphics": (_i, [_i, _i, _i, _i, _s]),
-    "KV_PrintPCX": (_i, [_i, _i, _s]), "KV_DrawTextTrueTypeW": (_i, [_i] * 4 + [_s] + [_i] * 5 + [_s, _s]),
-    "ChangeCopies": (_i, [_s, _i]),
+# The ctypes type of each C type the header's exports use (the host handlers' types are declared below).
+C_TYPES = {
+    "void": None, "int": ctypes.c_int, "unsigned int": ctypes.c_uint, "const char *": ctypes.c_char_p,
+    "const unsigned char *": ctypes.c_char_p, "void *": ctypes.c_void_p, "int *": ctypes.POINTER(ctypes.c_int),
 }
+
+
+def _range(c_type) -> Tuple[int, int]:
+    bits = 8 * ctypes.sizeof(c_type)
+    if c_type(-1).value < 0:
+        return -(1 << (bits - 1)), (1 << (bits - 1)) - 1
+    return 0, (1 << bits) - 1
+
+
+# The values each integer C type holds: ctypes would wrap any other silently (2**32 + 1 becomes 1).
+INTEGER_RANGES = {name: _range(c_type) for name, c_type in C_TYPES.items() if c_type in (ctypes.c_int, ctypes.c_uint)}
+
+# export name -> (result type, argument types), from the header's declarations.
+PROTOTYPES = {name: (C_TYPES[result], [C_TYPES[c_type] for c_type, _ in arguments])
+              for name, (result, arguments) in FUNCTIONS.items() if name != "KV_SetHostHandlers"}
+
+
+def check_arguments(function: str, arguments: Sequence[object]) -> None:
+    """Refuses, before the library is called, what the C types of `function`'s parameters cannot carry
+    unchanged: an integer outside its type's range (OverflowError), a zero-terminated string with a null
+    byte inside, which the library would read only up to (ValueError). A character pointer followed by its
+    length is a counted buffer and may hold any byte."""
+    parameters = FUNCTIONS[function][1]
+    for index, ((c_type, name), value) in enumerate(zip(parameters, arguments)):
+        bounds = INTEGER_RANGES.get(c_type)
+        if bounds is not None:
+            number = operator.index(value)  # TypeError for what is not a whole number
+            if not bounds[0] <= number <= bounds[1]:
+                raise OverflowError(f"{function}: {name} = {number} is outside the range of {c_type} "
+                                    f"({bounds[0]} to {bounds[1]})")
+        elif c_type == "const char *" and isinstance(value, bytes) and b"\0" in value:
+            counted = index + 1 < len(parameters) and parameters[index + 1][1] == "length"
+            if not counted:
+                raise ValueError(f"{function}: {name} holds an embedded null byte")
+
 
 MESSAGE_HANDLER = ctypes.CFUNCTYPE(None, ctypes.c_char_p, ctypes.c_void_p)
 REPAINT_HANDLER = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_void_p)

@@ -31,4 +31,4 @@ def test_wheel_installs_into_a_fresh_environment_and_prints(capture, tmp_path):
                          cwd=tmp_path, env=clean)
     assert run.stdout.startswith(str(tmp_path / "env"))  # the installed copy, not the source tree
     import kvtag
-    assert capture.next_job() == f'T10,20,0,3,1,1,N,"wheel {kvtag.__version__}"\r\nW1,1\r\n'.encode()
+    assert capture.next_job() == f'N\r\nT10,20,0,3,1,1,N,"wheel {kvtag.__version__}"\r\nW1,1\r\n'.encode()

@@ -2,6 +2,8 @@
 
 import os
 import re
+import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -81,3 +83,54 @@ class Spooler:
 
     def stop(self):
         subprocess.run([sys.executable, HARNESS, "stop", self.dir], check=False)
+
+
+class StockSpooler:
+    """A cupsd as a stock install runs it, with the system's own data and driver folders (DataDir
+    /usr/share/cups, ServerBin /usr/lib/cups: what the installed packages put there is what it offers), but
+    its own configuration, state and socket in a scratch folder, so that it disturbs nothing. It ends by
+    itself after `seconds`, should the test that started it never stop it."""
+
+    def __init__(self, seconds=300):
+        self.dir = tempfile.mkdtemp(prefix="kvstock-", dir="/tmp")
+        os.chmod(self.dir, 0o755)
+        for sub in ("etc", "etc/ppd", "spool", "spool/tmp", "cache", "state", "log"):
+            os.makedirs(os.path.join(self.dir, sub), mode=0o755)
+        self.socket = os.path.join(self.dir, "cups.sock")
+        with open(os.path.join(self.dir, "etc", "cupsd.conf"), "w") as f:
+            f.write(f"Listen {self.socket}\nBrowsing No\nWebInterface No\nDefaultAuthType None\n"
+                    "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+                    "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
+                    "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n")
+        # No DataDir and no ServerBin: the compiled-in folders of the system's CUPS.
+        with open(os.path.join(self.dir, "etc", "cups-files.conf"), "w") as f:
+            f.write(f"User lp\nGroup lp\nSystemGroup root\nServerRoot {self.dir}/etc\n"
+                    f"RequestRoot {self.dir}/spool\nTempDir {self.dir}/spool/tmp\nCacheDir {self.dir}/cache\n"
+                    f"StateDir {self.dir}/state\nErrorLog {self.dir}/log/error_log\n"
+                    f"AccessLog {self.dir}/log/access_log\nPageLog {self.dir}/log/page_log\nFatalErrors none\n")
+        subprocess.run(["chown", "-R", "root:lp"] + [os.path.join(self.dir, s) for s in
+                                                      ("spool", "cache", "state", "log")], check=True)
+        for sub in ("spool", "spool/tmp", "cache", "state"):
+            os.chmod(os.path.join(self.dir, sub), 0o775)
+        self.env = dict(os.environ, CUPS_SERVER=self.socket)
+        self.cupsd = subprocess.Popen(["timeout", "-k", "5", str(seconds), "cupsd", "-f",
+                                       "-c", os.path.join(self.dir, "etc", "cupsd.conf"),
+                                       "-s", os.path.join(self.dir, "etc", "cups-files.conf")],
+                                      stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                      stderr=subprocess.DEVNULL, start_new_session=True)
+        end = time.time() + 30
+        while self.run("lpstat", "-r").stdout.strip() != "scheduler is running":
+            if self.cupsd.poll() is not None or time.time() > end:
+                self.stop()
+                raise AssertionError(f"the stock cupsd did not start; see {self.dir}/log")
+            time.sleep(0.1)
+
+    def run(self, *args, **kwargs):
+        return subprocess.run(list(args), env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              text=True, **kwargs)
+
+    def stop(self):
+        if self.cupsd.poll() is None:
+            os.killpg(self.cupsd.pid, signal.SIGTERM)
+            self.cupsd.wait(timeout=20)
+        shutil.rmtree(self.dir, ignore_errors=True)

@@ -1,24 +1,31 @@
 """The Debian packages of build/packages (scripts/package), installed as a user installs them: unpacked
-into a scratch root with dpkg -x (and, with KV_PACKAGE_APT=1 as root, installed with apt-get and removed
-again). The installed tool starts with the installed library, a C program builds against the installed
-development files through pkg-config and through find_package and prints a label byte for byte, the
-spooler offers the installed printer descriptions, and lintian finds no error."""
+into a scratch root with dpkg -x (and, with KV_PACKAGE_APT=1 as root, installed with apt-get, set up as the
+README says against a cupsd of the system's own folders, and removed again). The installed tool starts with
+the installed library, a C program builds against the installed development files through pkg-config and
+through find_package and prints a label byte for byte, so does the Python package, the spooler offers the
+installed printer descriptions, lintian finds no error, the binaries are hardened, and a second build of
+the commit gives the same packages."""
 
+import email.utils
 import glob
+import gzip
 import os
+import re
 import shutil
 import signal
 import struct
 import subprocess
 import tempfile
+import textwrap
 import time
 
 import pytest
 
-from common import LABEL_BYTES, LABEL_PROGRAM, ROOT, Spooler, supported_models
+from common import LABEL_BYTES, LABEL_PROGRAM, ROOT, Spooler, StockSpooler, supported_models
 
 PACKAGES = os.path.join(ROOT, "build", "packages")
-NAMES = ["libkvtaglib1", "libkvtaglib-dev", "kvpanel", "printer-driver-kirv"]
+# Every package built (the README's table must name each).
+NAMES = sorted(os.path.basename(p).split("_")[0] for p in glob.glob(os.path.join(PACKAGES, "*.deb")))
 MULTIARCH = subprocess.run(["dpkg-architecture", "-qDEB_HOST_MULTIARCH"], stdout=subprocess.PIPE,
                            text=True).stdout.strip()
 LIBDIR = f"usr/lib/{MULTIARCH}"
@@ -47,7 +54,7 @@ def root():
 
 @pytest.fixture(scope="module")
 def spooler(root):
-    s = Spooler(ppd_dir=os.path.join(root, "usr", "share", "ppd", "kirv"))
+    s = Spooler(ppd_dir=os.path.join(root, "usr", "share", "cups", "model", "kirv"))
     yield s
     s.stop()
 
@@ -65,8 +72,12 @@ def test_packages_hold_what_they_promise(root):
     assert f"libkvtaglib1 (= {version})" in field("libkvtaglib-dev", "Depends")
     assert "libkvtaglib1" in field("kvpanel", "Depends") and "libqt6widgets6" in field("kvpanel", "Depends")
     assert field("printer-driver-kirv", "Architecture") == "all"
+    assert field("python3-kvtag", "Architecture") == "all" and "libkvtaglib1 (>=" in field("python3-kvtag", "Depends")
     listing = {name: subprocess.run(["dpkg-deb", "-c", deb(name)], stdout=subprocess.PIPE, text=True,
                                     check=True).stdout for name in NAMES}
+    # Where a stock CUPS offers them as kirv/NAME.ppd (not /usr/share/ppd, which it lists as lsb/usr/...).
+    assert "./usr/share/cups/model/kirv/KIRV_R5.ppd" in listing["printer-driver-kirv"]
+    assert "./usr/lib/python3/dist-packages/kvtag/_codes.py" in listing["python3-kvtag"]
     assert f"./{LIBDIR}/libkvtaglib.so.1.0.0" in listing["libkvtaglib1"]
     assert f"./{LIBDIR}/libkvtaglib.so ->" in listing["libkvtaglib-dev"]
     assert "./usr/include/kvtaglib.h" in listing["libkvtaglib-dev"]
@@ -108,11 +119,17 @@ def test_installed_tool_starts_with_the_installed_library(root, tmp_path):
 
 def test_c_program_through_pkg_config(root, spooler, tmp_path):
     env = dict(os.environ, PKG_CONFIG_PATH=os.path.join(root, LIBDIR, "pkgconfig"))
-    flags = subprocess.run(["pkg-config", "--cflags", "--libs", "kvtaglib"], env=env, stdout=subprocess.PIPE,
-                           text=True, check=True).stdout.split()
-    # The file finds its prefix from where it lies: the scratch root, not the prefix it was built for.
-    assert f"-I{root}/usr/include" in [os.path.normpath(f[:2] + os.path.normpath(f[2:])) if f.startswith("-I")
-                                        else f for f in flags]
+
+    def pkg_config(*args, **more):
+        return subprocess.run(["pkg-config"] + list(args) + ["kvtaglib"], env=dict(env, **more),
+                              stdout=subprocess.PIPE, text=True, check=True).stdout.split()
+
+    # Installed in /usr the file names the system's folders as they are, so pkg-config leaves them out;
+    # in the scratch root it is read as in a system root (PKG_CONFIG_SYSROOT_DIR), as a cross build does.
+    assert pkg_config("--variable=prefix") == ["/usr"]
+    assert pkg_config("--cflags", "--libs") == ["-lkvtaglib"]
+    flags = pkg_config("--cflags", "--libs", PKG_CONFIG_SYSROOT_DIR=root)
+    assert flags == [f"-I{root}/usr/include", f"-L{root}/{LIBDIR}", "-lkvtaglib"]
     (tmp_path / "label.c").write_text(LABEL_PROGRAM)
     subprocess.run(["cc", "-Wall", "-Werror", "-o", str(tmp_path / "label"), str(tmp_path / "label.c")] + flags,
                    check=True)
@@ -149,6 +166,94 @@ def test_spooler_lists_every_installed_description(spooler):
         assert f"kirv/{model.replace(' ', '_')}.ppd {model}\n" in listed
 
 
+def test_python_package_prints(root, spooler, tmp_path):
+    script = textwrap.dedent("""
+        import kvtag
+        with kvtag.open("KIRV R5") as job:
+            job.set_label_width(812)
+            job.text(40, 30, "installed", font=4)
+            job.print_label(1, 1)
+        print(kvtag.__file__)
+    """)
+    before = spooler.job_count()
+    run = subprocess.run(["/usr/bin/python3", "-c", script], cwd=tmp_path, stdout=subprocess.PIPE, text=True,
+                         env=dict(spooler.env, PYTHONPATH=os.path.join(root, "usr/lib/python3/dist-packages"),
+                                  KVTAG_LIBRARY=os.path.join(root, LIBDIR, "libkvtaglib.so.1")), check=True)
+    assert run.stdout.startswith(os.path.join(root, "usr/lib/python3/dist-packages/kvtag/"))
+    assert spooler.wait_for_job(before + 1) == LABEL_BYTES
+
+
+def elf_files(root):
+    for folder, _, files in os.walk(root):
+        for name in files:
+            path = os.path.join(folder, name)
+            if not os.path.islink(path) and open(path, "rb").read(4) == b"\x7fELF":
+                yield path
+
+
+def readelf(*args):
+    return subprocess.run(["readelf", "-W"] + list(args), stdout=subprocess.PIPE, text=True, check=True).stdout
+
+
+def test_binaries_are_hardened_and_carry_no_compiler_notes(root):
+    files = list(elf_files(root))
+    assert len(files) >= 3, files  # the library, kvpanel, kvlabel
+    for path in files:
+        assert re.search(r"\(FLAGS\)\s+BIND_NOW|\(FLAGS_1\)\s+Flags: NOW", readelf("-d", path)), path
+        assert "GNU_RELRO" in readelf("-l", path), path
+        assert " .comment " not in readelf("-S", path), path
+    # Fortified: the library calls the checking variants of the C library's string and print functions.
+    imports = subprocess.run(["nm", "-D", "--undefined-only", os.path.join(root, LIBDIR, "libkvtaglib.so.1")],
+                             stdout=subprocess.PIPE, text=True, check=True).stdout
+    assert re.search(r"__\w+_chk\b", imports), imports
+
+
+def test_symbols_file_names_every_export_of_the_library(root):
+    symbols = subprocess.run(["dpkg-deb", "--info", deb("libkvtaglib1"), "symbols"], stdout=subprocess.PIPE,
+                             text=True, check=True).stdout.splitlines()
+    assert symbols[0] == "libkvtaglib.so.1 libkvtaglib1 #MINVER#"
+    listed = sorted(line.split("@")[0].strip() for line in symbols[1:] if line.startswith(" "))
+    exported = subprocess.run(["nm", "-D", "--defined-only", os.path.join(root, LIBDIR, "libkvtaglib.so.1")],
+                              stdout=subprocess.PIPE, text=True, check=True).stdout.split()[2::3]
+    assert listed == sorted(exported) and "OpenPort" in listed
+
+
+def test_readme_lists_every_package_and_each_is_dated_by_the_last_commit(root):
+    with open(os.path.join(ROOT, "README.md"), encoding="utf-8") as f:
+        table = f.read().split("## Installing the kit", 1)[1].split("\n## ", 1)[0]
+    assert sorted(re.findall(r"^\| `([a-z0-9.+-]+)` \|", table, re.M)) == NAMES
+    commit = int(subprocess.run(["git", "-C", ROOT, "log", "-1", "--format=%ct"], stdout=subprocess.PIPE,
+                                text=True, check=True).stdout)
+    for name in NAMES:
+        with gzip.open(os.path.join(root, "usr/share/doc", name, "changelog.Debian.gz"), "rt") as f:
+            date = re.search(r"^ -- .*>  (.*)$", f.read(), re.M).group(1)
+        assert email.utils.parsedate_to_datetime(date).timestamp() == commit, name
+
+
+def build_packages_of_head(folder):
+    """Clones the commit that is checked out and builds its packages there; their folder."""
+    subprocess.run(["git", "clone", "-q", ROOT, str(folder)], check=True)
+    env = {k: v for k, v in os.environ.items() if k != "SOURCE_DATE_EPOCH"}
+    subprocess.run([os.path.join(folder, "scripts", "package")], cwd=folder, env=env, check=True,
+                   stdout=subprocess.DEVNULL, timeout=1800)
+    return os.path.join(folder, "build", "packages")
+
+
+def test_a_second_build_of_the_commit_gives_identical_packages(tmp_path):
+    head = subprocess.run(["git", "-C", ROOT, "rev-parse", "HEAD"], stdout=subprocess.PIPE, text=True,
+                          check=True).stdout.strip()
+    with open(os.path.join(PACKAGES, "commit")) as f:
+        built_from = f.read().strip()
+    # build/packages counts as the first build when scripts/package made it from this commit, unchanged.
+    first = PACKAGES if built_from == head else build_packages_of_head(tmp_path / "first")
+    second = build_packages_of_head(tmp_path / "second")  # another folder: no path of the build may show
+    names = sorted(os.path.basename(p) for p in glob.glob(os.path.join(first, "*.deb")))
+    assert names == sorted(os.path.basename(p) for p in glob.glob(os.path.join(second, "*.deb")))
+    differing = [n for n in names if open(os.path.join(first, n), "rb").read() !=
+                 open(os.path.join(second, n), "rb").read()]
+    assert differing == []
+
+
 def png_size(path):
     with open(path, "rb") as f:
         head = f.read(24)
@@ -176,21 +281,39 @@ def test_desktop_entry_icons_and_manual_pages(root):
     assert len(exports) == 59
     for name in exports + ["KV_SetHostHandlers"]:
         assert f" {name}(" in functions
+    assert "clang-format" not in functions  # the header's formatter notes are no headings of the page
 
 
 @pytest.mark.skipif(os.environ.get("KV_PACKAGE_APT") != "1" or os.geteuid() != 0,
                     reason="installs into the system: set KV_PACKAGE_APT=1 and run as root (CI)")
-def test_apt_installs_and_removes_the_packages(tmp_path):
+def test_apt_installs_the_packages_and_the_readme_sets_up_a_printer_on_a_stock_cups(spooler, tmp_path):
     env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
     subprocess.run(["apt-get", "install", "-y", "--no-install-recommends"] + [deb(n) for n in NAMES],
                    env=env, check=True, stdout=subprocess.DEVNULL)
     try:
         assert "libkvtaglib.so.1 " in subprocess.run(["ldconfig", "-p"], stdout=subprocess.PIPE, text=True).stdout
         assert os.access("/usr/bin/kvpanel", os.X_OK)
-        assert os.path.exists("/usr/share/ppd/kirv/KIRV_R5.ppd")
+        assert subprocess.run(["pkg-config", "--cflags", "--libs", "kvtaglib"], stdout=subprocess.PIPE, text=True,
+                              check=True).stdout.split() == ["-lkvtaglib"]
+        # The README's set-up, word for word but for the address, on a cupsd with the system's own folders.
+        stock = StockSpooler()
+        try:
+            assert "kirv/KIRV_R5.ppd KIRV R5\n" in stock.run("lpinfo", "-m", check=True).stdout
+            stock.run("lpadmin", "-p", "KIRV_R5", "-E", "-v", f"socket://127.0.0.1:{spooler.port}/?snmp=false",
+                      "-m", "kirv/KIRV_R5.ppd", check=True)
+            # Debian's python3 and the installed kvtag package, with the installed library.
+            script = ('import kvtag\nwith kvtag.open("KIRV R5") as job:\n    job.set_label_width(812)\n'
+                      '    job.text(40, 30, "installed", font=4)\n    job.print_label(1, 1)\n')
+            before = spooler.job_count()
+            clean = {k: v for k, v in stock.env.items() if k not in ("PYTHONPATH", "KVTAG_LIBRARY", "LD_LIBRARY_PATH")}
+            subprocess.run(["/usr/bin/python3", "-c", script], env=clean, cwd=tmp_path, check=True)
+            assert spooler.wait_for_job(before + 1) == LABEL_BYTES
+        finally:
+            stock.stop()
     finally:
         subprocess.run(["apt-get", "remove", "--purge", "-y"] + NAMES, env=env, check=True, stdout=subprocess.DEVNULL)
     assert not os.path.exists("/usr/bin/kvpanel")
+    assert not os.path.exists("/usr/lib/python3/dist-packages/kvtag")  # nor its byte code
     listed = subprocess.run(["dpkg-query", "-W", "-f", "${Package} ${db:Status-Abbrev}\n"] + NAMES,
                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout
     assert all(line.split()[1:] in ([], ["un"], ["pn"]) for line in listed.splitlines()), listed
