@@ -74,10 +74,24 @@ void Bitmap::Stamp(const Bitmap& src, std::int64_t x, std::int64_t y, std::int64
   const std::int64_t y1 = std::min<std::int64_t>({y + src.height_, to_row, height_});
   const std::int64_t x0 = std::max<std::int64_t>(x, 0), x1 = std::min<std::int64_t>(x + src.width_, width_);
   if (x0 >= x1 || y0 >= y1) return;
+  // Whole bytes at a time. Source byte m covers image dots x + 8m to x + 8m + 7, so image byte b takes
+  // the last dots of source byte m = floor((8b - x) / 8) and the first dots of byte m + 1.
+  const std::int64_t first = x0 >> 3, last = (x1 - 1) >> 3;
+  const unsigned shift = static_cast<unsigned>(x & 7);
+  const auto stride = static_cast<std::int64_t>(src.stride_);
   for (std::int64_t yy = y0; yy < y1; ++yy) {
-    const int sy = static_cast<int>(yy - y);
-    for (std::int64_t xx = x0; xx < x1; ++xx) {
-      if (src.Black(static_cast<int>(xx - x), sy)) SetBlack(static_cast<int>(xx), static_cast<int>(yy));
+    const std::uint8_t* s = src.row(static_cast<int>(yy - y));
+    std::uint8_t* d = row(static_cast<int>(yy));
+    for (std::int64_t b = first; b <= last; ++b) {
+      const std::int64_t at = b * 8 - x;  // at least -7
+      const std::int64_t m = at >= 0 ? at / 8 : -1;
+      const unsigned left = m >= 0 && m < stride ? s[m] : 0u;
+      const unsigned right = m + 1 < stride ? s[m + 1] : 0u;
+      const unsigned bits = shift == 0 ? left : (left << (8 - shift)) | (right >> shift);
+      // Only the dots inside [x0, x1), which lies inside the source's width.
+      const int lo = b == first ? static_cast<int>(x0 & 7) : 0;
+      const int hi = b == last ? static_cast<int>(((x1 - 1) & 7) + 1) : 8;
+      d[b] = static_cast<std::uint8_t>(d[b] | (bits & Mask(lo, hi)));
     }
   }
 }

@@ -86,6 +86,28 @@ TEST(BitmapTest, HalfTurnMovesEveryDotToItsOppositePlace) {
   }
 }
 
+// Stamping copies whole bytes shifted into place: every offset within a byte, both edges, a band of rows.
+TEST(BitmapTest, StampMatchesDotByDotReference) {
+  Bitmap src;
+  ASSERT_TRUE(src.Reset(13, 3, 64));
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 13; ++x)
+      if ((x * 7 + y * 3) % 5 < 2 || x == 12) src.SetBlack(x, y);
+  for (int x = -14; x <= 21; ++x) {
+    for (auto [from, to] : {std::pair{0, 5}, std::pair{2, 3}}) {
+      Bitmap image;
+      ASSERT_TRUE(image.Reset(21, 5, 64));
+      image.Stamp(src, x, 1, from, to);
+      for (int yy = 0; yy < 5; ++yy)
+        for (int xx = 0; xx < 21; ++xx) {
+          const bool inside = yy >= std::max(1, from) && yy < std::min(4, to) && xx - x >= 0 && xx - x < 13;
+          ASSERT_EQ(image.Black(xx, yy), inside && src.Black(xx - x, yy - 1)) << "at " << x << ": " << xx << "," << yy;
+        }
+      ASSERT_EQ(image.row(2)[2] & 0x07, 0) << "padding after the last dot, at " << x;
+    }
+  }
+}
+
 TEST(BitmapTest, RefusesSizesOutsideTheBound) {
   Bitmap image;
   EXPECT_FALSE(image.Reset(0, 10, 100));
@@ -433,8 +455,146 @@ TEST(StopTest, FlagEndsTheJobWithAnError) {
   std::atomic<bool> stop{true};
   Bitmap image;
   ASSERT_TRUE(image.Reset(32768, 4096, 32768));
-  EXPECT_FALSE(marks.Paint(image, &stop));
+  EXPECT_EQ(marks.Paint(image, &stop), kv::render::PaintEnd::kStopped);
   EXPECT_EQ(image.BlackCount(), 0u);
+}
+
+// --- what one job may cost --------------------------------------------------------------------------
+
+// Forms F0 ... F<depth - 1>, each calling the next `wide` times, the last one holding `leaf`; then F0 is run.
+std::string FormTree(int wide, int depth, const std::string& leaf) {
+  std::string job;
+  for (int level = 0; level < depth; ++level) {
+    job += "FS\"F" + std::to_string(level) + "\"\r\n";
+    for (int i = 0; i < wide; ++i) job += "FR\"F" + std::to_string(level + 1) + "\"\r\n";
+    job += "FE\r\n";
+  }
+  return job + "FS\"F" + std::to_string(depth) + "\"\r\n" + leaf + "FE\r\nFR\"F0\"\r\n";
+}
+
+// A one-bit PCX image of `width` x `height` black dots, its runs crossing the rows.
+std::string BlackPcx(int width, int height) {
+  std::string pcx = Pcx(8, 1, [](int, int) { return true; }).substr(0, 128);
+  pcx[8] = static_cast<char>((width - 1) & 0xFF), pcx[9] = static_cast<char>((width - 1) >> 8);
+  pcx[10] = static_cast<char>((height - 1) & 0xFF), pcx[11] = static_cast<char>((height - 1) >> 8);
+  const int line = (width + 7) / 8;
+  pcx[66] = static_cast<char>(line & 0xFF), pcx[67] = static_cast<char>(line >> 8);
+  for (std::size_t left = static_cast<std::size_t>(line) * static_cast<std::size_t>(height); left > 0;) {
+    const std::size_t run = std::min<std::size_t>(left, 63);
+    pcx += static_cast<char>(0xC0 | run);
+    pcx += '\0';
+    left -= run;
+  }
+  return pcx;
+}
+
+std::string Repeated(const std::string& line, std::size_t times) {
+  std::string s;
+  s.reserve(line.size() * times);
+  for (std::size_t i = 0; i < times; ++i) s += line;
+  return s;
+}
+
+// The jobs that once cost without limit: each now stops at (or keeps within) a bound that a message names,
+// and what it cost, counted by the renderer, stays within that bound.
+TEST(CostTest, EveryJobStaysWithinTheBounds) {
+  const kv::render::Limits bounds;
+  struct Case {
+    const char* name;
+    std::string (*job)(int run);  // the job of each run on one printer
+    int runs;
+    const char* says;  // in the last message
+    bool error;
+    void (*check)(const kv::render::JobSummary&, const kv::render::Printer&, std::size_t labels);
+  };
+  const Case cases[] = {
+      {"FormsTenWideEightDeepWithWarnings", [](int) { return FormTree(10, 8, "??\r\n"); }, 1, "100000 form calls", true,
+       [](const kv::render::JobSummary& s, const kv::render::Printer&, std::size_t) {
+         EXPECT_EQ(s.form_calls, 100000u);
+         EXPECT_EQ(s.messages.size(), 1001u);  // the warnings kept and the error
+         EXPECT_GT(s.messages_not_kept, 80000u);
+       }},
+      {"FormsThirtyWideSevenDeep", [](int) { return FormTree(30, 7, "LO0,0,1,1\r\n"); }, 1, "100000 form calls", true,
+       [](const kv::render::JobSummary& s, const kv::render::Printer&, std::size_t) {
+         EXPECT_EQ(s.form_calls, 100000u);
+         EXPECT_LT(s.form_bytes, 10000000u);
+       }},
+      {"FormOfLongLinesCalledOften",
+       [](int) {
+         return "FS\"L\"\r\n" + Repeated("LO0,0,1,1;" + std::string(1000, ' ') + "\r\n", 1000) + "FE\r\n" +
+                Repeated("FR\"L\"\r\n", 100);
+       },
+       1, "67108864 bytes of form lines", true,
+       [](const kv::render::JobSummary& s, const kv::render::Printer&, std::size_t) {
+         EXPECT_LE(s.form_bytes, std::size_t{64} << 20);
+         EXPECT_EQ(s.form_calls, (std::size_t{64} << 20) / 1012000);
+       }},
+      {"HundredFillsOfHalfTheLargestLabel",
+       [](int) {
+         return Job({"N", "q32768", "Q16384,0"}) + Repeated("LO0,0,32768,16384\r\n", 100) + "P1\r\n";
+       },
+       1, "4294967296 dots painted", true,
+       [](const kv::render::JobSummary& s, const kv::render::Printer&, std::size_t labels) {
+         EXPECT_LE(s.painted, std::uint64_t{1} << 32);
+         EXPECT_EQ(labels, 0u);
+       }},
+      {"LargeStoredGraphicPlacedTenTimes",
+       [](int) {
+         return Job({"N", "q32768", "Q16000,0"}) + Download("G", BlackPcx(32768, 16000)) +
+                Repeated("GG0,0,\"G\"\r\n", 10) + "P1\r\n";
+       },
+       1, "4294967296 dots painted", true,
+       [](const kv::render::JobSummary& s, const kv::render::Printer& p, std::size_t labels) {
+         EXPECT_EQ(p.stored(), std::size_t{4096} * 16000 + 1);
+         EXPECT_LE(s.painted, std::uint64_t{1} << 32);
+         EXPECT_EQ(labels, 0u);
+       }},
+      {"TwentyLabelsOfTheLargestSize",
+       [](int) {
+         return Job({"N", "q32768", "Q32768,0"}) + Repeated("P1\r\n", 20);
+       },
+       1, "4294967296 dots painted", true,
+       [](const kv::render::JobSummary& s, const kv::render::Printer&, std::size_t labels) {
+         EXPECT_EQ(s.painted, std::uint64_t{1} << 32);
+         EXPECT_EQ(labels, 4u);
+       }},
+      {"SixtyFourMiBOfUnknownCommands",
+       [](int) { return Repeated("UNKNOWN-COMMAND\r\n", (std::size_t{64} << 20) / 17); }, 1, "unknown command", false,
+       [](const kv::render::JobSummary& s, const kv::render::Printer&, std::size_t) {
+         EXPECT_EQ(s.messages.size(), 1000u);
+         EXPECT_EQ(s.messages_not_kept, (std::size_t{64} << 20) / 17 - 1000);
+         std::size_t kept = 0;
+         for (const auto& m : s.messages) kept += m.text.size();
+         EXPECT_LT(kept, 100000u);
+       }},
+      {"FormsWithNamesOfOneMiB",
+       [](int run) {
+         std::string job;
+         for (int i = 0; i < 16; ++i)
+           job += "FS\"" + std::to_string(run * 16 + i) + std::string(1 << 20, 'n') + "\"\r\nFE\r\n";
+         return job;
+       },
+       5, "no room left in the 67108864 bytes", false,
+       [](const kv::render::JobSummary&, const kv::render::Printer& p, std::size_t) {
+         EXPECT_LE(p.stored(), std::size_t{64} << 20);
+         EXPECT_GT(p.stored(), std::size_t{63} << 20);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    kv::render::Printer printer(203, bounds);
+    kv::render::JobSummary summary;
+    std::size_t labels = 0;
+    std::string said;
+    for (int run = 0; run < c.runs; ++run) {
+      const std::string job = c.job(run);
+      summary = printer.Run(job.data(), job.size(), [&](const kv::render::RenderedLabel&) { ++labels; });
+      if (!summary.messages.empty()) said = summary.messages.back().text;
+    }
+    EXPECT_EQ(summary.failed, c.error) << said;
+    EXPECT_NE(said.find(c.says), std::string::npos) << said;
+    c.check(summary, printer, labels);
+  }
 }
 
 TEST(BadInputTest, EmptyJobSaysNothing) {
