@@ -1,6 +1,7 @@
 #include "kv/render/bitmap.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace kv::render {
@@ -62,7 +63,11 @@ void Bitmap::Fill(std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h
       continue;
     }
     Apply(r[first], Mask(static_cast<int>(x0 & 7), 8), ink);
-    for (int b = first + 1; b < last; ++b) Apply(r[b], 0xFF, ink);
+    if (ink == Ink::kXor) {
+      for (int b = first + 1; b < last; ++b) Apply(r[b], 0xFF, ink);
+    } else if (last > first + 1) {
+      std::memset(r + first + 1, ink == Ink::kBlack ? 0xFF : 0, static_cast<std::size_t>(last - first - 1));
+    }
     Apply(r[last], Mask(0, static_cast<int>(((x1 - 1) & 7) + 1)), ink);
   }
 }
@@ -82,16 +87,26 @@ void Bitmap::Stamp(const Bitmap& src, std::int64_t x, std::int64_t y, std::int64
   for (std::int64_t yy = y0; yy < y1; ++yy) {
     const std::uint8_t* s = src.row(static_cast<int>(yy - y));
     std::uint8_t* d = row(static_cast<int>(yy));
-    for (std::int64_t b = first; b <= last; ++b) {
+    auto take = [&](std::int64_t b) {
       const std::int64_t at = b * 8 - x;  // at least -7
       const std::int64_t m = at >= 0 ? at / 8 : -1;
       const unsigned left = m >= 0 && m < stride ? s[m] : 0u;
       const unsigned right = m + 1 < stride ? s[m + 1] : 0u;
-      const unsigned bits = shift == 0 ? left : (left << (8 - shift)) | (right >> shift);
-      // Only the dots inside [x0, x1), which lies inside the source's width.
-      const int lo = b == first ? static_cast<int>(x0 & 7) : 0;
-      const int hi = b == last ? static_cast<int>(((x1 - 1) & 7) + 1) : 8;
-      d[b] = static_cast<std::uint8_t>(d[b] | (bits & Mask(lo, hi)));
+      return shift == 0 ? left : (left << (8 - shift)) | (right >> shift);
+    };
+    // The first and last bytes take only the dots inside [x0, x1), which lies inside the source's width.
+    d[first] = static_cast<std::uint8_t>(
+        d[first] |
+        (take(first) & Mask(static_cast<int>(x0 & 7), first == last ? static_cast<int>(((x1 - 1) & 7) + 1) : 8)));
+    if (first == last) continue;
+    d[last] = static_cast<std::uint8_t>(d[last] | (take(last) & Mask(0, static_cast<int>(((x1 - 1) & 7) + 1))));
+    // Between them every source byte needed is inside the source row.
+    const std::uint8_t* from = s + ((first + 1) * 8 - x) / 8;  // 8 (first + 1) - x is above 0 here
+    if (shift == 0) {
+      for (std::int64_t b = first + 1; b < last; ++b) d[b] = static_cast<std::uint8_t>(d[b] | *from++);
+    } else {
+      for (std::int64_t b = first + 1; b < last; ++b, ++from)
+        d[b] = static_cast<std::uint8_t>(d[b] | ((from[0] << (8 - shift)) | (from[1] >> shift)));
     }
   }
 }
@@ -113,8 +128,14 @@ void Bitmap::Rotate180() {
 }
 
 std::size_t Bitmap::BlackCount() const {
-  std::size_t n = 0;
-  for (std::uint8_t b : bits_) n += static_cast<std::size_t>(__builtin_popcount(b));
+  // Eight bytes at a time; the rest one by one.
+  std::size_t n = 0, i = 0;
+  for (; i + 8 <= bits_.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bits_.data() + i, sizeof word);
+    n += static_cast<std::size_t>(__builtin_popcountll(word));
+  }
+  for (; i < bits_.size(); ++i) n += static_cast<std::size_t>(__builtin_popcount(bits_[i]));
   return n;
 }
 
