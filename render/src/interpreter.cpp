@@ -650,13 +650,10 @@ class Job {
     ++summary_.form_calls;
     summary_.form_bytes += body->size();
     running_.push_back(name);
-    const std::string saved = where_;
     const int saved_line = outer_line_;
     if (depth == 0) outer_line_ = n;
-    where_ += "form \"" + Shown(name) + "\" ";
     Reader inner(*body, 1);
     Execute(inner, depth + 1);
-    where_ = saved;
     outer_line_ = saved_line;
     running_.pop_back();
   }
@@ -739,17 +736,24 @@ class Job {
 
   int Line(int n) const { return running_.empty() ? n : outer_line_; }
 
+  // The forms being replayed, for a message from inside them: made only for the messages kept.
+  std::string Where() const {
+    std::string where;
+    for (const std::string& name : running_) where += "form \"" + Shown(name) + "\" ";
+    return where;
+  }
+
   void Warn(int n, const std::string& text) {
     if (summary_.messages.size() >= s_.limits.max_messages) {
       ++summary_.messages_not_kept;
       return;
     }
     summary_.messages.push_back(
-        Message{Line(n), false, running_.empty() ? text : where_ + "line " + std::to_string(n) + ": " + text});
+        Message{Line(n), false, running_.empty() ? text : Where() + "line " + std::to_string(n) + ": " + text});
   }
   void Error(int n, const std::string& text) {
     summary_.messages.push_back(
-        Message{Line(n), true, running_.empty() ? text : where_ + "line " + std::to_string(n) + ": " + text});
+        Message{Line(n), true, running_.empty() ? text : Where() + "line " + std::to_string(n) + ": " + text});
     summary_.failed = true;
   }
   void Note(int n, const std::string& text) {
@@ -793,7 +797,6 @@ class Job {
   std::string form_name_, form_body_;
   int form_line_ = 0;
   std::vector<std::string> running_;  // forms being replayed, outermost first
-  std::string where_;
   int outer_line_ = 0;
 };
 

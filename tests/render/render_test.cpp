@@ -89,21 +89,21 @@ TEST(BitmapTest, HalfTurnMovesEveryDotToItsOppositePlace) {
 // Stamping copies whole bytes shifted into place: every offset within a byte, both edges, a band of rows.
 TEST(BitmapTest, StampMatchesDotByDotReference) {
   Bitmap src;
-  ASSERT_TRUE(src.Reset(13, 3, 64));
+  ASSERT_TRUE(src.Reset(141, 3, 256));
   for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 13; ++x)
-      if ((x * 7 + y * 3) % 5 < 2 || x == 12) src.SetBlack(x, y);
-  for (int x = -14; x <= 21; ++x) {
+    for (int x = 0; x < 141; ++x)
+      if ((x * 7 + y * 3) % 5 < 2 || x == 140) src.SetBlack(x, y);
+  for (int x = -150; x <= 165; x += (x > -142 && x < 20) ? 1 : 7) {
     for (auto [from, to] : {std::pair{0, 5}, std::pair{2, 3}}) {
       Bitmap image;
-      ASSERT_TRUE(image.Reset(21, 5, 64));
+      ASSERT_TRUE(image.Reset(165, 5, 256));
       image.Stamp(src, x, 1, from, to);
       for (int yy = 0; yy < 5; ++yy)
-        for (int xx = 0; xx < 21; ++xx) {
-          const bool inside = yy >= std::max(1, from) && yy < std::min(4, to) && xx - x >= 0 && xx - x < 13;
+        for (int xx = 0; xx < 165; ++xx) {
+          const bool inside = yy >= std::max(1, from) && yy < std::min(4, to) && xx - x >= 0 && xx - x < 141;
           ASSERT_EQ(image.Black(xx, yy), inside && src.Black(xx - x, yy - 1)) << "at " << x << ": " << xx << "," << yy;
         }
-      ASSERT_EQ(image.row(2)[2] & 0x07, 0) << "padding after the last dot, at " << x;
+      ASSERT_EQ(image.row(2)[20] & 0x07, 0) << "padding after the last dot, at " << x;
     }
   }
 }

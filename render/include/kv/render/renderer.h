@@ -20,9 +20,9 @@ namespace kv::render {
 // Bounds that keep a job of any content within known time and memory. A job's work grows with its
 // bytes and the forms it calls, and stops at these ceilings: reading at most its own bytes plus
 // `max_form_bytes`, painting at most `max_painted` dots, keeping at most `max_messages` messages. The
-// values are far above what a normal job needs (1000 labels of 812 x 1218 dots each call a form and
-// paint their whole area several times over). Passing a bound is an error that names it; the job
-// stops there.
+// values are far above what a normal job needs (1000 labels of 812 x 1218 dots may each call forms and
+// paint their whole area three times over). Passing a bound is an error that names it; the job stops
+// there. Raw bitmaps held on one label are bounded by `max_store` (more are not drawn: a warning).
 struct Limits {
   int max_dots = 32768;                                // largest label width and length
   std::size_t max_labels = 1000;                       // labels drawn per job; later print commands are counted only
