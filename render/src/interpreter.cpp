@@ -640,14 +640,19 @@ class Job {
       return Warn(n, "form \"" + Shown(name) + "\" calls itself; not run again");
     if (depth >= s_.limits.max_form_depth) return Warn(n, "forms nested too deep; \"" + Shown(name) + "\" not run");
     const std::shared_ptr<const std::string> body = it->second;  // kept alive even if the form deletes itself
-    // What forms may cost one job: the calls, and the bytes read again (a form of 1 KiB called a
-    // thousand times is read as a job of 1 MiB would be).
+    // What forms may cost one job: the calls, and the lines and bytes read again (a form of 1 KiB
+    // called a thousand times is read as a job of 1 MiB would be).
     if (summary_.form_calls >= s_.limits.max_form_calls)
       return Error(n, "more than " + std::to_string(s_.limits.max_form_calls) + " form calls in one job");
+    const std::size_t lines = static_cast<std::size_t>(std::count(body->begin(), body->end(), '\n')) +
+                              (body->empty() || body->back() == '\n' ? 0 : 1);
+    if (lines > s_.limits.max_form_lines - std::min(summary_.form_lines, s_.limits.max_form_lines))
+      return Error(n, "more than " + std::to_string(s_.limits.max_form_lines) + " form lines carried out in one job");
     if (body->size() > s_.limits.max_form_bytes - std::min(summary_.form_bytes, s_.limits.max_form_bytes))
       return Error(
           n, "more than " + std::to_string(s_.limits.max_form_bytes) + " bytes of form lines carried out in one job");
     ++summary_.form_calls;
+    summary_.form_lines += lines;
     summary_.form_bytes += body->size();
     running_.push_back(name);
     const int saved_line = outer_line_;

@@ -508,11 +508,13 @@ TEST(CostTest, EveryJobStaysWithinTheBounds) {
     void (*check)(const kv::render::JobSummary&, const kv::render::Printer&, std::size_t labels);
   };
   const Case cases[] = {
-      {"FormsTenWideEightDeepWithWarnings", [](int) { return FormTree(10, 8, "??\r\n"); }, 1, "100000 form calls", true,
+      // The last level is too deep to run: each of its calls is a warning.
+      {"FormsTenWideEightDeepWithWarnings", [](int) { return FormTree(10, 8, "??\r\n"); }, 1, "500000 form lines", true,
        [](const kv::render::JobSummary& s, const kv::render::Printer&, std::size_t) {
-         EXPECT_EQ(s.form_calls, 100000u);
+         EXPECT_GT(s.form_lines, 499990u);
+         EXPECT_LE(s.form_lines, 500000u);
          EXPECT_EQ(s.messages.size(), 1001u);  // the warnings kept and the error
-         EXPECT_GT(s.messages_not_kept, 80000u);
+         EXPECT_GT(s.messages_not_kept, 400000u);
        }},
       {"FormsThirtyWideSevenDeep", [](int) { return FormTree(30, 7, "LO0,0,1,1\r\n"); }, 1, "100000 form calls", true,
        [](const kv::render::JobSummary& s, const kv::render::Printer&, std::size_t) {
