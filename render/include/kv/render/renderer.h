@@ -30,7 +30,7 @@ struct Limits {
   std::size_t max_store = std::size_t{64} << 20;       // bytes of stored graphics and forms together, names included
   int max_form_depth = 8;                              // forms calling forms
   std::size_t max_form_calls = 100000;                 // forms carried out per job, nested ones included
-  std::size_t max_form_lines = 500000;                 // lines of forms carried out per job
+  std::size_t max_form_lines = 200000;                 // lines of forms carried out per job
   std::size_t max_form_bytes = std::size_t{64} << 20;  // bytes of form lines carried out per job
   std::uint64_t max_painted = std::uint64_t{1} << 32;  // dots per job: each label's area and each mark's
   std::size_t max_messages = 1000;                     // warnings and notes kept per job; the rest are counted
