@@ -12,7 +12,9 @@ namespace kv::cli {
 
 namespace {
 
-bool Begins(std::string_view bytes, std::string_view signature) { return bytes.substr(0, signature.size()) == signature; }
+bool Begins(std::string_view bytes, std::string_view signature) {
+  return bytes.substr(0, signature.size()) == signature;
+}
 
 }  // namespace
 
@@ -26,16 +28,16 @@ std::string NonJobKind(const void* data, std::size_t size) {
   if (Begins(b, "PK\x03\x04") || Begins(b, "PK\x05\x06") || Begins(b, "PK\x07\x08")) return "a ZIP archive";
   // PCX: the maker byte, a version (0, 2 to 5), no or run-length coding, 1, 2, 4 or 8 bits per dot.
   // A job beginning with an empty line has a printable byte second, never one of these.
-  if (b.size() >= 128 && b[0] == 0x0A && std::string_view("\x00\x02\x03\x04\x05", 5).find(b[1]) != std::string_view::npos &&
-      (b[2] == 0 || b[2] == 1) && (b[3] == 1 || b[3] == 2 || b[3] == 4 || b[3] == 8))
+  if (b.size() >= 128 && b[0] == 0x0A &&
+      std::string_view("\x00\x02\x03\x04\x05", 5).find(b[1]) != std::string_view::npos && (b[2] == 0 || b[2] == 1) &&
+      (b[3] == 1 || b[3] == 2 || b[3] == 4 || b[3] == 8))
     return "a PCX image";
   return "";
 }
 
 std::string WhyNotReplaceable(const std::string& name) {
   struct stat st {};
-  if (::lstat(name.c_str(), &st) != 0)
-    return errno == ENOENT ? "" : std::string(std::strerror(errno));
+  if (::lstat(name.c_str(), &st) != 0) return errno == ENOENT ? "" : std::string(std::strerror(errno));
   if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) return "";
   if (S_ISFIFO(st.st_mode)) return "it is a FIFO, not a regular file";
   if (S_ISDIR(st.st_mode)) return "it is a directory";
