@@ -20,7 +20,8 @@ bool Marks::Stamp(std::shared_ptr<const Bitmap> graphic, std::int64_t x, std::in
   if (!graphic || graphic->empty() || x >= max_dots_ || y >= max_dots_ || x + graphic->width() <= 0 ||
       y + graphic->height() <= 0)
     return true;
-  graphics_.push_back(std::move(graphic));
+  // A graphic placed again and again is kept once.
+  if (graphics_.empty() || graphics_.back() != graphic) graphics_.push_back(std::move(graphic));
   marks_.push_back(Mark{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), 0, 0,
                         static_cast<std::uint32_t>(graphics_.size()), Ink::kBlack});
   held_ += own_bytes;

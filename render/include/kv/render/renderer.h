@@ -26,7 +26,7 @@ namespace kv::render {
 struct Limits {
   int max_dots = 32768;                                // largest label width and length
   std::size_t max_labels = 1000;                       // labels drawn per job; later print commands are counted only
-  std::size_t max_marks = std::size_t{1} << 22;        // bars, glyph runs and graphics held for one image
+  std::size_t max_marks = std::size_t{1} << 22;        // bars, glyph runs and graphics on one image: 96 MiB
   std::size_t max_store = std::size_t{64} << 20;       // bytes of stored graphics and forms together, names included
   int max_form_depth = 8;                              // forms calling forms
   std::size_t max_form_calls = 100000;                 // forms carried out per job, nested ones included
