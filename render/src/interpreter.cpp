@@ -155,7 +155,8 @@ class Job {
   void Run(std::string_view text) {
     Reader reader(text, 1);
     Execute(reader, 0);
-    if (storing_) {
+    // A form the job leaves open is kept as it stands, unless the job was stopped or refused meanwhile.
+    if (storing_ && !summary_.failed) {
       Warn(form_line_, "form \"" + Shown(form_name_) + "\" has no FE; stored as it stands");
       StoreForm();
     }
