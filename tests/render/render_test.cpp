@@ -157,6 +157,30 @@ TEST_P(DrawTest, DrawsWhereTheCommandSays) {
   }
 }
 
+// A one-bit PCX image, every row run-length coded, with `dark` dots as 0 bits.
+std::string Pcx(int width, int height, bool (*dark)(int, int)) {
+  const int line = (width + 7) / 8;
+  std::string h(128, '\0');
+  h[0] = 0x0A, h[1] = 5, h[2] = 1, h[3] = 1;
+  h[8] = static_cast<char>((width - 1) & 0xFF), h[9] = static_cast<char>((width - 1) >> 8);
+  h[10] = static_cast<char>((height - 1) & 0xFF), h[11] = static_cast<char>((height - 1) >> 8);
+  h[65] = 1, h[66] = static_cast<char>(line);
+  for (int y = 0; y < height; ++y) {
+    for (int b = 0; b < line; ++b) {
+      unsigned char v = 0xFF;
+      for (int bit = 0; bit < 8; ++bit)
+        if (b * 8 + bit < width && dark(b * 8 + bit, y)) v = static_cast<unsigned char>(v & ~(0x80 >> bit));
+      h += static_cast<char>(0xC1);
+      h += static_cast<char>(v);
+    }
+  }
+  return h;
+}
+
+std::string Download(const std::string& name, const std::string& pcx) {
+  return "GM\"" + name + "\"" + std::to_string(pcx.size()) + "\r\n" + pcx;
+}
+
 const std::string kSmall = "N\r\nq100\r\nQ50,24\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -205,48 +229,19 @@ INSTANTIATE_TEST_SUITE_P(
                  203,
                  {0, 0, 21, 21},
                  9},
+        // A stored graphic's 0 bits are ink, placed at its position shifted by the origin.
+        DrawCase{"StoredGraphic",
+                 kSmall + Download("G", Pcx(12, 3, [](int x, int y) { return x == y || x == 11; })) +
+                     Job({"R1,1", "GG10,20,\"G\"", "P1"}),
+                 203,
+                 {11, 21, 23, 24},
+                 6},
         DrawCase{"FormDrawnWhereCalled",
                  kSmall + Job({"FS\"F\"", "LO0,0,2,2", "FE", "R10,10", "FR\"F\"", "P1"}),
                  203,
                  {10, 10, 12, 12},
                  4}),
     [](const ::testing::TestParamInfo<DrawCase>& i) { return std::string(i.param.name); });
-
-// A one-bit PCX image, every row run-length coded, with `dark` dots as 0 bits.
-std::string Pcx(int width, int height, bool (*dark)(int, int)) {
-  const int line = (width + 7) / 8;
-  std::string h(128, '\0');
-  h[0] = 0x0A, h[1] = 5, h[2] = 1, h[3] = 1;
-  h[8] = static_cast<char>((width - 1) & 0xFF), h[9] = static_cast<char>((width - 1) >> 8);
-  h[10] = static_cast<char>((height - 1) & 0xFF), h[11] = static_cast<char>((height - 1) >> 8);
-  h[65] = 1, h[66] = static_cast<char>(line);
-  for (int y = 0; y < height; ++y) {
-    for (int b = 0; b < line; ++b) {
-      unsigned char v = 0xFF;
-      for (int bit = 0; bit < 8; ++bit)
-        if (b * 8 + bit < width && dark(b * 8 + bit, y)) v = static_cast<unsigned char>(v & ~(0x80 >> bit));
-      h += static_cast<char>(0xC1);
-      h += static_cast<char>(v);
-    }
-  }
-  return h;
-}
-
-std::string Download(const std::string& name, const std::string& pcx) {
-  return "GM\"" + name + "\"" + std::to_string(pcx.size()) + "\r\n" + pcx;
-}
-
-TEST(GraphicsTest, StoredGraphicDrawsItsInkAtThePlace) {
-  const std::string pcx = Pcx(12, 3, [](int x, int y) { return x == y || x == 11; });
-  const auto r = RenderJob(kSmall + Download("G", pcx) + Job({"R1,1", "GG10,20,\"G\"", "P1"}));
-  ASSERT_EQ(r.labels.size(), 1u) << r.Messages();
-  EXPECT_TRUE(r.summary.messages.empty()) << r.Messages();
-  EXPECT_EQ(r.labels[0].BlackCount(), 6u);
-  for (int y = 0; y < 3; ++y) {
-    EXPECT_TRUE(r.labels[0].Black(11 + y, 21 + y));
-    EXPECT_TRUE(r.labels[0].Black(22, 21 + y));
-  }
-}
 
 TEST(GraphicsTest, GraphicsAndFormsStayBetweenJobsUntilDeleted) {
   kv::render::Printer printer;
