@@ -2,6 +2,7 @@
 #ifndef KV_RENDER_BITMAP_H
 #define KV_RENDER_BITMAP_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -33,8 +34,11 @@ class Bitmap {
   void Fill(std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h, Ink ink);
   // Makes every dot black that is black in `src` placed with its top-left corner at (x, y).
   void Stamp(const Bitmap& src, std::int64_t x, std::int64_t y);
-  // Turns the image by half a turn.
-  void Rotate180();
+  // The same, for the image rows [from_row, to_row) only.
+  void Stamp(const Bitmap& src, std::int64_t x, std::int64_t y, std::int64_t from_row, std::int64_t to_row);
+  // Turns the image by half a turn, two rows at a time; false, with the image half turned, as soon as
+  // `stop` (when given) is set.
+  bool Rotate180(const std::atomic<bool>* stop = nullptr);
   std::size_t BlackCount() const;
 
   bool operator==(const Bitmap& other) const {
