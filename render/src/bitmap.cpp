@@ -67,9 +67,13 @@ void Bitmap::Fill(std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h
   }
 }
 
-void Bitmap::Stamp(const Bitmap& src, std::int64_t x, std::int64_t y) {
-  const std::int64_t y0 = std::max<std::int64_t>(y, 0), y1 = std::min<std::int64_t>(y + src.height_, height_);
+void Bitmap::Stamp(const Bitmap& src, std::int64_t x, std::int64_t y) { Stamp(src, x, y, 0, height_); }
+
+void Bitmap::Stamp(const Bitmap& src, std::int64_t x, std::int64_t y, std::int64_t from_row, std::int64_t to_row) {
+  const std::int64_t y0 = std::max<std::int64_t>({y, from_row, 0});
+  const std::int64_t y1 = std::min<std::int64_t>({y + src.height_, to_row, height_});
   const std::int64_t x0 = std::max<std::int64_t>(x, 0), x1 = std::min<std::int64_t>(x + src.width_, width_);
+  if (x0 >= x1 || y0 >= y1) return;
   for (std::int64_t yy = y0; yy < y1; ++yy) {
     const int sy = static_cast<int>(yy - y);
     for (std::int64_t xx = x0; xx < x1; ++xx) {

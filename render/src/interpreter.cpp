@@ -67,6 +67,7 @@ class Reader {
   }
 
   std::size_t pos() const { return pos_; }
+  int line() const { return line_; }
   std::size_t left() const { return text_.size() - pos_; }
   std::string_view Span(std::size_t from) const { return text_.substr(from, pos_ - from); }
 
@@ -164,6 +165,7 @@ class Job {
   // Carries out every command the reader holds; `depth` counts the forms being replayed.
   void Execute(Reader& r, int depth) {
     while (!r.done() && !summary_.failed) {
+      if (Stopped(r.line())) return;
       const std::size_t start = r.pos();
       Command c;
       if (r.StartsWith("GW")) {
@@ -696,7 +698,10 @@ class Job {
       Error(n, "no memory for a label of " + std::to_string(s_.width) + " x " + std::to_string(s_.height) + " dots");
       return;
     }
-    s_.marks.Paint(image_);
+    if (!s_.marks.Paint(image_, s_.limits.stop)) {
+      Stopped(n);
+      return;
+    }
     if (s_.upside_down) image_.Rotate180();
     if (on_label_) on_label_(RenderedLabel{image_, sets, copies, Line(n)});
   }
@@ -716,6 +721,14 @@ class Job {
   }
   void Note(int n, const std::string& text) {
     summary_.notes.push_back("line " + std::to_string(Line(n)) + ": " + text);
+  }
+
+  // True when another thread has asked the job to end; the job then fails with "stopped" at line `n`.
+  bool Stopped(int n) {
+    if (summary_.failed) return true;
+    if (s_.limits.stop == nullptr || !s_.limits.stop->load(std::memory_order_relaxed)) return false;
+    Error(n, "stopped");
+    return true;
   }
 
   // Reports, once per job, that the image holds as many marks as it may.

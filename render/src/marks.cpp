@@ -25,13 +25,23 @@ bool Marks::Stamp(std::shared_ptr<const Bitmap> graphic, std::int64_t x, std::in
   return true;
 }
 
-void Marks::Paint(Bitmap& image) const {
+bool Marks::Paint(Bitmap& image, const std::atomic<bool>* stop) const {
+  // A band of at most 512 rows of 32768 dots is 2 MiB of image: a few milliseconds between two looks at
+  // `stop`.
+  constexpr std::int64_t kBand = 512;
   for (const Mark& m : marks_) {
-    if (m.graphic)
-      image.Stamp(*m.graphic, m.x, m.y);
-    else
-      image.Fill(m.x, m.y, m.w, m.h, m.ink);
+    const std::int64_t top = std::max<std::int64_t>(m.y, 0);
+    const std::int64_t bottom = std::min<std::int64_t>(m.y + (m.graphic ? m.graphic->height() : m.h), image.height());
+    for (std::int64_t from = top; from < bottom; from += kBand) {
+      if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
+      const std::int64_t to = std::min(from + kBand, bottom);
+      if (m.graphic)
+        image.Stamp(*m.graphic, m.x, m.y, from, to);
+      else
+        image.Fill(m.x, from, m.w, to - from, m.ink);
+    }
   }
+  return stop == nullptr || !stop->load(std::memory_order_relaxed);
 }
 
 bool Frame::Fill(Marks& marks, std::int64_t u, std::int64_t v, std::int64_t w, std::int64_t h, Ink ink) const {

@@ -5,6 +5,7 @@
 #ifndef KV_RENDER_MARKS_H
 #define KV_RENDER_MARKS_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -27,7 +28,9 @@ class Marks {
   bool full() const { return marks_.size() >= limit_; }
   std::size_t size() const { return marks_.size(); }
 
-  void Paint(Bitmap& image) const;
+  // Paints every mark onto `image`, a band of rows at a time; false, with the image half painted, as
+  // soon as `stop` (when given) is set.
+  bool Paint(Bitmap& image, const std::atomic<bool>* stop = nullptr) const;
 
  private:
   struct Mark {

@@ -1,6 +1,7 @@
 // The job renderer's logic: the image surface, element frames, and what each command draws or says.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
 #include <string>
 #include <vector>
@@ -395,6 +396,46 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"BinaryWithoutLineEnd", std::string("\x01\x02\xFF\x00zz", 6), 1, false,
                 "unknown command \"\\x01\\x02\\xFF\\x00zz\"", 0}),
     [](const ::testing::TestParamInfo<BadCase>& i) { return std::string(i.param.name); });
+
+// Another thread's stop flag ends the job at the next line, inside a form too, or while a label is painted.
+TEST(StopTest, FlagEndsTheJobWithAnError) {
+  struct Case {
+    const char* name;
+    int set_after_labels;  // the flag is set when this many labels are out (0: before the job)
+    std::string job;
+    int line;  // where the job stops
+    std::size_t labels;
+  };
+  const Case cases[] = {
+      {"BeforeTheJob", 0, kSmall + Job({"P1"}), 1, 0},
+      {"AfterALabel", 1, kSmall + Job({"P1", "LO0,0,1,1", "P1"}), 5, 1},
+      {"InsideAForm", 1, kSmall + Job({"FS\"F\"", "P1", "P1", "FE", "FR\"F\""}), 8, 1},
+  };
+  for (const Case& c : cases) {
+    std::atomic<bool> stop{c.set_after_labels == 0};
+    kv::render::Limits limits;
+    limits.stop = &stop;
+    kv::render::Printer printer(203, limits);
+    std::size_t labels = 0;
+    const auto summary = printer.Run(c.job.data(), c.job.size(), [&](const kv::render::RenderedLabel&) {
+      if (++labels == static_cast<std::size_t>(c.set_after_labels)) stop = true;
+    });
+    ASSERT_FALSE(summary.messages.empty()) << c.name;
+    const auto& last = summary.messages.back();
+    EXPECT_TRUE(summary.failed && last.error) << c.name;
+    EXPECT_NE(last.text.find("stopped"), std::string::npos) << c.name << ": " << last.text;
+    EXPECT_EQ(last.line, c.line) << c.name;
+    EXPECT_EQ(labels, c.labels) << c.name;
+  }
+  // Painting a large label looks at the flag between bands of rows.
+  kv::render::Marks marks(16, 32768);
+  marks.Fill(0, 0, 32768, 4096, Ink::kBlack);
+  std::atomic<bool> stop{true};
+  Bitmap image;
+  ASSERT_TRUE(image.Reset(32768, 4096, 32768));
+  EXPECT_FALSE(marks.Paint(image, &stop));
+  EXPECT_EQ(image.BlackCount(), 0u);
+}
 
 TEST(BadInputTest, EmptyJobSaysNothing) {
   const auto r = RenderJob("");

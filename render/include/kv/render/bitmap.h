@@ -33,6 +33,8 @@ class Bitmap {
   void Fill(std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h, Ink ink);
   // Makes every dot black that is black in `src` placed with its top-left corner at (x, y).
   void Stamp(const Bitmap& src, std::int64_t x, std::int64_t y);
+  // The same, for the image rows [from_row, to_row) only.
+  void Stamp(const Bitmap& src, std::int64_t x, std::int64_t y, std::int64_t from_row, std::int64_t to_row);
   // Turns the image by half a turn.
   void Rotate180();
   std::size_t BlackCount() const;

@@ -5,6 +5,7 @@
 #ifndef KV_RENDER_RENDERER_H
 #define KV_RENDER_RENDERER_H
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -22,6 +23,7 @@ struct Limits {
   std::size_t max_marks = std::size_t{1} << 22;   // bars, glyph runs and graphics held for one image
   std::size_t max_store = std::size_t{64} << 20;  // bytes of stored graphics and forms together
   int max_form_depth = 8;                         // forms calling forms
+  const std::atomic<bool>* stop = nullptr;        // set by another thread: the job ends at the next line, an error
 };
 
 // A remark on the job: `line` is the job's line (from 1) where the command stands; an error stopped
