@@ -444,6 +444,7 @@ int Serve(const ServeOptions& o) {
   std::fflush(stdout);
 
   kv::render::Limits limits;
+  limits.stop = &g_stop;  // a stop signal ends the job being drawn within milliseconds
   kv::render::Printer printer(o.dpi, limits);
   Queue queue(wake.get());
   std::thread drawer;
