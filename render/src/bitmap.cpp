@@ -1,6 +1,7 @@
 #include "kv/render/bitmap.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace kv::render {
@@ -28,6 +29,22 @@ std::uint8_t Reverse(std::uint8_t b) {
   b = static_cast<std::uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
   b = static_cast<std::uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
   return static_cast<std::uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
+}
+
+std::uint64_t LoadWord(const std::uint8_t* at) {
+  std::uint64_t w;
+  std::memcpy(&w, at, sizeof w);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  w = __builtin_bswap64(w);
+#endif
+  return w;
+}
+
+void StoreWord(std::uint8_t* at, std::uint64_t w) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  w = __builtin_bswap64(w);
+#endif
+  std::memcpy(at, &w, sizeof w);
 }
 
 }  // namespace
@@ -62,7 +79,11 @@ void Bitmap::Fill(std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h
       continue;
     }
     Apply(r[first], Mask(static_cast<int>(x0 & 7), 8), ink);
-    for (int b = first + 1; b < last; ++b) Apply(r[b], 0xFF, ink);
+    if (ink == Ink::kXor) {
+      for (int b = first + 1; b < last; ++b) Apply(r[b], 0xFF, ink);
+    } else if (last > first + 1) {
+      std::memset(r + first + 1, ink == Ink::kBlack ? 0xFF : 0, static_cast<std::size_t>(last - first - 1));
+    }
     Apply(r[last], Mask(0, static_cast<int>(((x1 - 1) & 7) + 1)), ink);
   }
 }
@@ -74,11 +95,38 @@ void Bitmap::Stamp(const Bitmap& src, std::int64_t x, std::int64_t y, std::int64
   const std::int64_t y1 = std::min<std::int64_t>({y + src.height_, to_row, height_});
   const std::int64_t x0 = std::max<std::int64_t>(x, 0), x1 = std::min<std::int64_t>(x + src.width_, width_);
   if (x0 >= x1 || y0 >= y1) return;
+  // Whole bytes at a time. Source byte m covers image dots x + 8m to x + 8m + 7, so image byte b takes
+  // the last dots of source byte m = floor((8b - x) / 8) and the first dots of byte m + 1.
+  const std::int64_t first = x0 >> 3, last = (x1 - 1) >> 3;
+  const unsigned shift = static_cast<unsigned>(x & 7);
+  const auto stride = static_cast<std::int64_t>(src.stride_);
   for (std::int64_t yy = y0; yy < y1; ++yy) {
-    const int sy = static_cast<int>(yy - y);
-    for (std::int64_t xx = x0; xx < x1; ++xx) {
-      if (src.Black(static_cast<int>(xx - x), sy)) SetBlack(static_cast<int>(xx), static_cast<int>(yy));
+    const std::uint8_t* s = src.row(static_cast<int>(yy - y));
+    std::uint8_t* d = row(static_cast<int>(yy));
+    auto take = [&](std::int64_t b) {
+      const std::int64_t at = b * 8 - x;  // at least -7
+      const std::int64_t m = at >= 0 ? at / 8 : -1;
+      const unsigned left = m >= 0 && m < stride ? s[m] : 0u;
+      const unsigned right = m + 1 < stride ? s[m + 1] : 0u;
+      return shift == 0 ? left : (left << (8 - shift)) | (right >> shift);
+    };
+    // The first and last bytes take only the dots inside [x0, x1), which lies inside the source's width.
+    d[first] = static_cast<std::uint8_t>(
+        d[first] |
+        (take(first) & Mask(static_cast<int>(x0 & 7), first == last ? static_cast<int>(((x1 - 1) & 7) + 1) : 8)));
+    if (first == last) continue;
+    d[last] = static_cast<std::uint8_t>(d[last] | (take(last) & Mask(0, static_cast<int>(((x1 - 1) & 7) + 1))));
+    // Between them every source byte needed is inside the source row.
+    const std::uint8_t* from = s + ((first + 1) * 8 - x) / 8;  // 8 (first + 1) - x is above 0 here
+    std::int64_t b = first + 1;
+    // Eight bytes at a time as one big-endian word (the leftmost dot in its top bit), then byte by byte.
+    for (; b + 8 <= last; b += 8, from += 8) {
+      std::uint64_t word = LoadWord(from);
+      if (shift != 0) word = (word << (8 - shift)) | (from[8] >> shift);
+      StoreWord(d + b, LoadWord(d + b) | word);
     }
+    for (; b < last; ++b, ++from)
+      d[b] = static_cast<std::uint8_t>(d[b] | (shift == 0 ? *from : (from[0] << (8 - shift)) | (from[1] >> shift)));
   }
 }
 
@@ -99,8 +147,14 @@ void Bitmap::Rotate180() {
 }
 
 std::size_t Bitmap::BlackCount() const {
-  std::size_t n = 0;
-  for (std::uint8_t b : bits_) n += static_cast<std::size_t>(__builtin_popcount(b));
+  // Eight bytes at a time; the rest one by one.
+  std::size_t n = 0, i = 0;
+  for (; i + 8 <= bits_.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bits_.data() + i, sizeof word);
+    n += static_cast<std::size_t>(__builtin_popcountll(word));
+  }
+  for (; i < bits_.size(); ++i) n += static_cast<std::size_t>(__builtin_popcount(bits_[i]));
   return n;
 }
 

@@ -155,8 +155,9 @@ class Job {
   void Run(std::string_view text) {
     Reader reader(text, 1);
     Execute(reader, 0);
-    if (storing_) {
-      Warn(form_line_, "form \"" + form_name_ + "\" has no FE; stored as it stands");
+    // A form the job leaves open is kept as it stands, unless the job was stopped or refused meanwhile.
+    if (storing_ && !summary_.failed) {
+      Warn(form_line_, "form \"" + Shown(form_name_) + "\" has no FE; stored as it stands");
       StoreForm();
     }
   }
@@ -515,26 +516,27 @@ class Job {
     if (!length || *length < 0) return Warn(n, "GM length is not a number: \"" + Shown(after) + "\"");
     if (c.data.size() < static_cast<std::size_t>(*length)) {
       Warn(n, "GM announces " + std::to_string(*length) + " bytes but the job holds only " +
-                  std::to_string(c.data.size()) + "; graphic \"" + name + "\" not stored");
+                  std::to_string(c.data.size()) + "; graphic \"" + Shown(name) + "\" not stored");
       return;
     }
-    // A graphic of the same name gives its room to the new one.
+    // A graphic of the same name gives its room to the new one; the name takes room too.
     ReleaseGraphic(name);
+    const std::size_t room = s_.limits.max_store - std::min(s_.stored + name.size(), s_.limits.max_store);
+    if (room == 0) return Warn(n, "graphic \"" + Shown(name) + "\" not stored: no room left in " + StoreBound());
     auto image = std::make_shared<Bitmap>();
     std::string notice;
-    const std::string why =
-        DecodePcx(reinterpret_cast<const unsigned char*>(c.data.data()), c.data.size(), s_.limits.max_dots,
-                  s_.limits.max_store - std::min(s_.stored, s_.limits.max_store), *image, notice);
-    if (!why.empty()) return Warn(n, "graphic \"" + name + "\" not stored: " + why);
-    if (!notice.empty()) Warn(n, "graphic \"" + name + "\": " + notice);
-    s_.stored += image->stride() * static_cast<std::size_t>(image->height());
+    const std::string why = DecodePcx(reinterpret_cast<const unsigned char*>(c.data.data()), c.data.size(),
+                                      s_.limits.max_dots, room, *image, notice);
+    if (!why.empty()) return Warn(n, "graphic \"" + Shown(name) + "\" not stored: " + why);
+    if (!notice.empty()) Warn(n, "graphic \"" + Shown(name) + "\": " + notice);
+    s_.stored += Size(*image) + name.size();
     s_.graphics[name] = std::move(image);
   }
 
   void ReleaseGraphic(const std::string& name) {
     const auto it = s_.graphics.find(name);
     if (it == s_.graphics.end()) return;
-    s_.stored -= it->second->stride() * static_cast<std::size_t>(it->second->height());
+    s_.stored -= Size(*it->second) + it->first.size();
     s_.graphics.erase(it);
   }
 
@@ -548,7 +550,7 @@ class Job {
     const auto x = Number(f[0]), y = Number(f[1]);
     if (!x || !y) return Warn(n, "GG position is not a number");
     const auto it = s_.graphics.find(name);
-    if (it == s_.graphics.end()) return Warn(n, "no stored graphic \"" + name + "\"");
+    if (it == s_.graphics.end()) return Warn(n, "no stored graphic \"" + Shown(name) + "\"");
     Mark(n, s_.marks.Stamp(it->second, s_.origin_x + *x, s_.origin_y + *y));
   }
 
@@ -564,15 +566,19 @@ class Job {
     if (data.size() < static_cast<std::size_t>(total))
       return Warn(n, "GW announces " + std::to_string(total) + " bytes but the job holds only " +
                          std::to_string(data.size()) + "; not drawn");
-    auto image = std::make_shared<Bitmap>();
-    if (static_cast<std::int64_t>(v[2]) * 8 > s_.limits.max_dots || !image->Reset(v[2] * 8, v[3], s_.limits.max_dots))
+    if (static_cast<std::int64_t>(v[2]) * 8 > s_.limits.max_dots || v[3] > s_.limits.max_dots)
       return Warn(n, "GW image larger than a label; not drawn");
+    // The label keeps each image until N: together they are held to the store's bound.
+    if (s_.marks.held() + static_cast<std::size_t>(total) > s_.limits.max_store)
+      return Warn(n, "GW images on one label beyond " + std::to_string(s_.limits.max_store) + " bytes; not drawn");
+    auto image = std::make_shared<Bitmap>();
+    if (!image->Reset(v[2] * 8, v[3], s_.limits.max_dots)) return Warn(n, "no memory for the GW image; not drawn");
     for (int y = 0; y < v[3]; ++y) {
       const unsigned char* src = reinterpret_cast<const unsigned char*>(data.data()) +
                                  static_cast<std::size_t>(y) * static_cast<std::size_t>(v[2]);
       for (int b = 0; b < v[2]; ++b) image->row(y)[b] = static_cast<std::uint8_t>(~src[b]);  // 0 bits are ink
     }
-    Mark(n, s_.marks.Stamp(std::move(image), s_.origin_x + v[0], s_.origin_y + v[1]));
+    Mark(n, s_.marks.Stamp(std::move(image), s_.origin_x + v[0], s_.origin_y + v[1], static_cast<std::size_t>(total)));
   }
 
   template <class Table>
@@ -588,12 +594,12 @@ class Job {
 
   void Forget(std::map<std::string, std::shared_ptr<const Bitmap>>& t,
               std::map<std::string, std::shared_ptr<const Bitmap>>::iterator it) {
-    s_.stored -= it->second->stride() * static_cast<std::size_t>(it->second->height());
+    s_.stored -= Size(*it->second) + it->first.size();
     t.erase(it);
   }
   void Forget(std::map<std::string, std::shared_ptr<const std::string>>& t,
               std::map<std::string, std::shared_ptr<const std::string>>::iterator it) {
-    s_.stored -= it->second->size();
+    s_.stored -= it->second->size() + it->first.size();
     t.erase(it);
   }
 
@@ -601,9 +607,10 @@ class Job {
 
   void Store(std::string_view raw, int n) {
     if (form_too_big_) return;
-    if (s_.stored + form_body_.size() + raw.size() > s_.limits.max_store) {
+    if (s_.stored + form_name_.size() + form_body_.size() + raw.size() > s_.limits.max_store) {
       form_too_big_ = true;
-      return Warn(n, "form \"" + form_name_ + "\" too large to store; the rest is dropped");
+      return Warn(n,
+                  "form \"" + Shown(form_name_) + "\" too large to store in " + StoreBound() + "; the rest is dropped");
     }
     form_body_.append(raw);
   }
@@ -613,7 +620,13 @@ class Job {
     form_too_big_ = false;
     const auto old = s_.forms.find(form_name_);
     if (old != s_.forms.end()) Forget(s_.forms, old);
-    s_.stored += form_body_.size();
+    if (s_.stored + form_name_.size() + form_body_.size() > s_.limits.max_store) {
+      // Only a name too long for the room left comes here: the lines were held to the room already.
+      Warn(form_line_, "form \"" + Shown(form_name_) + "\" not stored: no room left in " + StoreBound());
+      form_body_.clear();
+      return;
+    }
+    s_.stored += form_name_.size() + form_body_.size();
     s_.forms[form_name_] = std::make_shared<const std::string>(std::move(form_body_));
     form_body_.clear();
   }
@@ -623,19 +636,30 @@ class Job {
     std::string_view after;
     if (!QuotedName(args, name, after) || !after.empty()) return Warn(n, "FR needs a quoted name");
     const auto it = s_.forms.find(name);
-    if (it == s_.forms.end()) return Warn(n, "no stored form \"" + name + "\"");
+    if (it == s_.forms.end()) return Warn(n, "no stored form \"" + Shown(name) + "\"");
     if (std::find(running_.begin(), running_.end(), name) != running_.end())
-      return Warn(n, "form \"" + name + "\" calls itself; not run again");
-    if (depth >= s_.limits.max_form_depth) return Warn(n, "forms nested too deep; \"" + name + "\" not run");
+      return Warn(n, "form \"" + Shown(name) + "\" calls itself; not run again");
+    if (depth >= s_.limits.max_form_depth) return Warn(n, "forms nested too deep; \"" + Shown(name) + "\" not run");
     const std::shared_ptr<const std::string> body = it->second;  // kept alive even if the form deletes itself
+    // What forms may cost one job: the calls, and the lines and bytes read again (a form of 1 KiB
+    // called a thousand times is read as a job of 1 MiB would be).
+    if (summary_.form_calls >= s_.limits.max_form_calls)
+      return Error(n, "more than " + std::to_string(s_.limits.max_form_calls) + " form calls in one job");
+    const std::size_t lines = static_cast<std::size_t>(std::count(body->begin(), body->end(), '\n')) +
+                              (body->empty() || body->back() == '\n' ? 0 : 1);
+    if (lines > s_.limits.max_form_lines - std::min(summary_.form_lines, s_.limits.max_form_lines))
+      return Error(n, "more than " + std::to_string(s_.limits.max_form_lines) + " form lines carried out in one job");
+    if (body->size() > s_.limits.max_form_bytes - std::min(summary_.form_bytes, s_.limits.max_form_bytes))
+      return Error(
+          n, "more than " + std::to_string(s_.limits.max_form_bytes) + " bytes of form lines carried out in one job");
+    ++summary_.form_calls;
+    summary_.form_lines += lines;
+    summary_.form_bytes += body->size();
     running_.push_back(name);
-    const std::string saved = where_;
     const int saved_line = outer_line_;
     if (depth == 0) outer_line_ = n;
-    where_ += "form \"" + name + "\" ";
     Reader inner(*body, 1);
     Execute(inner, depth + 1);
-    where_ = saved;
     outer_line_ = saved_line;
     running_.pop_back();
   }
@@ -694,14 +718,22 @@ class Job {
                     " labels in one job; the rest are counted, not drawn");
       return;
     }
+    // The label's whole area is charged once: it is cleared, maybe turned, and written out.
+    const std::uint64_t area = static_cast<std::uint64_t>(s_.width) * static_cast<std::uint64_t>(s_.height);
+    std::uint64_t budget = s_.limits.max_painted - std::min(summary_.painted, s_.limits.max_painted);
+    if (area > budget) return Error(n, PaintBound());
+    budget -= area;
     if (!image_.Reset(s_.width, s_.height, s_.limits.max_dots)) {
       Error(n, "no memory for a label of " + std::to_string(s_.width) + " x " + std::to_string(s_.height) + " dots");
       return;
     }
-    if (!s_.marks.Paint(image_, s_.limits.stop)) {
+    const PaintEnd end = s_.marks.Paint(image_, s_.limits.stop, &budget);
+    summary_.painted = s_.limits.max_painted - budget;
+    if (end == PaintEnd::kStopped) {
       Stopped(n);
       return;
     }
+    if (end == PaintEnd::kOverBudget) return Error(n, PaintBound());
     if (s_.upside_down) image_.Rotate180();
     if (on_label_) on_label_(RenderedLabel{image_, sets, copies, Line(n)});
   }
@@ -710,18 +742,41 @@ class Job {
 
   int Line(int n) const { return running_.empty() ? n : outer_line_; }
 
+  // The forms being replayed, for a message from inside them: made only for the messages kept.
+  std::string Where() const {
+    std::string where;
+    for (const std::string& name : running_) where += "form \"" + Shown(name) + "\" ";
+    return where;
+  }
+
   void Warn(int n, const std::string& text) {
+    if (summary_.messages.size() >= s_.limits.max_messages) {
+      ++summary_.messages_not_kept;
+      return;
+    }
     summary_.messages.push_back(
-        Message{Line(n), false, running_.empty() ? text : where_ + "line " + std::to_string(n) + ": " + text});
+        Message{Line(n), false, running_.empty() ? text : Where() + "line " + std::to_string(n) + ": " + text});
   }
   void Error(int n, const std::string& text) {
     summary_.messages.push_back(
-        Message{Line(n), true, running_.empty() ? text : where_ + "line " + std::to_string(n) + ": " + text});
+        Message{Line(n), true, running_.empty() ? text : Where() + "line " + std::to_string(n) + ": " + text});
     summary_.failed = true;
   }
   void Note(int n, const std::string& text) {
+    if (summary_.notes.size() >= s_.limits.max_messages) {
+      ++summary_.notes_not_kept;
+      return;
+    }
     summary_.notes.push_back("line " + std::to_string(Line(n)) + ": " + text);
   }
+
+  std::string StoreBound() const {
+    return "the " + std::to_string(s_.limits.max_store) + " bytes of stored graphics and forms";
+  }
+  std::string PaintBound() const {
+    return "more than " + std::to_string(s_.limits.max_painted) + " dots painted in one job";
+  }
+  static std::size_t Size(const Bitmap& b) { return b.stride() * static_cast<std::size_t>(b.height()); }
 
   // True when another thread has asked the job to end; the job then fails with "stopped" at line `n`.
   bool Stopped(int n) {
@@ -748,7 +803,6 @@ class Job {
   std::string form_name_, form_body_;
   int form_line_ = 0;
   std::vector<std::string> running_;  // forms being replayed, outermost first
-  std::string where_;
   int outer_line_ = 0;
 };
 
@@ -758,6 +812,7 @@ Printer::Printer(int dpi, Limits limits) : state_(std::make_unique<State>(dpi, l
 Printer::~Printer() = default;
 
 int Printer::dpi() const { return state_->dpi; }
+std::size_t Printer::stored() const { return state_->stored; }
 
 JobSummary Printer::Run(const void* job, std::size_t size, const std::function<void(const RenderedLabel&)>& on_label) {
   JobSummary summary;

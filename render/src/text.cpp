@@ -24,7 +24,7 @@ int DrawText(const Frame& frame, const TextStyle& style, std::string_view text, 
   const Ink ink = style.reverse ? Ink::kWhite : Ink::kBlack;
   std::vector<unsigned char> glyph;
   int missing = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  for (std::size_t i = 0; i < text.size() && !marks.full(); ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     if (c == ' ') continue;
     if (style.capitals && c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -173,22 +174,95 @@ INSTANTIATE_TEST_SUITE_P(
         RenderCase{"BadResolution", kTwoLabels, {"--dpi", "150"}, 2, {}, "--dpi takes 203 or 300"}),
     [](const ::testing::TestParamInfo<RenderCase>& i) { return std::string(i.param.name); });
 
-TEST_F(KvlabelTest, PictureStatesTheResolution) {
-  WriteWhole(dir_ / "job.prn", kTwoLabels);
-  for (auto [dpi, per_metre] : {std::pair{"203", 8000u}, std::pair{"300", 12000u}}) {
-    ASSERT_EQ(Run({"render", "job.prn", "-o", std::string("at") + dpi + ".png", "--dpi", dpi}), 0) << err_;
-    unsigned got = 0;
-    const auto picture = ReadPicture(dir_ / (std::string("at") + dpi + ".png"), &got);
-    EXPECT_EQ(got, per_metre);
-    EXPECT_EQ(picture.width(), 80);
-    EXPECT_EQ(picture.BlackCount(), 64u);
-  }
-}
-
 TEST_F(KvlabelTest, MissingJobFileIsAnError) {
   EXPECT_EQ(Run({"render", "absent.prn", "-o", "label.png"}), 1);
   EXPECT_NE(err_.find("cannot open absent.prn"), std::string::npos) << err_;
   EXPECT_FALSE(fs::exists(dir_ / "label.png"));
+}
+
+// The picture's name: a link there is replaced (what it points to is left alone), a FIFO or directory is
+// refused, and a write that fails (here: beyond the file size limit, as on a full disk) leaves the earlier
+// picture as it was; no temporary file stays behind.
+TEST_F(KvlabelTest, PictureReplacesItsNameInOneStep) {
+  struct Case {
+    const char* name;
+    void (*plant)(const fs::path& at);
+    const char* limit;  // shell commands run before kvlabel
+    int exit_code;
+    bool replaced;  // label.png is the new picture
+  };
+  const Case cases[] = {
+      {"Absent", [](const fs::path&) {}, "", 0, true},
+      {"LinkToAVictim", [](const fs::path& at) { fs::create_symlink("victim", at); }, "", 0, true},
+      {"Fifo", [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0); }, "", 1, false},
+      {"Directory", [](const fs::path& at) { fs::create_directory(at); }, "", 1, false},
+      {"DiskFull", [](const fs::path& at) { WriteWhole(at, "earlier"); }, "trap '' XFSZ; ulimit -f 4;", 1, false},
+  };
+  // Random bytes as a raw bitmap: a picture of some 20 KB that does not compress.
+  const std::string job =
+      kvtest::Job({"N", "q400", "Q400,24"}) + "GW0,0,50,400" + kvtest::Bytes(20000, 3) + kvtest::Job({"P1"});
+  WriteWhole(dir_ / "job.prn", job);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path at = dir_ / "label.png";
+    WriteWhole(dir_ / "victim", "victim");
+    c.plant(at);
+    const auto before = fs::symlink_status(at).type();
+    const std::string script =
+        std::string(c.limit) + " exec '" + KV_KVLABEL + "' render job.prn -o label.png 2>stderr.txt";
+    Process p({"/bin/sh", "-c", script}, dir_ / "sh.txt");
+    EXPECT_EQ(p.Wait(), c.exit_code) << ReadWhole(dir_ / "stderr.txt");
+    EXPECT_EQ(ReadWhole(dir_ / "victim"), "victim");
+    if (c.replaced) {
+      EXPECT_EQ(fs::symlink_status(at).type(), fs::file_type::regular);
+      EXPECT_EQ(ReadPicture(at).width(), 400);
+    } else {
+      EXPECT_EQ(fs::symlink_status(at).type(), before);
+      if (before == fs::file_type::regular) {
+        EXPECT_EQ(ReadWhole(at), "earlier");
+      }
+    }
+    fs::remove_all(at);
+    fs::remove(dir_ / "stderr.txt");
+    fs::remove(dir_ / "sh.txt");
+    EXPECT_EQ(Files(dir_), (std::set<std::string>{"job.prn", "victim"}));
+  }
+}
+
+// The command-line conventions: "-" for standard input and output, --option=value (the picture states the
+// resolution asked), --version and --help for each command (exit 0, on standard output), a flag given a
+// value refused.
+TEST_F(KvlabelTest, CommandLineConventions) {
+  struct Case {
+    const char* name;
+    const char* args;  // after kvlabel, in the shell
+    int exit_code;
+    const char* out;     // the start of standard output ("" for a picture read back from it)
+    unsigned per_metre;  // the picture's resolution
+  };
+  const Case cases[] = {
+      {"StandardInputAndOutput", "render - -o - <job.prn", 0, "", 8000},
+      {"ValuesAfterEquals", "render job.prn --output=- --dpi=300", 0, "", 12000},
+      {"Version", "--version", 0, "kvlabel 2.", 0},
+      {"RenderHelp", "render --help", 0, "usage:\n  kvlabel render", 0},
+      {"ServeHelp", "serve -h", 0, "usage:\n  kvlabel serve", 0},
+      {"PrintHelp", "print --printer=x --help", 0, "usage:\n  kvlabel print", 0},
+      {"FlagGivenAValue", "render job.prn -o x.png --all=yes", 2, "\n", 0},
+      {"EveryLabelToStandardOutput", "render job.prn -o - --all", 2, "\n", 0},
+  };
+  WriteWhole(dir_ / "job.prn", kvtest::Job({"N", "q80", "Q40,24", "LO0,0,8,8", "P1"}));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Process p({"/bin/sh", "-c", "exec '" + std::string(KV_KVLABEL) + "' " + c.args + " >out.bin"}, dir_ / "err.txt");
+    EXPECT_EQ(p.Wait(), c.exit_code) << ReadWhole(dir_ / "err.txt");
+    if (*c.out == '\0') {
+      unsigned per_metre = 0;
+      EXPECT_EQ(ReadPicture(dir_ / "out.bin", &per_metre).BlackCount(), 64u);
+      EXPECT_EQ(per_metre, c.per_metre);
+    } else {
+      EXPECT_EQ(ReadWhole(dir_ / "out.bin").rfind(c.out, 0), c.exit_code == 0 ? 0u : std::string::npos);
+    }
+  }
 }
 
 // --- print ---------------------------------------------------------------------------------------
@@ -199,6 +273,35 @@ TEST_F(KvlabelTest, PrintSendsTheFileThroughTheLibrary) {
   const std::size_t captured = kvtest::CapturedJobCount();
   ASSERT_EQ(Run({"print", "saved.prn", "--printer", kvtest::kPrinter}), 0) << err_;
   EXPECT_EQ(kvtest::WaitForJob(captured), file);
+}
+
+// A file that is plainly no command job is refused, saying how to print it; --raw sends it all the same,
+// and "-" sends standard input.
+TEST_F(KvlabelTest, PrintRefusesImagesAndDocuments) {
+  const std::string pcx = std::string("\x0A\x05\x01\x01", 4) + std::string(124, '\0');
+  const std::pair<const char*, std::string> refused[] = {{"a PNG image", "\x89PNG\r\n\x1A\n...."},
+                                                         {"a JPEG image", "\xFF\xD8\xFF\xE0...."},
+                                                         {"a PDF document", "%PDF-1.7\n"},
+                                                         {"a PostScript document", "%!PS-Adobe-3.0\n"},
+                                                         {"a PCX image", pcx},
+                                                         {"a ZIP archive", std::string("PK\x03\x04\x14\0", 6)}};
+  const std::size_t captured = kvtest::CapturedJobCount();
+  for (const auto& [kind, bytes] : refused) {
+    WriteWhole(dir_ / "file", bytes);
+    EXPECT_EQ(Run({"print", "file", "--printer", kvtest::kPrinter}), 1) << kind;
+    EXPECT_NE(err_.find(std::string("file is ") + kind + ", not a label job"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("kvprinter submit file"), std::string::npos) << err_;
+  }
+  EXPECT_EQ(kvtest::CapturedJobCount(), captured);
+  ASSERT_EQ(Run({"print", "file", "--raw", "--printer=" + std::string(kvtest::kPrinter)}), 0) << err_;
+  EXPECT_EQ(kvtest::WaitForJob(captured), refused[5].second);
+  const std::string job = kvtest::Job({"N", "q80", "Q40,24", "P1"});
+  WriteWhole(dir_ / "job.prn", job);
+  Process p(
+      {"/bin/sh", "-c", "exec '" + std::string(KV_KVLABEL) + "' print - --printer '" + kvtest::kPrinter + "' <job.prn"},
+      dir_ / "err.txt");
+  ASSERT_EQ(p.Wait(), 0) << ReadWhole(dir_ / "err.txt");
+  EXPECT_EQ(kvtest::WaitForJob(captured + 1), job);
 }
 
 TEST_F(KvlabelTest, PrintReportsTheLibraryCode) {

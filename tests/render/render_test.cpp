@@ -86,6 +86,28 @@ TEST(BitmapTest, HalfTurnMovesEveryDotToItsOppositePlace) {
   }
 }
 
+// Stamping copies whole bytes shifted into place: every offset within a byte, both edges, a band of rows.
+TEST(BitmapTest, StampMatchesDotByDotReference) {
+  Bitmap src;
+  ASSERT_TRUE(src.Reset(141, 3, 256));
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 141; ++x)
+      if ((x * 7 + y * 3) % 5 < 2 || x == 140) src.SetBlack(x, y);
+  for (int x = -150; x <= 165; x += (x > -142 && x < 20) ? 1 : 7) {
+    for (auto [from, to] : {std::pair{0, 5}, std::pair{2, 3}}) {
+      Bitmap image;
+      ASSERT_TRUE(image.Reset(165, 5, 256));
+      image.Stamp(src, x, 1, from, to);
+      for (int yy = 0; yy < 5; ++yy)
+        for (int xx = 0; xx < 165; ++xx) {
+          const bool inside = yy >= std::max(1, from) && yy < std::min(4, to) && xx - x >= 0 && xx - x < 141;
+          ASSERT_EQ(image.Black(xx, yy), inside && src.Black(xx - x, yy - 1)) << "at " << x << ": " << xx << "," << yy;
+        }
+      ASSERT_EQ(image.row(2)[20] & 0x07, 0) << "padding after the last dot, at " << x;
+    }
+  }
+}
+
 TEST(BitmapTest, RefusesSizesOutsideTheBound) {
   Bitmap image;
   EXPECT_FALSE(image.Reset(0, 10, 100));
@@ -133,6 +155,30 @@ TEST_P(DrawTest, DrawsWhereTheCommandSays) {
   if (c.count >= 0) {
     EXPECT_EQ(static_cast<long>(r.labels[0].BlackCount()), c.count);
   }
+}
+
+// A one-bit PCX image, every row run-length coded, with `dark` dots as 0 bits.
+std::string Pcx(int width, int height, bool (*dark)(int, int)) {
+  const int line = (width + 7) / 8;
+  std::string h(128, '\0');
+  h[0] = 0x0A, h[1] = 5, h[2] = 1, h[3] = 1;
+  h[8] = static_cast<char>((width - 1) & 0xFF), h[9] = static_cast<char>((width - 1) >> 8);
+  h[10] = static_cast<char>((height - 1) & 0xFF), h[11] = static_cast<char>((height - 1) >> 8);
+  h[65] = 1, h[66] = static_cast<char>(line);
+  for (int y = 0; y < height; ++y) {
+    for (int b = 0; b < line; ++b) {
+      unsigned char v = 0xFF;
+      for (int bit = 0; bit < 8; ++bit)
+        if (b * 8 + bit < width && dark(b * 8 + bit, y)) v = static_cast<unsigned char>(v & ~(0x80 >> bit));
+      h += static_cast<char>(0xC1);
+      h += static_cast<char>(v);
+    }
+  }
+  return h;
+}
+
+std::string Download(const std::string& name, const std::string& pcx) {
+  return "GM\"" + name + "\"" + std::to_string(pcx.size()) + "\r\n" + pcx;
 }
 
 const std::string kSmall = "N\r\nq100\r\nQ50,24\r\n";
@@ -183,48 +229,19 @@ INSTANTIATE_TEST_SUITE_P(
                  203,
                  {0, 0, 21, 21},
                  9},
+        // A stored graphic's 0 bits are ink, placed at its position shifted by the origin.
+        DrawCase{"StoredGraphic",
+                 kSmall + Download("G", Pcx(12, 3, [](int x, int y) { return x == y || x == 11; })) +
+                     Job({"R1,1", "GG10,20,\"G\"", "P1"}),
+                 203,
+                 {11, 21, 23, 24},
+                 6},
         DrawCase{"FormDrawnWhereCalled",
                  kSmall + Job({"FS\"F\"", "LO0,0,2,2", "FE", "R10,10", "FR\"F\"", "P1"}),
                  203,
                  {10, 10, 12, 12},
                  4}),
     [](const ::testing::TestParamInfo<DrawCase>& i) { return std::string(i.param.name); });
-
-// A one-bit PCX image, every row run-length coded, with `dark` dots as 0 bits.
-std::string Pcx(int width, int height, bool (*dark)(int, int)) {
-  const int line = (width + 7) / 8;
-  std::string h(128, '\0');
-  h[0] = 0x0A, h[1] = 5, h[2] = 1, h[3] = 1;
-  h[8] = static_cast<char>((width - 1) & 0xFF), h[9] = static_cast<char>((width - 1) >> 8);
-  h[10] = static_cast<char>((height - 1) & 0xFF), h[11] = static_cast<char>((height - 1) >> 8);
-  h[65] = 1, h[66] = static_cast<char>(line);
-  for (int y = 0; y < height; ++y) {
-    for (int b = 0; b < line; ++b) {
-      unsigned char v = 0xFF;
-      for (int bit = 0; bit < 8; ++bit)
-        if (b * 8 + bit < width && dark(b * 8 + bit, y)) v = static_cast<unsigned char>(v & ~(0x80 >> bit));
-      h += static_cast<char>(0xC1);
-      h += static_cast<char>(v);
-    }
-  }
-  return h;
-}
-
-std::string Download(const std::string& name, const std::string& pcx) {
-  return "GM\"" + name + "\"" + std::to_string(pcx.size()) + "\r\n" + pcx;
-}
-
-TEST(GraphicsTest, StoredGraphicDrawsItsInkAtThePlace) {
-  const std::string pcx = Pcx(12, 3, [](int x, int y) { return x == y || x == 11; });
-  const auto r = RenderJob(kSmall + Download("G", pcx) + Job({"R1,1", "GG10,20,\"G\"", "P1"}));
-  ASSERT_EQ(r.labels.size(), 1u) << r.Messages();
-  EXPECT_TRUE(r.summary.messages.empty()) << r.Messages();
-  EXPECT_EQ(r.labels[0].BlackCount(), 6u);
-  for (int y = 0; y < 3; ++y) {
-    EXPECT_TRUE(r.labels[0].Black(11 + y, 21 + y));
-    EXPECT_TRUE(r.labels[0].Black(22, 21 + y));
-  }
-}
 
 TEST(GraphicsTest, GraphicsAndFormsStayBetweenJobsUntilDeleted) {
   kv::render::Printer printer;
@@ -433,8 +450,149 @@ TEST(StopTest, FlagEndsTheJobWithAnError) {
   std::atomic<bool> stop{true};
   Bitmap image;
   ASSERT_TRUE(image.Reset(32768, 4096, 32768));
-  EXPECT_FALSE(marks.Paint(image, &stop));
+  EXPECT_EQ(marks.Paint(image, &stop), kv::render::PaintEnd::kStopped);
   EXPECT_EQ(image.BlackCount(), 0u);
+}
+
+// --- what one job may cost --------------------------------------------------------------------------
+
+// Forms F0 ... F<depth - 1>, each calling the next `wide` times, the last one holding `leaf`; then F0 is run.
+std::string FormTree(int wide, int depth, const std::string& leaf) {
+  std::string job;
+  for (int level = 0; level < depth; ++level) {
+    job += "FS\"F" + std::to_string(level) + "\"\r\n";
+    for (int i = 0; i < wide; ++i) job += "FR\"F" + std::to_string(level + 1) + "\"\r\n";
+    job += "FE\r\n";
+  }
+  return job + "FS\"F" + std::to_string(depth) + "\"\r\n" + leaf + "FE\r\nFR\"F0\"\r\n";
+}
+
+// A one-bit PCX image of `width` x `height` black dots, its runs crossing the rows.
+std::string BlackPcx(int width, int height) {
+  std::string pcx = Pcx(8, 1, [](int, int) { return true; }).substr(0, 128);
+  pcx[8] = static_cast<char>((width - 1) & 0xFF), pcx[9] = static_cast<char>((width - 1) >> 8);
+  pcx[10] = static_cast<char>((height - 1) & 0xFF), pcx[11] = static_cast<char>((height - 1) >> 8);
+  const int line = (width + 7) / 8;
+  pcx[66] = static_cast<char>(line & 0xFF), pcx[67] = static_cast<char>(line >> 8);
+  for (std::size_t left = static_cast<std::size_t>(line) * static_cast<std::size_t>(height); left > 0;) {
+    const std::size_t run = std::min<std::size_t>(left, 63);
+    pcx += static_cast<char>(0xC0 | run);
+    pcx += '\0';
+    left -= run;
+  }
+  return pcx;
+}
+
+std::string Repeated(const std::string& line, std::size_t times) {
+  std::string s;
+  s.reserve(line.size() * times);
+  for (std::size_t i = 0; i < times; ++i) s += line;
+  return s;
+}
+
+// The jobs that once cost without limit: each stops at (or keeps within) the bound that its last message
+// names, and every count of what it cost stays within the bounds; `cost` is the count that met its bound.
+TEST(CostTest, EveryJobStaysWithinTheBounds) {
+  using Summary = kv::render::JobSummary;
+  struct Case {
+    const char* name;
+    std::string (*job)(int run);  // the job of each run on one printer
+    int runs;
+    const char* says;
+    bool error;
+    std::uint64_t (*cost)(const Summary&, const kv::render::Printer&, std::size_t labels);
+    std::uint64_t low, high;  // where `cost` lies
+  };
+  const Case cases[] = {
+      // The last level is too deep to run: each of its calls is a warning, kept or counted.
+      {"FormsTenWideEightDeepWithWarnings", [](int) { return FormTree(10, 8, "??\r\n"); }, 1, "200000 form lines", true,
+       [](const Summary& s, const kv::render::Printer&, std::size_t) -> std::uint64_t {
+         return s.messages.size() == 1001 && s.messages_not_kept > 150000 ? s.form_lines : 0;
+       },
+       199990, 200000},
+      {"FormsThirtyWideSevenDeep", [](int) { return FormTree(30, 7, "LO0,0,1,1\r\n"); }, 1, "100000 form calls", true,
+       [](const Summary& s, const kv::render::Printer&, std::size_t) -> std::uint64_t { return s.form_calls; }, 100000,
+       100000},
+      {"FormOfLongLinesCalledOften",
+       [](int) {
+         return "FS\"L\"\r\n" + Repeated("LO0,0,1,1" + std::string(1000, ' ') + "\r\n", 1000) + "FE\r\n" +
+                Repeated("FR\"L\"\r\n", 100);
+       },
+       1, "67108864 bytes of form lines", true,
+       [](const Summary& s, const kv::render::Printer&, std::size_t) -> std::uint64_t { return s.form_bytes; },
+       (std::uint64_t{64} << 20) - 1011000, std::uint64_t{64} << 20},
+      {"HundredFillsOfHalfTheLargestLabel",
+       [](int) {
+         return Job({"N", "q32768", "Q16384,0"}) + Repeated("LO0,0,32768,16384\r\n", 100) + "P1\r\n";
+       },
+       1, "4294967296 dots painted", true,
+       [](const Summary& s, const kv::render::Printer&, std::size_t labels) -> std::uint64_t {
+         return labels == 0 ? s.painted : 0;
+       },
+       (std::uint64_t{1} << 32) - (std::uint64_t{1} << 24), std::uint64_t{1} << 32},
+      {"LargeStoredGraphicPlacedTenTimes",
+       [](int) {
+         return Job({"N", "q32768", "Q16000,0"}) + Download("G", BlackPcx(32768, 16000)) +
+                Repeated("GG0,0,\"G\"\r\n", 10) + "P1\r\n";
+       },
+       1, "4294967296 dots painted", true,
+       [](const Summary& s, const kv::render::Printer& p, std::size_t labels) -> std::uint64_t {
+         return labels == 0 && p.stored() == std::size_t{4096} * 16000 + 1 ? s.painted : 0;
+       },
+       (std::uint64_t{1} << 32) - (std::uint64_t{1} << 24), std::uint64_t{1} << 32},
+      {"TwentyLabelsOfTheLargestSize",
+       [](int) {
+         return Job({"N", "q32768", "Q32768,0"}) + Repeated("P1\r\n", 20);
+       },
+       1, "4294967296 dots painted", true,
+       [](const Summary& s, const kv::render::Printer&, std::size_t labels) -> std::uint64_t {
+         return labels == 4 ? s.painted : 0;
+       },
+       std::uint64_t{1} << 32, std::uint64_t{1} << 32},
+      // Warnings kept, the rest counted; the text kept is what 1000 short messages take.
+      {"SixtyFourMiBOfUnknownCommands",
+       [](int) { return Repeated("UNKNOWN-COMMAND\r\n", (std::size_t{64} << 20) / 17); }, 1, "unknown command", false,
+       [](const Summary& s, const kv::render::Printer&, std::size_t) -> std::uint64_t {
+         std::size_t kept = 0;
+         for (const auto& m : s.messages) kept += m.text.size();
+         return s.messages.size() + s.messages_not_kept == (std::size_t{64} << 20) / 17 && kept < 100000
+                    ? s.messages.size()
+                    : 0;
+       },
+       1000, 1000},
+      // Five jobs of sixteen empty forms with names of 1 MiB: the names fill the store, and no more.
+      {"FormsWithNamesOfOneMiB",
+       [](int run) {
+         std::string job;
+         for (int i = 0; i < 16; ++i)
+           job += "FS\"" + std::to_string(run * 16 + i) + std::string(1 << 20, 'n') + "\"\r\nFE\r\n";
+         return job;
+       },
+       5, "no room left in the 67108864 bytes", false,
+       [](const Summary&, const kv::render::Printer& p, std::size_t) -> std::uint64_t { return p.stored(); },
+       std::uint64_t{63} << 20, std::uint64_t{64} << 20},
+  };
+  const kv::render::Limits bounds;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    kv::render::Printer printer(203, bounds);
+    Summary s;
+    std::size_t labels = 0;
+    std::string said;
+    for (int run = 0; run < c.runs; ++run) {
+      const std::string job = c.job(run);
+      s = printer.Run(job.data(), job.size(), [&](const kv::render::RenderedLabel&) { ++labels; });
+      if (!s.messages.empty()) said = s.messages.back().text;
+    }
+    EXPECT_EQ(s.failed, c.error) << said;
+    EXPECT_NE(said.find(c.says), std::string::npos) << said;
+    const std::uint64_t cost = c.cost(s, printer, labels);
+    EXPECT_GE(cost, c.low);
+    EXPECT_LE(cost, c.high);
+    EXPECT_TRUE(s.form_calls <= bounds.max_form_calls && s.form_lines <= bounds.max_form_lines &&
+                s.form_bytes <= bounds.max_form_bytes && s.painted <= bounds.max_painted &&
+                s.messages.size() <= bounds.max_messages + 1 && printer.stored() <= bounds.max_store);
+  }
 }
 
 TEST(BadInputTest, EmptyJobSaysNothing) {
