@@ -251,9 +251,11 @@ void Receiver::EndTimedOut(Clock::time_point now) {
   for (auto it = conns_.begin(); it != conns_.end();) {
     Connection& c = **it;
     std::string why;
-    if (c.held_back)
-      ;
-    else if (now - c.last >= idle)
+    if (c.held_back) {
+      ++it;  // its time does not run while it is held back
+      continue;
+    }
+    if (now - c.last >= idle)
       why = "warning: the connection was silent for " + std::to_string(o_.idle_seconds) + " s; the job ends here";
     else if (now - c.opened >= total)
       why = "warning: the connection was open for " + std::to_string(o_.total_seconds) +
@@ -371,7 +373,14 @@ void Receiver::Drain() {
 
 }  // namespace
 
-int Serve(const ServeOptions& o) {
+int Serve(const ServeOptions& options) {
+  // Bounds below one would take no connection or end every job at once.
+  ServeOptions o = options;
+  o.idle_seconds = std::max(o.idle_seconds, 1);
+  o.total_seconds = std::max(o.total_seconds, 1);
+  o.max_connections = std::max(o.max_connections, 1);
+  o.max_job = std::max<std::size_t>(o.max_job, 1);
+  o.max_held = std::max<std::size_t>(o.max_held, 1);
   if (o.out.empty()) {
     Log("--out DIR is required");
     return 2;
