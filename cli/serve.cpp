@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -157,8 +158,8 @@ void DrawJobs(Queue& queue, kv::render::Printer& printer, const OutFolder& out, 
     } else {
       try {
         Draw(job, base, printer, out, dpi);
-      } catch (const std::bad_alloc&) {
-        Log(base + ": error: not enough memory to draw the job; the bytes received are kept");
+      } catch (const std::exception& e) {
+        Log(base + ": error: the job could not be drawn (" + e.what() + "); the bytes received are kept");
       }
     }
     std::string kept;
@@ -236,11 +237,10 @@ void Receiver::Run() {
       [[maybe_unused]] const ssize_t n = ::read(wake_, &count, sizeof count);
     }
     // Connections in the order they were taken, so that jobs whose senders closed in one round keep it.
-    std::vector<bool> ended(conns_.size(), false);
+    std::size_t open = 0;
     for (std::size_t i = 0; i < conns_.size(); ++i)
-      if (fds[i + 2].revents != 0) ended[i] = Receive(*conns_[i], false);
-    std::size_t i = 0;
-    conns_.erase(std::remove_if(conns_.begin(), conns_.end(), [&](const auto&) { return ended[i++]; }), conns_.end());
+      if (fds[i + 2].revents == 0 || !Receive(*conns_[i], false)) conns_[open++] = std::move(conns_[i]);
+    conns_.resize(open);
     if (fds[1].revents != 0) Accept(Clock::now());
   }
   Drain();
@@ -328,7 +328,12 @@ bool Receiver::Receive(Connection& c, bool until_empty) {
     c.last = Clock::now();
     const std::size_t room = o_.max_job - c.bytes.size();
     const std::size_t take = std::min(room, static_cast<std::size_t>(n));
-    c.bytes.append(buf, take);
+    try {
+      c.bytes.append(buf, take);
+    } catch (const std::bad_alloc&) {
+      End(c, "warning: no memory to receive more; the job ends after " + std::to_string(c.bytes.size()) + " bytes");
+      return true;
+    }
     receiving_ += take;
     if (static_cast<std::size_t>(n) > room) {
       End(c, "warning: the job was cut off after " + std::to_string(c.bytes.size()) + " bytes");
