@@ -130,20 +130,28 @@ void Bitmap::Stamp(const Bitmap& src, std::int64_t x, std::int64_t y, std::int64
   }
 }
 
-void Bitmap::Rotate180() {
-  if (bits_.empty()) return;
-  // Reverse the whole bit string, then shift each row left by the padding it now carries in front.
-  std::reverse(bits_.begin(), bits_.end());
-  for (auto& b : bits_) b = Reverse(b);
+bool Bitmap::Rotate180(const std::atomic<bool>* stop) {
+  if (bits_.empty()) return true;
+  // A row turned is its bytes in reverse order, each byte's bits reversed, then shifted left by the
+  // padding that now stands in front.
   const int pad = static_cast<int>(stride_ * 8 - static_cast<std::size_t>(width_));
-  if (pad == 0) return;
-  for (int y = 0; y < height_; ++y) {
-    std::uint8_t* r = row(y);
+  std::vector<std::uint8_t> upper(stride_), lower(stride_);
+  auto turned = [&](const std::uint8_t* from, std::uint8_t* to) {
+    for (std::size_t i = 0; i < stride_; ++i) to[i] = Reverse(from[stride_ - 1 - i]);
+    if (pad == 0) return;
     for (std::size_t i = 0; i < stride_; ++i) {
-      const unsigned next = i + 1 < stride_ ? r[i + 1] : 0u;
-      r[i] = static_cast<std::uint8_t>((static_cast<unsigned>(r[i]) << pad) | (next >> (8 - pad)));
+      const unsigned next = i + 1 < stride_ ? to[i + 1] : 0u;
+      to[i] = static_cast<std::uint8_t>((static_cast<unsigned>(to[i]) << pad) | (next >> (8 - pad)));
     }
+  };
+  for (int top = 0, bottom = height_ - 1; top <= bottom; ++top, --bottom) {
+    if (stop != nullptr && top % 256 == 0 && stop->load(std::memory_order_relaxed)) return false;
+    turned(row(top), upper.data());
+    turned(row(bottom), lower.data());
+    std::memcpy(row(top), lower.data(), stride_);
+    std::memcpy(row(bottom), upper.data(), stride_);
   }
+  return true;
 }
 
 std::size_t Bitmap::BlackCount() const {

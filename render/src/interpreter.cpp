@@ -526,7 +526,8 @@ class Job {
     auto image = std::make_shared<Bitmap>();
     std::string notice;
     const std::string why = DecodePcx(reinterpret_cast<const unsigned char*>(c.data.data()), c.data.size(),
-                                      s_.limits.max_dots, room, *image, notice);
+                                      s_.limits.max_dots, room, *image, notice, s_.limits.stop);
+    if (Stopped(n)) return;
     if (!why.empty()) return Warn(n, "graphic \"" + Shown(name) + "\" not stored: " + why);
     if (!notice.empty()) Warn(n, "graphic \"" + Shown(name) + "\": " + notice);
     s_.stored += Size(*image) + name.size();
@@ -734,7 +735,10 @@ class Job {
       return;
     }
     if (end == PaintEnd::kOverBudget) return Error(n, PaintBound());
-    if (s_.upside_down) image_.Rotate180();
+    if (s_.upside_down && !image_.Rotate180(s_.limits.stop)) {
+      Stopped(n);
+      return;
+    }
     if (on_label_) on_label_(RenderedLabel{image_, sets, copies, Line(n)});
   }
 

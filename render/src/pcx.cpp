@@ -11,7 +11,7 @@ int Get16(const unsigned char* at) { return at[0] | at[1] << 8; }
 }  // namespace
 
 std::string DecodePcx(const unsigned char* data, std::size_t size, int max_side, std::size_t max_bytes, Bitmap& out,
-                      std::string& notice) {
+                      std::string& notice, const std::atomic<bool>* stop) {
   notice.clear();
   if (size < kHeader || data[0] != 0x0A) return "not a PCX image";
   if (data[2] != 1) return "PCX image not run-length coded";
@@ -40,7 +40,12 @@ std::string DecodePcx(const unsigned char* data, std::size_t size, int max_side,
     if (rest < 8) ink = static_cast<unsigned char>(ink & (0xFF << (8 - rest)));
     out.row(static_cast<int>(y))[xb] = ink;
   };
-  while (n < total && at < size) {
+  for (std::size_t next_look = 0; n < total && at < size;) {
+    // A look at `stop` every 64 KiB of the image: well under a millisecond apart.
+    if (stop != nullptr && n >= next_look) {
+      if (stop->load(std::memory_order_relaxed)) return "stopped";
+      next_look = n + 65536;
+    }
     const unsigned char b = data[at++];
     if ((b & 0xC0) == 0xC0) {
       if (at >= size) break;

@@ -18,7 +18,8 @@ void OnPngWarning(png_structp, png_const_charp) {}
 
 // The libpng part of writing: only plain values live in this frame, so that a long jump out of libpng
 // cannot leave one half-changed. `row` holds one row of the image.
-bool WriteRows(std::FILE* out, const Bitmap& image, int dpi, png_byte* row, std::string* error) {
+bool WriteRows(std::FILE* out, const Bitmap& image, int dpi, png_byte* row, std::string* error,
+               const std::atomic<bool>* stop) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, error, OnPngError, OnPngWarning);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
@@ -33,6 +34,11 @@ bool WriteRows(std::FILE* out, const Bitmap& image, int dpi, png_byte* row, std:
   png_set_pHYs(png, info, per_metre, per_metre, PNG_RESOLUTION_METER);
   png_write_info(png, info);
   for (int y = 0; y < image.height(); ++y) {
+    if (stop != nullptr && y % 64 == 0 && stop->load(std::memory_order_relaxed)) {
+      *error = "stopped";
+      png_destroy_write_struct(&png, &info);
+      return false;
+    }
     // PNG's grey 0 is black; the image's set bit is a black dot, so each row goes out inverted.
     const std::uint8_t* src = image.row(y);
     for (std::size_t i = 0; i < image.stride(); ++i) row[i] = static_cast<png_byte>(~src[i]);
@@ -60,14 +66,14 @@ png_uint_32 ReadDotsPerMetre(std::FILE* f) {
 
 }  // namespace
 
-bool WritePng(std::FILE* out, const Bitmap& image, int dpi, std::string& error) {
+bool WritePng(std::FILE* out, const Bitmap& image, int dpi, std::string& error, const std::atomic<bool>* stop) {
   error.clear();
   if (out == nullptr || image.empty()) {
     error = "nothing to write";
     return false;
   }
   std::vector<png_byte> row(image.stride());
-  if (!WriteRows(out, image, dpi, row.data(), &error)) {
+  if (!WriteRows(out, image, dpi, row.data(), &error, stop)) {
     if (error.empty()) error = "PNG writer failed";
     return false;
   }

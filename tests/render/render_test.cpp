@@ -3,11 +3,14 @@
 
 #include <atomic>
 #include <climits>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "kv/render/bitmap.h"
+#include "kv/render/png.h"
 #include "marks.h"
+#include "pcx.h"
 #include "render_support.h"
 
 namespace {
@@ -444,7 +447,8 @@ TEST(StopTest, FlagEndsTheJobWithAnError) {
     EXPECT_EQ(last.line, c.line) << c.name;
     EXPECT_EQ(labels, c.labels) << c.name;
   }
-  // Painting a large label looks at the flag between bands of rows.
+  // The long steps within one line look at the flag too: painting, turning, decoding a stored graphic,
+  // writing the picture.
   kv::render::Marks marks(16, 32768);
   marks.Fill(0, 0, 32768, 4096, Ink::kBlack);
   std::atomic<bool> stop{true};
@@ -452,6 +456,17 @@ TEST(StopTest, FlagEndsTheJobWithAnError) {
   ASSERT_TRUE(image.Reset(32768, 4096, 32768));
   EXPECT_EQ(marks.Paint(image, &stop), kv::render::PaintEnd::kStopped);
   EXPECT_EQ(image.BlackCount(), 0u);
+  EXPECT_FALSE(image.Rotate180(&stop));
+  std::string notice, error;
+  const std::string pcx = Pcx(16, 2, [](int, int) { return true; });
+  EXPECT_EQ(kv::render::DecodePcx(reinterpret_cast<const unsigned char*>(pcx.data()), pcx.size(), 32768, 1 << 20, image,
+                                  notice, &stop),
+            "stopped");
+  std::FILE* f = std::tmpfile();
+  ASSERT_NE(f, nullptr);
+  EXPECT_FALSE(kv::render::WritePng(f, image, 203, error, &stop));
+  EXPECT_EQ(error, "stopped");
+  std::fclose(f);
 }
 
 // --- what one job may cost --------------------------------------------------------------------------

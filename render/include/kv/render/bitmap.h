@@ -2,6 +2,7 @@
 #ifndef KV_RENDER_BITMAP_H
 #define KV_RENDER_BITMAP_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -35,8 +36,9 @@ class Bitmap {
   void Stamp(const Bitmap& src, std::int64_t x, std::int64_t y);
   // The same, for the image rows [from_row, to_row) only.
   void Stamp(const Bitmap& src, std::int64_t x, std::int64_t y, std::int64_t from_row, std::int64_t to_row);
-  // Turns the image by half a turn.
-  void Rotate180();
+  // Turns the image by half a turn, two rows at a time; false, with the image half turned, as soon as
+  // `stop` (when given) is set.
+  bool Rotate180(const std::atomic<bool>* stop = nullptr);
   std::size_t BlackCount() const;
 
   bool operator==(const Bitmap& other) const {
