@@ -127,7 +127,8 @@ void Draw(const Job& job, const std::string& base, kv::render::Printer& printer,
     ++index;
     const std::string name = base + (index == 1 ? "" : "-" + std::to_string(index)) + ".png";
     std::string error;
-    const auto result = out.Write(name, [&](std::FILE* f) { return kv::render::WritePng(f, label.image, dpi, error); });
+    const auto result =
+        out.Write(name, [&](std::FILE* f) { return kv::render::WritePng(f, label.image, dpi, error, &g_stop); });
     if (result == OutFolder::Written::kYes)
       ++written;
     else if (result == OutFolder::Written::kNameTaken)
