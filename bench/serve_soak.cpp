@@ -179,8 +179,8 @@ int main(int argc, char** argv) {
   ::kill(server, SIGTERM);
   int status = 0;
   ::waitpid(server, &status, 0);
-  const bool stop_line = std::fgets(line, sizeof line, server_out) != nullptr &&
-                         std::string(line).rfind("kvlabel serve: stopped", 0) == 0;
+  const bool stop_line =
+      std::fgets(line, sizeof line, server_out) != nullptr && std::string(line).rfind("kvlabel serve: stopped", 0) == 0;
   std::fclose(server_out);
 
   std::multiset<std::string> kept;
