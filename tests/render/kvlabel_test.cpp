@@ -1,18 +1,14 @@
-// kvlabel as users run it: render (files written, exit codes, messages), the virtual printer (jobs
-// through the real spooler, state kept between jobs, size bound, clean stop) and print.
+// kvlabel as users run it: render (files written, exit codes, messages) and print; the virtual
+// printer has tests of its own (serve_test.cpp).
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -109,37 +105,10 @@ std::set<std::string> Files(const fs::path& dir) {
   return names;
 }
 
-bool WaitForFile(const fs::path& p) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!fs::exists(p)) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
 kv::render::Bitmap ReadPicture(const fs::path& p, unsigned* per_metre = nullptr) {
   kv::render::Bitmap b;
   EXPECT_TRUE(kv::render::ReadPng(p.string(), b, 32768, per_metre)) << p;
   return b;
-}
-
-// Sends `bytes` to the virtual printer as one job.
-void SendJob(int port, const std::string& bytes) {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(s, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<std::uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  std::size_t sent = 0;
-  while (sent < bytes.size()) {
-    const ssize_t n = ::send(s, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) break;  // a printer that cut the job off closes early
-    sent += static_cast<std::size_t>(n);
-  }
-  ::close(s);
 }
 
 class KvlabelTest : public ::testing::Test {
@@ -156,25 +125,8 @@ class KvlabelTest : public ::testing::Test {
     return rc;
   }
 
-  // Starts the virtual printer on a free port; returns the port (0 when it did not start).
-  int StartServer(std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {KV_KVLABEL, "serve", "--port", "0", "--out", (dir_ / "out").string()};
-    args.insert(args.end(), extra.begin(), extra.end());
-    server_ = std::make_unique<Process>(args, dir_ / "serve.log");
-    const std::string line = server_->ReadLine();
-    const std::string prefix = "kvlabel serve: listening on 127.0.0.1:";
-    EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
-    return line.rfind(prefix, 0) == 0 ? std::atoi(line.c_str() + prefix.size()) : 0;
-  }
-
-  int StopServer() {
-    server_->Signal(SIGTERM);
-    return server_->Wait();
-  }
-
   fs::path dir_;
   std::string err_;
-  std::unique_ptr<Process> server_;
 };
 
 // --- render ----------------------------------------------------------------------------------------
@@ -311,98 +263,6 @@ TEST_F(KvlabelTest, CommandLineConventions) {
       EXPECT_EQ(ReadWhole(dir_ / "out.bin").rfind(c.out, 0), c.exit_code == 0 ? 0u : std::string::npos);
     }
   }
-}
-
-// --- the virtual printer ---------------------------------------------------------------------------
-
-// The sample label through the library and the spooler to the virtual printer is drawn exactly as the
-// renderer draws the same job taken from the capture printer.
-TEST_F(KvlabelTest, SampleLabelThroughTheSpoolerEqualsTheRenderedJob) {
-  const int port = StartServer();
-  ASSERT_GT(port, 0);
-  const std::string uri = "socket://127.0.0.1:" + std::to_string(port) + "/?snmp=false";
-  Process queue({KV_PYTHON, KV_HARNESS, "queue", std::getenv("KV_HARNESS_DIR"), "KIRV_Virtual", uri},
-                dir_ / "queue.log");
-  ASSERT_EQ(queue.Wait(), 0) << ReadWhole(dir_ / "queue.log");
-  // The queue goes again at the end: the other tests see the spooler's own printers only.
-  struct RemoveQueue {
-    fs::path log;
-    ~RemoveQueue() { Process({"/usr/sbin/lpadmin", "-x", "KIRV_Virtual"}, log).Wait(); }
-  } remove_queue{dir_ / "remove.log"};
-
-  WriteWhole(dir_ / "footer.prn", "A40,250,0,2,1,1,N,\"Packed 2026-12-06\"\r\n");
-  const std::size_t captured = kvtest::CapturedJobCount();
-  for (const char* printer : {"KIRV Virtual", "KIRV R5"}) {
-    Process sample({KV_SAMPLE_LABEL, printer, "footer.prn"}, dir_ / "sample.log");
-    ASSERT_EQ(sample.Wait(), 0) << ReadWhole(dir_ / "sample.log");
-  }
-  ASSERT_TRUE(WaitForFile(dir_ / "out" / "job-1.prn")) << ReadWhole(dir_ / "serve.log");
-  const std::string spooled = kvtest::WaitForJob(captured);
-  EXPECT_EQ(ReadWhole(dir_ / "out" / "job-1.prn"), spooled);
-
-  const auto rendered = kvtest::RenderJob(spooled);
-  ASSERT_EQ(rendered.labels.size(), 1u) << rendered.Messages();
-  EXPECT_TRUE(ReadPicture(dir_ / "out" / "job-1.png") == rendered.labels[0]);
-  EXPECT_EQ(StopServer(), 0);
-  EXPECT_EQ(Files(dir_ / "out"), (std::set<std::string>{"job-1.prn", "job-1.png"}));
-}
-
-TEST_F(KvlabelTest, VirtualPrinterKeepsGraphicsAndFormsBetweenJobs) {
-  const int port = StartServer({"--dpi", "300"});
-  ASSERT_GT(port, 0);
-  std::string pcx(128, '\0');
-  pcx[0] = 0x0A, pcx[2] = 1, pcx[3] = 1, pcx[8] = 7, pcx[65] = 1, pcx[66] = 1;
-  pcx += "\xC1";
-  pcx += '\0';  // one row of eight black dots
-  SendJob(port,
-          "GM\"DOT\"" + std::to_string(pcx.size()) + "\r\n" + pcx + kvtest::Job({"FS\"F\"", "GG0,0,\"DOT\"", "FE"}));
-  SendJob(port, kvtest::Job({"N", "q16", "Q8,24", "FR\"F\"", "P1", "LO0,4,1,1", "P1"}));
-  ASSERT_TRUE(WaitForFile(dir_ / "out" / "job-2.prn")) << ReadWhole(dir_ / "serve.log");
-  EXPECT_EQ(ReadPicture(dir_ / "out" / "job-2.png").BlackCount(), 8u);
-  unsigned per_metre = 0;
-  EXPECT_EQ(ReadPicture(dir_ / "out" / "job-2-2.png", &per_metre).BlackCount(), 9u);
-  EXPECT_EQ(per_metre, 12000u);
-  EXPECT_EQ(StopServer(), 0);
-  EXPECT_EQ(Files(dir_ / "out"), (std::set<std::string>{"job-1.prn", "job-2.prn", "job-2.png", "job-2-2.png"}));
-}
-
-TEST_F(KvlabelTest, LongJobIsCutOffAtTheBound) {
-  const int port = StartServer({"--max-job", "1000"});
-  ASSERT_GT(port, 0);
-  SendJob(port, kvtest::Job({"N", "q8", "Q8,24", "P1"}) + std::string(5000, 'x'));
-  ASSERT_TRUE(WaitForFile(dir_ / "out" / "job-1.prn"));
-  EXPECT_EQ(fs::file_size(dir_ / "out" / "job-1.prn"), 1000u);
-  EXPECT_TRUE(fs::exists(dir_ / "out" / "job-1.png"));
-  EXPECT_EQ(StopServer(), 0);
-  EXPECT_NE(ReadWhole(dir_ / "serve.log").find("job-1: warning: the job was cut off after 1000 bytes"),
-            std::string::npos)
-      << ReadWhole(dir_ / "serve.log");
-}
-
-TEST_F(KvlabelTest, VirtualPrinterNumbersJobsAfterThoseAlreadyThere) {
-  fs::create_directories(dir_ / "out");
-  WriteWhole(dir_ / "out" / "job-7.prn", "old");
-  const int port = StartServer();
-  ASSERT_GT(port, 0);
-  SendJob(port, kvtest::Job({"N", "q8", "Q8,24", "P1"}));
-  EXPECT_TRUE(WaitForFile(dir_ / "out" / "job-8.prn"));
-  EXPECT_EQ(ReadWhole(dir_ / "out" / "job-7.prn"), "old");
-  EXPECT_EQ(StopServer(), 0);
-}
-
-TEST_F(KvlabelTest, VirtualPrinterStopsOnInterrupt) {
-  ASSERT_GT(StartServer(), 0);
-  server_->Signal(SIGINT);
-  EXPECT_EQ(server_->Wait(), 0);
-  EXPECT_NE(ReadWhole(dir_ / "serve.log").find("stopped"), std::string::npos);
-  EXPECT_TRUE(Files(dir_ / "out").empty());
-}
-
-TEST_F(KvlabelTest, VirtualPrinterRefusesAnAddressItCannotUse) {
-  EXPECT_EQ(Run({"serve", "--port", "0", "--out", "out", "--bind", "256.0.0.1"}), 1);
-  EXPECT_NE(err_.find("cannot use the address 256.0.0.1"), std::string::npos) << err_;
-  EXPECT_EQ(Run({"serve", "--port", "70000", "--out", "out"}), 2);
-  EXPECT_EQ(Run({"serve", "--port", "0"}), 2);
 }
 
 // --- print ---------------------------------------------------------------------------------------
