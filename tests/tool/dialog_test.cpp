@@ -227,7 +227,10 @@ TEST_F(DialogTest, PrinterThatCannotBeOpened) {
   view_->Type(kIdPrinterList, "KIRV R9 Absent");
   const std::string before = Ini();
   SetValue("18.76");
-  EXPECT_EQ(view_->TakeBoxes(), (std::vector<Box>{{"打开打印机出错！", "KVPanel"}}));
+  // The box speaks the language of the library's messages: the dialog's where the library lets it choose
+  // (Linux), else Chinese.
+  const char* text = kvtest::kMessagesReachTheHost ? "Error opening the printer." : "打开打印机出错！";
+  EXPECT_EQ(view_->TakeBoxes(), (std::vector<Box>{{text, "KVPanel"}}));
   EXPECT_EQ(view_->Text(kIdValue), "18.750mm") << "the echo stays";
   PickOption(19);  // shows the printer of the last save again: the name is typed anew
   view_->Type(kIdPrinterList, "KIRV R9 Absent");
@@ -379,19 +382,51 @@ TEST_F(DialogTest, TestCommandFile) {
 }
 
 // The library's own messages reach the user through the tool's window where the library hands them
-// to its host (Linux).
-TEST_F(DialogTest, LibraryMessagesShownThroughTheDialog) {
+// to its host (Linux), in the dialog's language.
+TEST_F(DialogTest, LibraryMessagesShownThroughTheDialogInItsLanguage) {
   if (!kvtest::kMessagesReachTheHost) GTEST_SKIP() << "the library shows its messages in the system's box";
-  kvtest::WriteWhole(dir_ / "TestCmd.txt", "N\r\n");
+  const struct {
+    Language language;
+    std::vector<Box> boxes;
+  } rows[] = {
+      {Language::Chinese, {{"打开打印机出错！", ""}, {"请检查打印机是否安装正常！", ""}}},
+      {Language::English, {{"Error opening the printer.", ""}, {"Please check that the printer is installed.", ""}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.boxes[0].text);
+    kvtest::WriteWhole(dir_ / "TestCmd.txt", "N\r\n");
+    StartWith(std::string("[Setting]\r\nDisplayLan=") + (row.language == Language::English ? "1" : "0") + "\r\n");
+    view_->Type(kIdPrinterList, "KIRV R9 Absent");
+    view_->answers = {true, true};
+    dialog_->OnSendTestCommand();
+    EXPECT_EQ(view_->TakeBoxes(), row.boxes);
+    // The name typed into the list is the one the library is given; the next send reaches the printer.
+    view_->Type(kIdPrinterList, "KIRV R5");
+    dialog_->OnSendTestCommand();
+    EXPECT_EQ(NextJob(), "N\r\n");
+  }
+}
+
+// Enter in a field of the value does what Set does; elsewhere it is not the dialog's to handle.
+TEST_F(DialogTest, EnterInAValueFieldSets) {
   Start();
-  view_->Type(kIdPrinterList, "KIRV R9 Absent");
-  view_->answers = {true, true};
-  dialog_->OnSendTestCommand();
-  EXPECT_EQ(view_->TakeBoxes(), (std::vector<Box>{{"打开打印机出错！", ""}, {"请检查打印机是否安装正常！", ""}}));
-  // The name typed into the list is the one the library is given; the next send reaches the printer.
-  view_->Type(kIdPrinterList, "KIRV R5");
-  dialog_->OnSendTestCommand();
-  EXPECT_EQ(NextJob(), "N\r\n");
+  PickOption(16);
+  view_->SetText(kIdValue, "7");
+  EXPECT_TRUE(dialog_->Handle(kIdValue, Event::EnterKey));
+  EXPECT_EQ(NextJob(), "#UM>OD07\r\n");
+  EXPECT_EQ(Stored("KIRV R5", "OD"), "7");
+  // The network's edits go into their commands as typed, save control characters: a line break pasted
+  // there does not make a command of its own.
+  PickOption(19);
+  view_->SetText(kIdIpAddress, "10.0.0.9\r\nP9");
+  EXPECT_TRUE(dialog_->Handle(kIdIpAddress, Event::EnterKey));
+  EXPECT_EQ(NextJob(), "#UM>IA10.0.0.9P9\r\n");
+  EXPECT_EQ(NextJob(), "#UM>MK\r\n");
+  EXPECT_EQ(NextJob(), "#UM>GT\r\n");
+  EXPECT_EQ(Stored("KIRV R5", "IA"), "10.0.0.9P9");
+  for (int id : {kIdOptionList, kIdPrinterList, kIdLanguageList, kIdSet}) {
+    EXPECT_FALSE(dialog_->Handle(static_cast<unsigned>(id), Event::EnterKey)) << id;
+  }
 }
 
 }  // namespace
