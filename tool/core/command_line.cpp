@@ -514,6 +514,13 @@ int RunCommandLine(int argc, const char* const* argv, unsigned system_language_i
     runner.Options();
     return kDone;
   }
+  // A spooler that cannot be reached is said after one bounded wait, not after each of the dialog's
+  // listings in turn.
+  const bool needs_spooler = a.command == Command::List || a.command == Command::Status ||
+                             (!a.printer.empty() && !plat::spool_is_direct_name(a.printer.c_str()));
+  std::vector<plat::PrinterRecord> records;
+  if (needs_spooler && plat::printers_list(records) == plat::PrinterListing::Unreachable)
+    return runner.Refuse(kMsgNoSpooler, "");
   if (!runner.Start()) return kFailed;
   if (a.command == Command::List) return runner.List();
   if (a.command == Command::Status) return runner.Status(a.status_name);
