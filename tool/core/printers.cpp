@@ -98,7 +98,9 @@ bool PrinterLister::Take(View& view, plat::PrinterListing outcome, std::vector<p
       return true;
     case plat::PrinterListing::Nothing:
     case plat::PrinterListing::Unreachable:
-      failing_ = false;  // nothing to list is no failure; an absent spooler is reported by the caller
+      // Nothing to list is no failure; an absent spooler is the command line's to report, and the dialog
+      // keeps the list it has.
+      failing_ = false;
       out.clear();
       return false;
     case plat::PrinterListing::NoMemory:
