@@ -66,31 +66,17 @@ TEST_F(DialogTest, EveryOptionShowsItsControls) {
   const std::set<int> value = {kIdSet, kIdValue, kIdValueCaption};
   const std::set<int> network = {kIdSet,     kIdIpAddress,      kIdIpCaption,  kIdSubnetMask, kIdMaskCaption,
                                  kIdGateway, kIdGatewayCaption, kIdPortNumber, kIdPortCaption};
+  // The value field with two buttons in place of Set.
+  auto buttons = [](int first, int second) { return std::set<int>{kIdValue, kIdValueCaption, first, second}; };
+  const std::set<int> direction = buttons(kIdForward, kIdReverse), language = buttons(kIdChinese, kIdEnglish),
+                      enable = buttons(kIdEnable, kIdDisable);
   const struct {
     std::set<int> shown;
     bool value_enabled;
-  } rows[kOptionCount] = {
-      {value, false},
-      {value, false},
-      {value, false},
-      {value, true},
-      {value, true},
-      {value, true},
-      {value, true},
-      {value, true},
-      {{kIdValue, kIdValueCaption, kIdForward, kIdReverse}, false},
-      {{kIdValue, kIdValueCaption, kIdChinese, kIdEnglish}, false},
-      {value, true},
-      {value, true},
-      {value, false},
-      {{kIdValue, kIdValueCaption, kIdEnable, kIdDisable}, false},
-      {value, true},
-      {value, true},
-      {value, true},
-      {value, true},
-      {{kIdValue, kIdValueCaption, kIdEnable, kIdDisable}, false},
-      {network, false},
-  };
+  } rows[kOptionCount] = {{value, false}, {value, false}, {value, false}, {value, true},      {value, true},
+                          {value, true},  {value, true},  {value, true},  {direction, false}, {language, false},
+                          {value, true},  {value, true},  {value, false}, {enable, false},    {value, true},
+                          {value, true},  {value, true},  {value, true},  {enable, false},    {network, false}};
   for (int index = 0; index < kOptionCount; ++index) {
     PickOption(index);
     std::set<int> shown;
