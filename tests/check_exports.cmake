@@ -18,8 +18,8 @@ if(WINDOWS)
     endif()
   endforeach()
 else()
-  # Linux adds the installer of the host's handlers to the Windows list.
-  list(APPEND EXPECTED KV_SetHostHandlers)
+  # Linux adds the installer of the host's handlers and the chooser of the message language.
+  list(APPEND EXPECTED KV_SetHostHandlers KV_SetMessageLanguage)
   foreach(line IN LISTS lines)
     if(line MATCHES "^[0-9a-f]+ [A-Za-z] (.+)$")
       list(APPEND found "${CMAKE_MATCH_1}")

@@ -425,6 +425,16 @@ typedef void (*KV_RepaintHandler)(void *window, void *user);
 /* Installs the host's handlers. Without a message handler, messages are lines on standard error;
  * without a repaint handler, OurSendFileEx repaints nothing. Null uninstalls. */
 KV_API(void) KV_SetHostHandlers(KV_MessageHandler on_message, KV_RepaintHandler on_repaint, void *user);
+
+/* The language of the library's messages (on Windows they are always Chinese). */
+#  define KV_MESSAGES_LOCALE  0 /* the locale's (LC_ALL, else LC_MESSAGES, else LANG): Chinese for zh*, else English */
+#  define KV_MESSAGES_CHINESE 1
+#  define KV_MESSAGES_ENGLISH 2
+
+/* Chooses the language of the library's messages, shown or handed to the message handler; at load it
+ * is KV_MESSAGES_LOCALE. Returns the language the messages are now in (KV_MESSAGES_CHINESE or
+ * KV_MESSAGES_ENGLISH); any other value than the three changes nothing. */
+KV_API(int) KV_SetMessageLanguage(int language);
 #endif
 
 #ifdef __cplusplus

@@ -13,10 +13,10 @@ LibraryConnection conn;
 namespace {
 
 // The library's messages, shown in a modal box on Windows and as lines on standard error on Linux.
-constexpr const char kMsgAlreadyOpen[] = "请检测打印机是否正常！";       // please check that the printer works
-constexpr const char kMsgOpenFailed[] = "打开打印机出错！";              // error opening the printer
-constexpr const char kMsgNotInstalled[] = "请检查打印机是否安装正常！";  // please check the installation
-constexpr const char kMsgCloseFailed[] = "关闭打印机出错！";             // error closing the printer
+constexpr Message kMsgAlreadyOpen = {"请检测打印机是否正常！", "Please check that the printer works."};
+constexpr Message kMsgOpenFailed = {"打开打印机出错！", "Error opening the printer."};
+constexpr Message kMsgNotInstalled = {"请检查打印机是否安装正常！", "Please check that the printer is installed."};
+constexpr Message kMsgCloseFailed = {"关闭打印机出错！", "Error closing the printer."};
 
 // The size of the Windows DCB record, which the serial settings keep in their first field.
 constexpr std::uint32_t kDcbLength = 28;

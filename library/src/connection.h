@@ -61,9 +61,22 @@ inline int SetErrState(int code) {
 // empty, so that no file of a cut-off name is ever created or deleted.
 bool WorkFilePath(char (&path)[kMaxPath], const char* name);
 
-// Shows a message of the library to the user: through the host's handler when one is installed,
-// else the platform's message box.
-void ShowMessage(const char* text);
+// A message of the library in both its languages.
+struct Message {
+  const char* chinese;
+  const char* english;
+};
+
+// The language of the messages: the locale's (the platform's default: on Windows always Chinese), or
+// one chosen by the host program.
+enum class MessageLanguage { Locale, Chinese, English };
+void SetMessageLanguage(MessageLanguage language);
+// Whether the messages are now shown in Chinese.
+bool MessagesInChinese();
+
+// Shows a message of the library to the user, in the language of the messages: through the host's
+// handler when one is installed, else the platform's message box.
+void ShowMessage(const Message& message);
 
 // Asks the caller's window to repaint itself (OurSendFileEx, after each appended piece).
 void RepaintWindow(void* window);

@@ -2,6 +2,7 @@
 #include "connection.h"
 #include "kvtaglib.h"
 
+#include "kv/platform/language.h"
 #include "kv/platform/messages.h"
 
 namespace kv {
@@ -10,9 +11,18 @@ namespace {
 MessageHandler message_handler = nullptr;
 RepaintHandler repaint_handler = nullptr;
 void* handler_user = nullptr;
+MessageLanguage message_language = MessageLanguage::Locale;
 }  // namespace
 
-void ShowMessage(const char* text) {
+void SetMessageLanguage(MessageLanguage language) { message_language = language; }
+
+bool MessagesInChinese() {
+  if (message_language == MessageLanguage::Locale) return plat::messages_in_chinese();
+  return message_language == MessageLanguage::Chinese;
+}
+
+void ShowMessage(const Message& message) {
+  const char* text = MessagesInChinese() ? message.chinese : message.english;
   if (message_handler != nullptr)
     message_handler(text, handler_user);
   else

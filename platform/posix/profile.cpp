@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -131,7 +132,8 @@ Found find(const std::string& text, const std::vector<LineSpan>& lines, const st
   return f;
 }
 
-// Reads the whole file. False when it exists but cannot be read; a missing file reads as empty.
+// Reads the whole file. False when it exists but cannot be read or is larger than kProfileMaxBytes; a
+// missing file reads as empty.
 bool read_file(const char* path, std::string* text, bool* exists, mode_t* mode) {
   text->clear();
   *exists = false;
@@ -145,8 +147,16 @@ bool read_file(const char* path, std::string* text, bool* exists, mode_t* mode) 
   }
   *exists = true;
   *mode = st.st_mode & 07777;
+  if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > kProfileMaxBytes) {
+    close(fd);
+    return false;
+  }
   char chunk[8192];
   for (;;) {
+    if (text->size() > kProfileMaxBytes) {  // it grew while being read
+      close(fd);
+      return false;
+    }
     ssize_t n = read(fd, chunk, sizeof chunk);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {

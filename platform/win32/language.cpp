@@ -7,4 +7,6 @@ namespace kv::plat {
 
 unsigned system_language_id() { return GetSystemDefaultLangID(); }
 
+bool messages_in_chinese() { return true; }
+
 }  // namespace kv::plat

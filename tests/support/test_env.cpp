@@ -109,6 +109,9 @@ void LibraryTest::SetUp() {
   message_sink = &messages_;
   // Where paints go to the window, as in real use, no repaint handler stands in between.
   kv::SetHostHandlers(OnMessage, kPaintsReachTheWindow ? nullptr : OnRepaint, nullptr);
+  // The messages in the language the tests compare them in, whatever the locale of the run (on Windows
+  // they are in Chinese anyway).
+  kv::SetMessageLanguage(kv::MessageLanguage::Chinese);
 }
 
 std::vector<std::string> LibraryTest::TakeMessages() {
@@ -124,6 +127,7 @@ void LibraryTest::TearDown() {
   EXPECT_EQ(kv::plat::mem_blocks_in_use(), 0u) << "the library kept blocks it should have released";
   message_sink = nullptr;
   kv::SetHostHandlers(nullptr, nullptr, nullptr);
+  kv::SetMessageLanguage(kv::MessageLanguage::Locale);
   LeaveDirectory(dir_);
 }
 

@@ -1,6 +1,7 @@
 // kvpanel from scripts: the real program, run with no display and no Qt platform plugin, against the
 // test spooler. Each option's bytes and stored value are those the dialog's tests expect for the same
-// input (the shared table of cases); bad arguments and values end with exit code 2 and send nothing.
+// input (the shared table of cases); bad arguments and values end with exit code 2 and send nothing; a
+// spooler that is not there or does not answer ends a command with exit code 2 in bounded time.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -16,7 +17,9 @@
 #include "capture.h"
 #include "command_line.h"
 #include "delivery_printers.h"
+#include "kv/platform/profile.h"
 #include "options.h"
+#include "posix_process.h"
 #include "resources/resource_ids.h"
 #include "resources/strings.h"
 #include "set_cases.h"
@@ -146,34 +149,140 @@ TEST_F(CommandLineTest, AnOptionIsNamedByItsKeyOrItsName) {
 
 TEST_F(CommandLineTest, BadArgumentsSendNothing) {
   kvtest::WriteWhole(dir_ / "KV_setting.ini", "[Setting]\r\nDisplayLan=1\r\n");
-  const std::vector<std::vector<std::string>> cases = {
-      {"--list", "--bogus"},
-      {"--list", "--options"},
-      {"--language", "fr", "--list"},
-      {"--status"},
-      {"--set", "darkness", "5"},
-      {"--printer", "KIRV R5", "--set", "no-such-option", "5"},
-      {"--printer", "KIRV R5", "--set", "darkness", "abc"},
-      {"--printer", "KIRV R5", "--set", "darkness"},
-      {"--printer", "KIRV R5", "--set", "tear-off", "1.00000009"},
-      {"--printer", "KIRV R5", "--set", "direction", "sideways"},
-      {"--printer", "KIRV R5", "--set", "direction"},
-      {"--printer", "KIRV R5", "--set", "self-test", "5"},
-      {"--printer", "KIRV R5", "--set", "network", "10.0.0.5"},
-      {"--printer", "KIRV R5", "--reset"},
-      {"--printer", "KIRV R5", "--test-file"},
-      {"--printer", "Office Laser", "--set", "darkness", "5"},
-      {"--printer", "No Such Printer", "--set", "darkness", "5"},
+  const std::vector<std::string> set = {"--printer", "KIRV R5", "--set"};
+  const struct {
+    std::vector<std::string> args;
+    bool usage;  // an argument the command line does not take: the usage follows the message
+  } cases[] = {
+      {{"--bogus"}, true},
+      {{"--list", "--bogus"}, true},
+      {{"-x", "--list"}, true},
+      {{"--list", "--options"}, true},
+      {{"--language", "fr", "--list"}, true},
+      {{"--status"}, true},
+      {{"--status", "KIRV R5\n"}, true},
+      {{"--set", "darkness", "5"}, false},
+      {{"--printer", "KIRV R5", "--set", "no-such-option", "5"}, false},
+      {{"--printer", "KIRV R5", "--set", "darkness"}, false},
+      {{"--printer", "KIRV R5", "--set", "tear-off", "1.00000009"}, false},
+      {{"--printer", "KIRV R5", "--set", "direction", "sideways"}, false},
+      {{"--printer", "KIRV R5", "--set", "direction"}, false},
+      {{"--printer", "KIRV R5", "--set", "self-test", "5"}, false},
+      {{"--printer", "KIRV R5", "--reset"}, false},
+      {{"--printer", "KIRV R5", "--test-file"}, false},
+      {{"--printer", "Office Laser", "--set", "darkness", "5"}, false},
+      {{"--printer", "No Such Printer", "--set", "darkness", "5"}, false},
   };
-  for (const auto& args : cases) {
+  std::vector<std::pair<std::vector<std::string>, bool>> runs;
+  for (const auto& c : cases) runs.emplace_back(c.args, c.usage);
+  // Values of another shape than the option's: each value check's refusals (see the value checks' own
+  // table) reach the printer as nothing.
+  for (const char* value : {"abc", "5abc", "0x10", "1e3", " 5", "5\r\nP9"}) {
+    std::vector<std::string> args = set;
+    args.insert(args.end(), {"darkness", value});
+    runs.emplace_back(args, std::string(value).find('\n') != std::string::npos);
+  }
+  for (const char* value : {"10.0.0.5", "foo,bar,baz", "1\r\nP9\r\n,255.255.255.0,192.168.1.1",
+                            "10.0.0.256,255.255.255.0,10.0.0.1", "10.0.0.5,255.255.255.0,10.0.0.1,"}) {
+    std::vector<std::string> args = set;
+    args.insert(args.end(), {"network", value});
+    runs.emplace_back(args, std::string(value).find('\n') != std::string::npos);
+  }
+  for (const auto& [args, usage] : runs) {
     SCOPED_TRACE(::testing::PrintToString(args));
     const Outcome run = Panel(args);
     EXPECT_EQ(run.code, 2);
     EXPECT_NE(run.err, "");
+    EXPECT_EQ(run.err.find("Usage: kvpanel") != std::string::npos, usage) << run.err;
+    EXPECT_EQ(run.err.find('\r'), std::string::npos) << "control characters are not echoed";
     EXPECT_EQ(run.out, "");
   }
   EXPECT_EQ(JobsBeforeMarker("KIRV R5"), 0u);
-  EXPECT_EQ(Stored("KIRV R5", "OD"), "") << "nothing stored";
+  EXPECT_EQ(Ini(), "[Setting]\r\nDisplayLan=1\r\n") << "nothing stored";
+}
+
+// Where the settings file cannot be written (a folder at its name, or a file beyond the size the tool
+// reads), Set still sends its command, then says that the value was not kept.
+TEST_F(CommandLineTest, SetThatCannotStoreSaysSo) {
+  const std::string huge = "[Setting]\r\nDisplayLan=1\r\n;" + std::string(kv::plat::kProfileMaxBytes, 'x') + "\r\n";
+  for (const bool folder : {true, false}) {
+    SCOPED_TRACE(folder ? "a folder" : "a huge file");
+    std::filesystem::remove_all(dir_ / "KV_setting.ini");
+    if (folder) {
+      std::filesystem::create_directory(dir_ / "KV_setting.ini");
+    } else {
+      WriteIni(huge);
+    }
+    const Outcome run = Panel({"--printer", "KIRV R5", "--set", "darkness", "5"});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("could not be stored"), std::string::npos) << run.err;
+    EXPECT_EQ(NextJob(), "#UM>OD05\r\n");
+    if (!folder) {
+      EXPECT_TRUE(Ini() == huge) << "the file is left as it was";
+    }
+  }
+}
+
+// No spooler at the address, or one that has stopped answering: the command says so and ends with 2;
+// a printer addressed directly needs no spooler.
+TEST_F(CommandLineTest, SpoolerAbsentOrStopped) {
+  const std::string printer = kvtest::CaptureSocketUri();
+  const std::vector<std::vector<std::string>> commands = {
+      {"--list"}, {"--status", "KIRV R5"}, {"--printer", "KIRV R5", "--set", "darkness", "5"}};
+  kvtest::ScopedEnv bound("KV_SPOOLER_TIMEOUT_MS", "1000");
+  const std::string absent = (dir_ / "no-spooler.sock").string();
+  for (const auto& args : commands) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const Outcome run = Panel(args, absent);
+    EXPECT_EQ(run.code, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("spooler cannot be reached"), std::string::npos) << run.err;
+  }
+  const Outcome direct = Panel({"--printer", printer, "--set", "darkness", "7"}, absent);
+  EXPECT_EQ(direct.code, 0) << direct.err;
+  EXPECT_EQ(NextJob(), "#UM>OD07\r\n");
+  EXPECT_EQ(Stored(printer, "OD"), "7");
+  const pid_t spooler = kvtest::SpoolerPid();
+  ASSERT_GT(spooler, 0);
+  ASSERT_EQ(kill(spooler, SIGSTOP), 0);
+  struct Resume {
+    pid_t pid;
+    ~Resume() { kill(pid, SIGCONT); }
+  } resume{spooler};
+  for (const auto& args : commands) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const Outcome run = Panel(args);  // fails the test when kvpanel does not end within a minute
+    EXPECT_EQ(run.code, 2);
+    EXPECT_NE(run.err.find("spooler cannot be reached"), std::string::npos) << run.err;
+  }
+}
+
+// The dialog's status timer against a spooler that has stopped answering: a tick holds the window no
+// longer than the dialog waits for the listing, and the status keeps what it showed until an answer comes.
+TEST_F(CommandLineTest, StoppedSpoolerDoesNotHoldTheDialogsTimer) {
+  kvtest::ScopedEnv bound("KV_SPOOLER_TIMEOUT_MS", "30000");
+  Start();
+  ASSERT_EQ(view_->Text(kIdStatusText), "This Printer is On Line!");
+  const pid_t spooler = kvtest::SpoolerPid();
+  ASSERT_GT(spooler, 0);
+  ASSERT_EQ(kill(spooler, SIGSTOP), 0);
+  {
+    struct Resume {
+      pid_t pid;
+      ~Resume() { kill(pid, SIGCONT); }
+    } resume{spooler};
+    const auto start = std::chrono::steady_clock::now();
+    for (int tick = 0; tick < 5; ++tick) dialog_->OnTimer();
+    // Each tick held for the spooler's bound would take two and a half minutes; the limit tells them apart.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(view_->Text(kIdStatusText), "This Printer is On Line!");
+  }
+  view_->Pick(kIdPrinterList, "KIRV R5 Stopped");
+  for (int tick = 0; tick < 100 && view_->Text(kIdStatusText) != "This Printer is Off Line!"; ++tick) {
+    dialog_->OnTimer();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(view_->Text(kIdStatusText), "This Printer is Off Line!") << "the answer came, and the next listing";
 }
 
 TEST_F(CommandLineTest, AdvancedResetWithYesSendsAndStoresTheDefaults) {
@@ -190,14 +299,6 @@ TEST_F(CommandLineTest, NetworkSetSendsItsThreeCommands) {
   EXPECT_EQ(NextJob(), "#UM>MK255.255.255.0\r\n");
   EXPECT_EQ(NextJob(), "#UM>GT10.0.0.1\r\n");
   EXPECT_EQ(Stored("KIRV R5", "IA"), "10.0.0.5");
-}
-
-TEST_F(CommandLineTest, PrinterAddressedDirectly) {
-  const std::string printer = kvtest::CaptureSocketUri();
-  const Outcome run = Panel({"--printer", printer, "--set", "darkness", "7"});
-  EXPECT_EQ(run.code, 0) << run.err;
-  EXPECT_EQ(NextJob(), "#UM>OD07\r\n");
-  EXPECT_EQ(Stored(printer, "OD"), "7");
 }
 
 TEST_F(CommandLineTest, TestFileGoesThroughTheLibrary) {
@@ -247,6 +348,7 @@ TEST_F(CommandLineTest, StatusExitCodes) {
     EXPECT_EQ(run.code, c.code);
     EXPECT_EQ(run.out, c.out);
   }
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "KV_setting.ini")) << "a command that stores nothing writes nothing";
 }
 
 TEST(CommandLineArguments, OnlyTheCommandLinesOwnArgumentsLeaveTheDialog) {
@@ -259,7 +361,9 @@ TEST(CommandLineArguments, OnlyTheCommandLinesOwnArgumentsLeaveTheDialog) {
       {{"kvpanel", "--platform", "xcb", "-display", ":1"}, false},
       {{"kvpanel", "--list"}, true},
       {{"kvpanel", "-display", ":1", "--status", "KIRV R5"}, true},
-      {{"kvpanel", "--list-printers"}, false},
+      {{"kvpanel", "-style=fusion", "-qwindowtitle", "-x", "-reverse"}, false},
+      {{"kvpanel", "--list-printers"}, true},  // neither ours nor Qt's: refused by the command line
+      {{"kvpanel", "-h"}, true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(WantsCommandLine(static_cast<int>(c.args.size()), c.args.data()), c.command)
@@ -271,7 +375,7 @@ TEST_F(CommandLineTest, HelpVersionAndOptionsInEitherLanguage) {
   const Outcome help = Panel({"--language", "en", "--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("--set OPTION"), std::string::npos);
-  const Outcome chinese = Panel({"--language", "zh", "--help"});
+  const Outcome chinese = Panel({"--language", "zh", "-h"});
   EXPECT_EQ(chinese.code, 0);
   EXPECT_NE(chinese.out.find("用法"), std::string::npos);
   const Outcome version = Panel({"--version"});
@@ -287,6 +391,7 @@ TEST_F(CommandLineTest, HelpVersionAndOptionsInEitherLanguage) {
   EXPECT_EQ(refused.code, 2);
   EXPECT_NE(refused.err.find("--yes"), std::string::npos);
   EXPECT_NE(refused.err.find("高级复位"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "KV_setting.ini")) << "a command that stores nothing writes nothing";
 }
 
 }  // namespace

@@ -66,31 +66,17 @@ TEST_F(DialogTest, EveryOptionShowsItsControls) {
   const std::set<int> value = {kIdSet, kIdValue, kIdValueCaption};
   const std::set<int> network = {kIdSet,     kIdIpAddress,      kIdIpCaption,  kIdSubnetMask, kIdMaskCaption,
                                  kIdGateway, kIdGatewayCaption, kIdPortNumber, kIdPortCaption};
+  // The value field with two buttons in place of Set.
+  auto buttons = [](int first, int second) { return std::set<int>{kIdValue, kIdValueCaption, first, second}; };
+  const std::set<int> direction = buttons(kIdForward, kIdReverse), language = buttons(kIdChinese, kIdEnglish),
+                      enable = buttons(kIdEnable, kIdDisable);
   const struct {
     std::set<int> shown;
     bool value_enabled;
-  } rows[kOptionCount] = {
-      {value, false},
-      {value, false},
-      {value, false},
-      {value, true},
-      {value, true},
-      {value, true},
-      {value, true},
-      {value, true},
-      {{kIdValue, kIdValueCaption, kIdForward, kIdReverse}, false},
-      {{kIdValue, kIdValueCaption, kIdChinese, kIdEnglish}, false},
-      {value, true},
-      {value, true},
-      {value, false},
-      {{kIdValue, kIdValueCaption, kIdEnable, kIdDisable}, false},
-      {value, true},
-      {value, true},
-      {value, true},
-      {value, true},
-      {{kIdValue, kIdValueCaption, kIdEnable, kIdDisable}, false},
-      {network, false},
-  };
+  } rows[kOptionCount] = {{value, false}, {value, false}, {value, false}, {value, true},      {value, true},
+                          {value, true},  {value, true},  {value, true},  {direction, false}, {language, false},
+                          {value, true},  {value, true},  {value, false}, {enable, false},    {value, true},
+                          {value, true},  {value, true},  {value, true},  {enable, false},    {network, false}};
   for (int index = 0; index < kOptionCount; ++index) {
     PickOption(index);
     std::set<int> shown;
@@ -178,23 +164,10 @@ TEST_F(DialogTest, AdvancedResetConfirmedOn200DpiAndDeclined) {
   EXPECT_EQ(JobsBeforeMarker(), 0u) << "declined: nothing sent";
   dialog_->OnSet();
   EXPECT_EQ(NextJob(), "#UM>IF\r\n");
-  const char* expected[][2] = {{"FD", "150"},
-                               {"DL", "12"},
-                               {"SP", "10"},
-                               {"SD", "120"},
-                               {"ST", "628"},
-                               {"DI", "0"},
-                               {"PD", "108"},
-                               {"DM", "200"},
-                               {"MX", "0"},
-                               {"MY", "0"},
-                               {"OD", "0"},
-                               {"OS", "0"},
-                               {"IA", "192.168.8.180"},
-                               {"MK", "255.255.255.0"},
-                               {"GT", "0.0.0.0"},
-                               {"NP", "9100"}};
-  for (const auto& kv : expected) EXPECT_EQ(Stored("KIRV R5", kv[0]), kv[1]) << kv[0];
+  EXPECT_EQ(Ini(),
+            "[Setting]\r\nDisplayLan=1\r\n[KIRV R5]\r\nFD=150\r\nDL=12\r\nSP=10\r\nSD=120\r\nST=628\r\nDI=0\r\n"
+            "PD=108\r\nDM=200\r\nMX=0\r\nMY=0\r\nOD=0\r\nOS=0\r\nIA=192.168.8.180\r\nMK=255.255.255.0\r\n"
+            "GT=0.0.0.0\r\nNP=9100\r\n");
 }
 
 TEST_F(DialogTest, NetworkSetSendsThreeJobsAndStoresThePort) {
@@ -209,15 +182,17 @@ TEST_F(DialogTest, NetworkSetSendsThreeJobsAndStoresThePort) {
   EXPECT_EQ(view_->Limit(kIdGateway), 15);
   EXPECT_EQ(view_->Limit(kIdPortNumber), 6);
   view_->Type(kIdIpAddress, "192.168.100.200.7");  // the edit takes 15 characters
-  view_->Type(kIdSubnetMask, "255.255.0.0");
+  // The edits go into their commands as typed, save control characters: a line break pasted there does
+  // not make a command of its own.
+  view_->Type(kIdSubnetMask, "255.255.0.0\r\nP9");
   view_->Type(kIdGateway, "");
-  dialog_->OnSet();
+  EXPECT_TRUE(dialog_->Handle(kIdGateway, Event::EnterKey)) << "Enter in a network field sets";
   EXPECT_EQ(NextJob(), "#UM>IA192.168.100.200\r\n");
-  EXPECT_EQ(NextJob(), "#UM>MK255.255.0.0\r\n");
+  EXPECT_EQ(NextJob(), "#UM>MK255.255.0.0P9\r\n");
   EXPECT_EQ(NextJob(), "#UM>GT\r\n");
   EXPECT_EQ(JobsBeforeMarker(), 0u) << "the port number is not sent";
   EXPECT_EQ(Ini(),
-            "[Setting]\r\nDisplayLan=1\r\n[KIRV R5]\r\nIA=192.168.100.200\r\nMK=255.255.0.0\r\nGT=\r\n"
+            "[Setting]\r\nDisplayLan=1\r\n[KIRV R5]\r\nIA=192.168.100.200\r\nMK=255.255.0.0P9\r\nGT=\r\n"
             "NP=9100\r\n");
 }
 
@@ -227,7 +202,10 @@ TEST_F(DialogTest, PrinterThatCannotBeOpened) {
   view_->Type(kIdPrinterList, "KIRV R9 Absent");
   const std::string before = Ini();
   SetValue("18.76");
-  EXPECT_EQ(view_->TakeBoxes(), (std::vector<Box>{{"打开打印机出错！", "KVPanel"}}));
+  // The box speaks the language of the library's messages: the dialog's where the library lets it choose
+  // (Linux), else Chinese.
+  const char* text = kvtest::kMessagesReachTheHost ? "Error opening the printer." : "打开打印机出错！";
+  EXPECT_EQ(view_->TakeBoxes(), (std::vector<Box>{{text, "KVPanel"}}));
   EXPECT_EQ(view_->Text(kIdValue), "18.750mm") << "the echo stays";
   PickOption(19);  // shows the printer of the last save again: the name is typed anew
   view_->Type(kIdPrinterList, "KIRV R9 Absent");
@@ -379,19 +357,43 @@ TEST_F(DialogTest, TestCommandFile) {
 }
 
 // The library's own messages reach the user through the tool's window where the library hands them
-// to its host (Linux).
-TEST_F(DialogTest, LibraryMessagesShownThroughTheDialog) {
+// to its host (Linux), in the dialog's language.
+TEST_F(DialogTest, LibraryMessagesShownThroughTheDialogInItsLanguage) {
   if (!kvtest::kMessagesReachTheHost) GTEST_SKIP() << "the library shows its messages in the system's box";
-  kvtest::WriteWhole(dir_ / "TestCmd.txt", "N\r\n");
+  const struct {
+    Language language;
+    std::vector<Box> boxes;
+  } rows[] = {
+      {Language::Chinese, {{"打开打印机出错！", ""}, {"请检查打印机是否安装正常！", ""}}},
+      {Language::English, {{"Error opening the printer.", ""}, {"Please check that the printer is installed.", ""}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.boxes[0].text);
+    kvtest::WriteWhole(dir_ / "TestCmd.txt", "N\r\n");
+    StartWith(std::string("[Setting]\r\nDisplayLan=") + (row.language == Language::English ? "1" : "0") + "\r\n");
+    view_->Type(kIdPrinterList, "KIRV R9 Absent");
+    view_->answers = {true, true};
+    dialog_->OnSendTestCommand();
+    EXPECT_EQ(view_->TakeBoxes(), row.boxes);
+    // The name typed into the list is the one the library is given; the next send reaches the printer.
+    view_->Type(kIdPrinterList, "KIRV R5");
+    dialog_->OnSendTestCommand();
+    EXPECT_EQ(NextJob(), "N\r\n");
+  }
+}
+
+// Enter in a field of the value does what Set does (the network's: NetworkSetSendsThreeJobsAndStoresThePort);
+// elsewhere it is not the dialog's to handle.
+TEST_F(DialogTest, EnterInAValueFieldSets) {
   Start();
-  view_->Type(kIdPrinterList, "KIRV R9 Absent");
-  view_->answers = {true, true};
-  dialog_->OnSendTestCommand();
-  EXPECT_EQ(view_->TakeBoxes(), (std::vector<Box>{{"打开打印机出错！", ""}, {"请检查打印机是否安装正常！", ""}}));
-  // The name typed into the list is the one the library is given; the next send reaches the printer.
-  view_->Type(kIdPrinterList, "KIRV R5");
-  dialog_->OnSendTestCommand();
-  EXPECT_EQ(NextJob(), "N\r\n");
+  PickOption(16);
+  view_->SetText(kIdValue, "7");
+  EXPECT_TRUE(dialog_->Handle(kIdValue, Event::EnterKey));
+  EXPECT_EQ(NextJob(), "#UM>OD07\r\n");
+  EXPECT_EQ(Stored("KIRV R5", "OD"), "7");
+  for (int id : {kIdOptionList, kIdPrinterList, kIdLanguageList, kIdSet}) {
+    EXPECT_FALSE(dialog_->Handle(static_cast<unsigned>(id), Event::EnterKey)) << id;
+  }
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // The option rules on their own: reading a typed value, the range rules, the command texts, the echo.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "options.h"
 #include "settings.h"
+#include "value_checks.h"
 
 namespace {
 
@@ -133,6 +136,36 @@ TEST(Numbers, LeadingIntAndDecimalStopAtTheirEnd) {
   EXPECT_DOUBLE_EQ(LeadingDecimal("-"), 0.0);
   EXPECT_DOUBLE_EQ(LeadingDecimal("1e-999"), 0.0);
   EXPECT_EQ(FormatFixed3(18.7505), "18.750");  // the double below 18.7505: as printf rounds it
+}
+
+// Every check of the shared table of value checks, with values it takes and values it refuses; a check
+// that gains a row there without cases here fails.
+TEST(ValueChecks, EachTakesItsShapeAndNothingElse) {
+  const struct {
+    ValueField field;
+    std::vector<const char*> taken, refused;
+  } rows[] = {
+      {ValueField::Mm,
+       {"18.76", "-5", "+2.5", ".5", "5.", "78.5mm", "0"},
+       {"", "abc", "5abc", "0x10", "1e3", " 5", "5 ", "-", ".", "mm", "1.2.3", "inf", "5\r\nP9", "5mm\t"}},
+      {ValueField::Integer, {"5", "-3", "+7", "0010"}, {"", "5abc", "0x10", "1e3", "12.9", "5mm", " 5", "5\n"}},
+      {ValueField::IntegerMm, {"300", "300mm", "-1mm"}, {"300.5mm", "mm", "300 mm", "3e2"}},
+      {ValueField::Network,
+       {"10.0.0.5,255.255.255.0,10.0.0.1", "0.0.0.0,0.0.0.0,255.255.255.255"},
+       {"10.0.0.5", "foo,bar,baz", "1\r\nP9\r\n,255.255.255.0,192.168.1.1", "10.0.0.256,255.255.255.0,10.0.0.1",
+        "10.0.0.05,255.255.255.0,10.0.0.1", "10.0.0,255.255.255.0,10.0.0.1", "10.0.0.5,255.255.255.0,10.0.0.1,",
+        " 10.0.0.5,255.255.255.0,10.0.0.1", "10.0.0.5,,10.0.0.1", "1000.0.0.5,255.255.255.0,10.0.0.1"}},
+  };
+  for (const ValueCheck& check : kValueChecks) {
+    SCOPED_TRACE(check.shape);
+    EXPECT_EQ(CheckOf(check.field), &check);
+    const auto* row =
+        std::find_if(std::begin(rows), std::end(rows), [&](const auto& r) { return r.field == check.field; });
+    ASSERT_NE(row, std::end(rows)) << "a check without cases";
+    for (const char* text : row->taken) EXPECT_TRUE(check.accepts(text)) << text;
+    for (const char* text : row->refused) EXPECT_FALSE(check.accepts(text)) << text;
+  }
+  EXPECT_EQ(CheckOf(ValueField::Off), nullptr);
 }
 
 }  // namespace

@@ -209,14 +209,27 @@ TEST_P(QtPanelTest, WindowIsRenderedToAPicture) {
   EXPECT_GT(bottom.blue(), bottom.red());
 }
 
-TEST_P(QtPanelTest, EnterEndsTheDialogAsOkAndEscapeAsCancel) {
-  QTest::keyClick(dialog_.get(), Qt::Key_Return);
-  EXPECT_FALSE(dialog_->isVisible());
-  EXPECT_EQ(dialog_->result(), QDialog::Accepted);
-  dialog_->show();
-  QTest::keyClick(dialog_.get(), Qt::Key_Escape);
+// Enter in the value field does what Set does and the dialog stays; Escape there, and Enter elsewhere,
+// end the dialog as Cancel and OK.
+TEST_P(QtPanelTest, EnterInTheValueFieldSetsElsewhereItEndsTheDialog) {
+  const std::size_t first = kvtest::CapturedJobCount();
+  auto* options = Get<QComboBox>(kIdOptionList);
+  options->setCurrentIndex(16);  // the darkness, far down the list
+  emit options->activated(16);
+  auto* value = Get<QLineEdit>(kIdValue);
+  value->setFocus();
+  value->setText(QStringLiteral("7"));
+  QTest::keyClick(value, Qt::Key_Return);
+  EXPECT_EQ(kvtest::WaitForJob(first), "#UM>OD07\r\n");
+  EXPECT_TRUE(dialog_->isVisible());
+  QTest::keyClick(value, Qt::Key_Escape);
   EXPECT_FALSE(dialog_->isVisible());
   EXPECT_EQ(dialog_->result(), QDialog::Rejected);
+  dialog_->show();
+  Get<QComboBox>(kIdOptionList)->setFocus();
+  QTest::keyClick(dialog_.get(), Qt::Key_Enter);
+  EXPECT_FALSE(dialog_->isVisible());
+  EXPECT_EQ(dialog_->result(), QDialog::Accepted);
 }
 
 TEST_P(QtPanelTest, AboutBoxShowsItsTemplate) {

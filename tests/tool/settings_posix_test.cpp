@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "kv/platform/profile.h"
 #include "settings.h"
 #include "test_env.h"
 
@@ -72,6 +73,15 @@ TEST_F(SettingsLinkTest, LinkLeadingNowhereAndFifoAreRefused) {
   EXPECT_EQ(settings.ReadSettingText("Setting", "DisplayLan", 99, &text), 0) << "read as empty, at once";
   EXPECT_EQ(settings.WriteSetting("Setting", "DisplayLan", "1"), 0);
   EXPECT_EQ(fs::symlink_status(Ini()).type(), fs::file_type::fifo);
+}
+
+// Our own reader takes no file beyond its bound: a huge file reads as empty (and is not rewritten: the
+// command line's SetThatCannotStoreSaysSo).
+TEST_F(SettingsLinkTest, FileBeyondTheBoundIsNotRead) {
+  WriteWhole(Ini(), "[Setting]\r\nDisplayLan=1\r\n;" + std::string(kv::plat::kProfileMaxBytes, 'x') + "\r\n");
+  int value = 42;
+  EXPECT_EQ(Settings(dir_.string()).ReadSettingInt("Setting", "DisplayLan", "KV_setting.ini", &value), 0);
+  EXPECT_EQ(value, 42);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The system language on POSIX, which the locale settings tell: built into the settings tests natively
-// only (Windows reports its own, which a test cannot change).
+// The system language on POSIX, which the locale settings tell, and the language the label library's
+// messages take from it: built into the settings tests natively only (Windows reports its own, which a
+// test cannot change, and the library's messages stay Chinese there).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,20 +10,23 @@
 
 namespace {
 
-// The first of LC_ALL, LC_MESSAGES and LANG that is set tells the language.
+// The first of LC_ALL, LC_MESSAGES and LANG that is set tells the language: the system's is Chinese
+// for Chinese (PRC) only, the library's messages for any Chinese locale.
 TEST(SystemLanguage, FromTheLocale) {
   const struct {
     const char* lc_all;
     const char* lc_messages;
     const char* lang;
     unsigned id;
+    bool chinese_messages;
   } rows[] = {
-      {"zh_CN.UTF-8", "en_US.UTF-8", "en_US.UTF-8", kv::plat::kLangChinesePrc},
-      {"", "zh_CN.GB2312", "en_US.UTF-8", kv::plat::kLangChinesePrc},
-      {nullptr, nullptr, "zh_CN", kv::plat::kLangChinesePrc},
-      {nullptr, nullptr, "zh_TW.UTF-8", kv::plat::kLangEnglishUs},
-      {"de_DE.UTF-8", nullptr, "zh_CN.UTF-8", kv::plat::kLangEnglishUs},
-      {nullptr, nullptr, nullptr, kv::plat::kLangEnglishUs},
+      {"zh_CN.UTF-8", "en_US.UTF-8", "en_US.UTF-8", kv::plat::kLangChinesePrc, true},
+      {"", "zh_CN.GB2312", "en_US.UTF-8", kv::plat::kLangChinesePrc, true},
+      {nullptr, nullptr, "zh_CN", kv::plat::kLangChinesePrc, true},
+      {nullptr, nullptr, "zh_TW.UTF-8", kv::plat::kLangEnglishUs, true},
+      {"de_DE.UTF-8", nullptr, "zh_CN.UTF-8", kv::plat::kLangEnglishUs, false},
+      {"C", nullptr, nullptr, kv::plat::kLangEnglishUs, false},
+      {nullptr, nullptr, nullptr, kv::plat::kLangEnglishUs, false},
   };
   const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
   std::string saved[3];
@@ -42,6 +46,7 @@ TEST(SystemLanguage, FromTheLocale) {
       }
     }
     EXPECT_EQ(kv::plat::system_language_id(), row.id) << (row.lang != nullptr ? row.lang : "(no LANG)");
+    EXPECT_EQ(kv::plat::messages_in_chinese(), row.chinese_messages) << (row.lang != nullptr ? row.lang : "(no LANG)");
   }
   for (int i = 0; i < 3; ++i) {
     if (had[i]) {

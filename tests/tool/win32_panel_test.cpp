@@ -165,7 +165,8 @@ TEST_P(Win32PanelTest, ControlsStandWhereTheLayoutPutsThem) {
   EXPECT_TRUE(SaveScreenshot(dialog_, shot));
 }
 
-TEST_P(Win32PanelTest, SetForTheSelfTestLabelSendsItsCommand) {
+// Set, and Enter in the value field, send the option's command; after Enter the dialog stays.
+TEST_P(Win32PanelTest, SetAndEnterInTheValueFieldSendTheCommand) {
   const std::size_t first = kvtest::CapturedJobCount();
   HWND options = Item(kIdOptionList);
   // The user's choice of "Print Self-Test Label": the list's selection and its notification.
@@ -173,6 +174,13 @@ TEST_P(Win32PanelTest, SetForTheSelfTestLabelSendsItsCommand) {
   SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(kIdOptionList, CBN_SELCHANGE), reinterpret_cast<LPARAM>(options));
   SendMessageW(Item(kIdSet), BM_CLICK, 0, 0);
   EXPECT_EQ(kvtest::WaitForJob(first), "U\r\n");
+  SendMessageW(options, CB_SETCURSEL, 16, 0);  // the darkness
+  SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(kIdOptionList, CBN_SELCHANGE), reinterpret_cast<LPARAM>(options));
+  SendMessageW(Item(kIdValue), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"7"));
+  SendMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kIdValue)), TRUE);
+  PostMessageW(Item(kIdValue), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(kvtest::WaitForJob(first + 1), "#UM>OD07\r\n");
+  EXPECT_TRUE(IsWindowVisible(dialog_)) << "Enter there does not end the dialog";
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, Win32PanelTest, ::testing::Values(Language::English, Language::Chinese),

@@ -6,6 +6,7 @@
 
 #include "connection.h"
 #include "kv/platform/fault.h"
+#include "kv/platform/language.h"
 #include "kv/platform/memory.h"
 #include "kvtaglib.h"
 #include "test_env.h"
@@ -70,6 +71,18 @@ TEST_F(ConnectionTest, UnknownPrinterShowsTwoMessagesAndStaysClosed) {
   ASSERT_EQ(kv::plat::mem_blocks_in_use(), 2u);
   ASSERT_EQ(OpenPort(kPrinter), KV_OK);
   EXPECT_EQ(kv::plat::mem_blocks_in_use(), 2u) << "the buffers of the refused open were leaked";
+}
+
+// The messages in the language chosen for them; the locale's when none is (on Windows, Chinese).
+TEST_F(ConnectionTest, MessagesInTheLanguageChosen) {
+  kv::SetMessageLanguage(kv::MessageLanguage::English);
+  EXPECT_EQ(OpenPort("No Such Printer"), KV_ERR_OPEN_PRINTER);
+  EXPECT_EQ(TakeMessages(), (Messages{"Error opening the printer.", "Please check that the printer is installed."}));
+  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  EXPECT_EQ(OpenPort(kPrinter), KV_ERR_ALREADY_OPEN);
+  EXPECT_EQ(TakeMessages(), Messages{"Please check that the printer works."});
+  kv::SetMessageLanguage(kv::MessageLanguage::Locale);
+  EXPECT_EQ(kv::MessagesInChinese(), kv::plat::messages_in_chinese());
 }
 
 TEST_F(ConnectionTest, NullAndEmptyPrinterNamesAreRefused) {

@@ -21,6 +21,8 @@ inline constexpr char kMsgLibraryMissing[] = "Can't load the \"dllfile\", exit!"
 inline constexpr char kMsgNoPrinterMemory[] = "Can't initializing the printerInfor!";
 inline constexpr char kMsgNoPrinterList[] = "Can't load the printer drivers!";
 inline constexpr char kMsgOpenPrinterFailed[] = "打开打印机出错！";  // error opening the printer
+// The same, where the label library's messages are in English: the box then speaks their language.
+inline constexpr char kMsgOpenPrinterFailedEnglish[] = "Error opening the printer.";
 
 // Files.
 inline constexpr char kSettingsFileName[] = "KV_setting.ini";

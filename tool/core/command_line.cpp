@@ -9,6 +9,7 @@
 #include "kvtaglib.h"
 #include "main_dialog.h"
 #include "resources/layouts.h"
+#include "value_checks.h"
 
 namespace kv::tool {
 
@@ -30,7 +31,7 @@ constexpr Text kUsage = {
     "                                  sends one option's command and stores its value, as Set does\n"
     "  --printer NAME --reset --yes    Advanced Reset\n"
     "  --printer NAME --test-file      sends TestCmd.txt of the current directory\n"
-    "  --help, --version\n"
+    "  --help (-h), --version\n"
     "NAME may also be socket://HOST[:PORT] or a device path. Without these arguments the dialog opens.\n",
     "用法：kvpanel [--language en|zh] 命令\n"
     "  --list                          标签打印机：名称、联机或脱机、分辨率\n"
@@ -40,7 +41,7 @@ constexpr Text kUsage = {
     "                                  与“设置”按钮相同：发送该选项的指令并保存其数值\n"
     "  --printer 名称 --reset --yes    高级复位\n"
     "  --printer 名称 --test-file      发送当前目录中的 TestCmd.txt\n"
-    "  --help, --version\n"
+    "  --help (-h), --version\n"
     "名称也可以是 socket://主机[:端口] 或设备路径。不带这些参数时打开对话框。\n"};
 constexpr Text kMsgBadArgument = {"Unknown or incomplete arguments: %s (see --help).",
                                   "无法识别或不完整的参数：%s（见 --help）。"};
@@ -52,6 +53,10 @@ constexpr Text kMsgBadValue = {"Not a value this option takes: %s (see --options
 constexpr Text kMsgNeedsYes = {"Advanced Reset restores the printer's defaults: confirm it with --yes.",
                                "高级复位将恢复打印机的默认值：请加 --yes 确认。"};
 constexpr Text kMsgNoTestFile = {"There is no TestCmd.txt in the current directory.", "当前目录中没有 TestCmd.txt。"};
+constexpr Text kMsgNoSpooler = {"The print spooler cannot be reached: it is not running or does not answer.",
+                                "无法连接打印后台程序：它未运行或没有响应。"};
+constexpr Text kMsgNotStored = {"The command was sent, but the value could not be stored in %s.",
+                                "指令已发送，但数值无法保存到 %s。"};
 
 // The command line's names of the options.
 struct ShortKey {
@@ -100,8 +105,49 @@ constexpr Button kButtons[] = {
 
 enum class Command { None, List, Status, Options, Set, Reset, TestFile, Help, Version };
 
-constexpr const char* kOurArguments[] = {"--list",      "--status", "--options",  "--printer", "--set",    "--reset",
-                                         "--test-file", "--yes",    "--language", "--help",    "--version"};
+// The arguments that Qt takes for itself (with one dash or two): those the dialog hands on to Qt, and
+// the command line passes over. `value`: the next argument is the option's value (also "-name=value").
+struct QtArgument {
+  const char* name;
+  bool value;
+};
+constexpr QtArgument kQtArguments[] = {
+    {"platform", true},
+    {"platformpluginpath", true},
+    {"platformtheme", true},
+    {"plugin", true},
+    {"qwindowgeometry", true},
+    {"qwindowicon", true},
+    {"qwindowtitle", true},
+    {"session", true},
+    {"display", true},
+    {"geometry", true},
+    {"name", true},
+    {"visual", true},
+    {"style", true},
+    {"stylesheet", true},
+    {"qmljsdebugger", true},
+    {"reverse", false},
+    {"widgetcount", false},
+    {"sync", false},
+    {"nograb", false},
+    {"dograb", false},
+};
+
+// The Qt argument that `arg` is, or null. `joined` reports a value given after "=".
+const QtArgument* QtArgumentOf(const char* arg, bool* joined) {
+  if (arg == nullptr || arg[0] != '-') return nullptr;
+  const char* name = arg[1] == '-' ? arg + 2 : arg + 1;
+  const char* equals = std::strchr(name, '=');
+  const std::size_t length = equals != nullptr ? static_cast<std::size_t>(equals - name) : std::strlen(name);
+  for (const QtArgument& q : kQtArguments) {
+    if (std::strlen(q.name) == length && std::strncmp(name, q.name, length) == 0 && (equals == nullptr || q.value)) {
+      *joined = equals != nullptr;
+      return &q;
+    }
+  }
+  return nullptr;
+}
 
 struct Arguments {
   Command command = Command::None;
@@ -127,11 +173,19 @@ Arguments Parse(int argc, const char* const* argv) {
     if (a.command != Command::None && a.bad.empty()) a.bad = arg;
     a.command = c;
   };
+  auto refuse = [&a](const std::string& arg) {
+    if (a.bad.empty()) a.bad = arg;
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i] != nullptr ? argv[i] : "";
     const bool has_next = i + 1 < argc && argv[i + 1] != nullptr;
     const std::string next = has_next ? argv[i + 1] : "";
-    if (arg == "--list") {
+    bool joined = false;
+    if (HoldsControlCharacter(arg)) {
+      refuse(arg);  // no name, option or value of ours holds one
+    } else if (const QtArgument* qt = QtArgumentOf(argv[i], &joined)) {
+      if (qt->value && !joined) ++i;  // Qt's own, with its value: not the command line's
+    } else if (arg == "--list") {
       command(Command::List, arg);
     } else if (arg == "--options") {
       command(Command::Options, arg);
@@ -139,7 +193,7 @@ Arguments Parse(int argc, const char* const* argv) {
       command(Command::Reset, arg);
     } else if (arg == "--test-file") {
       command(Command::TestFile, arg);
-    } else if (arg == "--help") {
+    } else if (arg == "--help" || arg == "-h") {
       command(Command::Help, arg);
     } else if (arg == "--version") {
       command(Command::Version, arg);
@@ -161,27 +215,46 @@ Arguments Parse(int argc, const char* const* argv) {
         a.value = argv[++i];
         a.has_value = true;
       }
-    } else if (a.bad.empty()) {
-      a.bad = arg;
+    } else {
+      refuse(arg);
     }
   }
+  for (const std::string* text : {&a.printer, &a.status_name, &a.option, &a.value})
+    if (HoldsControlCharacter(*text)) refuse(*text);
   if (a.command == Command::None && a.bad.empty()) a.bad = argc > 1 && argv[1] != nullptr ? argv[1] : "";
   return a;
 }
 
-// Writes a message of the command line, in the language, to `err`; returns kBadArgument.
-int Refuse(std::ostream& err, Language language, const Text& text, const std::string& detail) {
+// A text of the command line in the language.
+std::string Say(Language language, const Text& text, const std::string& detail) {
   std::string line = language == Language::English ? text.english : text.chinese;
   const std::size_t at = line.find("%s");
   if (at != std::string::npos) line.replace(at, 2, detail);
-  err << line << '\n';
+  return line;
+}
+
+// An argument as a message shows it: control characters as "?", so that it cannot rewrite the terminal.
+std::string Shown(std::string text) {
+  for (char& c : text)
+    if (IsControlCharacter(c)) c = '?';
+  return text;
+}
+
+// Writes a message of the command line, in the language, to `err`; returns kBadArgument.
+int Refuse(std::ostream& err, Language language, const Text& text, const std::string& detail) {
+  err << Say(language, text, Shown(detail)) << '\n';
   return kBadArgument;
 }
 
 class Runner {
  public:
   Runner(ToolProcess& process, Language language, bool yes, std::ostream& out, std::ostream& err)
-      : language_(language), view_(MainDialogLayout(language), yes), dialog_(view_, process), out_(out), err_(err) {}
+      : language_(language),
+        process_(process),
+        view_(MainDialogLayout(language), yes),
+        dialog_(view_, process),
+        out_(out),
+        err_(err) {}
 
   bool Start() {
     const bool started = dialog_.OnInitDialog() && !view_.exited();
@@ -189,13 +262,25 @@ class Runner {
     return started;
   }
 
+  // False, with its message, when the last listing found no spooler: the printer list then holds
+  // only the entries the dialog starts with, which are no printers of this machine.
+  bool SpoolerReached() {
+    if (dialog_.LastListing() != plat::PrinterListing::Unreachable) return true;
+    ReportMessages();
+    Refuse(kMsgNoSpooler, "");
+    return false;
+  }
+
   int List() {
+    std::string lines;
     for (int i = 0; i < view_.EntryCount(kIdPrinterList); ++i) {
       const std::string name = view_.EntryText(kIdPrinterList, i);
       view_.Select(kIdPrinterList, i);
       const bool online = dialog_.UpdatePrinterStatus() == 1;
-      out_ << name << '\t' << (online ? "on-line" : "off-line") << '\t' << DotsPerInch(name) << " dpi\n";
+      if (!SpoolerReached()) return kBadArgument;
+      lines += name + '\t' + (online ? "on-line" : "off-line") + '\t' + std::to_string(DotsPerInch(name)) + " dpi\n";
     }
+    out_ << lines;
     return ReportMessages() ? kFailed : kDone;
   }
 
@@ -207,6 +292,7 @@ class Runner {
     }
     view_.Select(kIdPrinterList, index);
     const bool online = dialog_.UpdatePrinterStatus() == 1;
+    if (!SpoolerReached()) return kBadArgument;
     out_ << (online ? "on-line" : "off-line") << '\n';
     ReportMessages();
     return online ? 0 : 1;
@@ -222,8 +308,10 @@ class Runner {
 
   // Selects the printer as the user would in the list; a printer addressed directly joins the list.
   bool SelectPrinter(const std::string& name) {
+    const bool direct = plat::spool_is_direct_name(name.c_str());
+    if (!direct && !SpoolerReached()) return false;
     int index = FindPrinter(name);
-    if (index < 0 && plat::spool_is_direct_name(name.c_str())) {
+    if (index < 0 && direct) {
       view_.AddEntry(kIdPrinterList, name);
       index = view_.FindEntry(kIdPrinterList, name);
     }
@@ -248,15 +336,17 @@ class Runner {
       case ValueField::IntegerMm: {
         if (!a.has_value || !AcceptsValue(a.value, option)) return Refuse(kMsgBadValue, shown_value);
         view_.SetText(kIdValue, a.value);
+        process_.settings.SetReadOnly(false);
         dialog_.OnSet();
         break;
       }
       case ValueField::Network: {
+        if (!a.has_value || !CheckOf(option.field)->accepts(a.value)) return Refuse(kMsgBadValue, shown_value);
         std::vector<std::string> parts = Split(a.value, ',');
-        if (!a.has_value || parts.size() != 3) return Refuse(kMsgBadValue, shown_value);
         view_.SetText(kIdIpAddress, parts[0]);
         view_.SetText(kIdSubnetMask, parts[1]);
         view_.SetText(kIdGateway, parts[2]);
+        process_.settings.SetReadOnly(false);
         dialog_.OnSet();
         break;
       }
@@ -266,6 +356,7 @@ class Runner {
         if (has_buttons != (button != nullptr) || (!has_buttons && a.has_value))
           return Refuse(kMsgBadValue, shown_value);
         if (option.kind == OptionKind::AdvancedReset && !a.yes) return Refuse(kMsgNeedsYes, "");
+        process_.settings.SetReadOnly(false);
         if (button != nullptr) {
           (dialog_.*(button->handler))();
         } else {
@@ -274,7 +365,13 @@ class Runner {
         break;
       }
     }
-    return ReportMessages() ? kFailed : kDone;
+    const bool failed = ReportMessages();
+    if (dialog_.TakeStoreFailed()) {
+      // The printer has the command; the settings file does not have the value.
+      err_ << Say(language_, kMsgNotStored, process_.settings.SettingsPath()) << '\n';
+      return kFailed;
+    }
+    return failed ? kFailed : kDone;
   }
 
   int SendTestFile() {
@@ -335,28 +432,17 @@ class Runner {
   }
 
   static std::string ValuesOf(const OptionInfo& option) {
-    switch (option.field) {
-      case ValueField::Mm:
-        return "millimetres";
-      case ValueField::Integer:
-        return "integer";
-      case ValueField::IntegerMm:
-        return "whole millimetres";
-      case ValueField::Network:
-        return "IP,MASK,GATEWAY";
-      case ValueField::Off:
-        break;
-    }
+    if (const ValueCheck* check = CheckOf(option.field)) return check->shape;
     std::string words;
     for (const Button& b : kButtons)
       if (b.kind == option.kind) words += (words.empty() ? "" : "|") + std::string(b.word);
     return words.empty() ? "-" : words;
   }
 
-  // What the value field takes without a range rule clearing it: no more characters than it holds,
-  // and a number within the option's range.
+  // A value of the option's shape that the value field takes without a range rule clearing it: no
+  // more characters than it holds, and a number within the option's range.
   bool AcceptsValue(const std::string& text, const OptionInfo& option) const {
-    if (text.size() > kValueChars || !BeginsWithNumber(text)) return false;
+    if (text.size() > kValueChars || !CheckOf(option.field)->accepts(text)) return false;
     const bool in_mm = option.field != ValueField::Integer;
     return ReadSetValue(text, in_mm, option.kind, dialog_.DotsPerMm(), dialog_.ResolutionClass()).in_range;
   }
@@ -374,6 +460,7 @@ class Runner {
   }
 
   const Language language_;
+  ToolProcess& process_;
   HeadlessView view_;
   MainDialog dialog_;
   std::ostream& out_;
@@ -384,9 +471,15 @@ class Runner {
 }  // namespace
 
 bool WantsCommandLine(int argc, const char* const* argv) {
-  for (int i = 1; i < argc; ++i)
-    for (const char* ours : kOurArguments)
-      if (argv[i] != nullptr && std::strcmp(argv[i], ours) == 0) return true;
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i] == nullptr || argv[i][0] != '-') continue;
+    bool joined = false;
+    if (const QtArgument* qt = QtArgumentOf(argv[i], &joined)) {
+      if (qt->value && !joined) ++i;
+      continue;
+    }
+    return true;  // one of ours, or an argument that neither we nor Qt take: the command line refuses it
+  }
   return false;
 }
 
@@ -397,7 +490,11 @@ int RunCommandLine(int argc, const char* const* argv, unsigned system_language_i
   // for, else the system's.
   const Language asked = a.language >= 0 ? LanguageOf(static_cast<std::uint16_t>(a.language))
                                          : (system_language_id == 2052 ? Language::Chinese : Language::English);
-  if (!a.bad.empty()) return Refuse(err, asked, kMsgBadArgument, a.bad);
+  if (!a.bad.empty()) {
+    Refuse(err, asked, kMsgBadArgument, a.bad);
+    err << (asked == Language::English ? kUsage.english : kUsage.chinese);
+    return kBadArgument;
+  }
   if (a.command == Command::Help) {
     out << (asked == Language::English ? kUsage.english : kUsage.chinese);
     return kDone;
@@ -408,13 +505,22 @@ int RunCommandLine(int argc, const char* const* argv, unsigned system_language_i
   }
 
   // Everything else starts the program as the dialog does (the settings file, the display language).
-  ToolProcess process = StartProgram(system_language_id);
+  // The settings only read until a value is about to be stored (Runner::Set): a command that stores
+  // nothing, or is refused, never creates or writes the file.
+  ToolProcess process = StartProgram(system_language_id, true);
   if (a.language >= 0) process.display_language = static_cast<std::uint16_t>(a.language);
   Runner runner(process, LanguageOf(process.display_language), a.yes || a.command == Command::TestFile, out, err);
   if (a.command == Command::Options) {
     runner.Options();
     return kDone;
   }
+  // A spooler that cannot be reached is said after one bounded wait, not after each of the dialog's
+  // listings in turn.
+  const bool needs_spooler = a.command == Command::List || a.command == Command::Status ||
+                             (!a.printer.empty() && !plat::spool_is_direct_name(a.printer.c_str()));
+  std::vector<plat::PrinterRecord> records;
+  if (needs_spooler && plat::printers_list(records) == plat::PrinterListing::Unreachable)
+    return runner.Refuse(kMsgNoSpooler, "");
   if (!runner.Start()) return kFailed;
   if (a.command == Command::List) return runner.List();
   if (a.command == Command::Status) return runner.Status(a.status_name);

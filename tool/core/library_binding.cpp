@@ -21,6 +21,7 @@ bool LabelLibrary::Load(const char* file_name) {
   ClearTmpFile = Bind<ClearTmpFileFn>(module_, "ClearTmpFile");
   KV_WritePrinter = Bind<WritePrinterFn>(module_, "KV_WritePrinter");
   set_host_handlers_ = Bind<SetHostHandlersFn>(module_, "KV_SetHostHandlers");
+  set_message_language_ = Bind<SetMessageLanguageFn>(module_, "KV_SetMessageLanguage");
   return true;
 }
 
@@ -37,6 +38,7 @@ void LabelLibrary::Unload() {
   OurSendFileEx = nullptr;
   KV_WritePrinter = nullptr;
   set_host_handlers_ = nullptr;
+  set_message_language_ = nullptr;
 }
 
 bool LabelLibrary::complete() const {
@@ -49,6 +51,15 @@ bool LabelLibrary::InstallHostHandlers(MessageHandler on_message, RepaintHandler
   set_host_handlers_(on_message, on_repaint, user);
   handlers_installed_ = true;
   return true;
+}
+
+}  // namespace kv::tool
+
+namespace kv::tool {
+
+bool LabelLibrary::SetMessageLanguage(int language) {
+  if (set_message_language_ == nullptr) return false;
+  return set_message_language_(language) == language;
 }
 
 }  // namespace kv::tool

@@ -1,6 +1,7 @@
 // The label command library, loaded at run time by its file name, with the five functions that the
 // test command file needs bound by name. On Linux the library also offers an installer of the host's
-// message and repaint handlers, through which its messages reach the tool's window.
+// message and repaint handlers, through which its messages reach the tool's window, and a choice of
+// the language of its messages.
 #ifndef KV_TOOL_LIBRARY_BINDING_H
 #define KV_TOOL_LIBRARY_BINDING_H
 
@@ -22,6 +23,11 @@ class LabelLibrary {
   using MessageHandler = void (*)(const char* text, void* user);
   using RepaintHandler = void (*)(void* window, void* user);
   using SetHostHandlersFn = void(KV_CALL*)(MessageHandler on_message, RepaintHandler on_repaint, void* user);
+  using SetMessageLanguageFn = int(KV_CALL*)(int language);
+
+  // The message languages of KV_SetMessageLanguage (declared by the Linux header only).
+  static constexpr int kMessagesChinese = 1;
+  static constexpr int kMessagesEnglish = 2;
 
   LabelLibrary() = default;
   ~LabelLibrary() { Unload(); }
@@ -42,6 +48,10 @@ class LabelLibrary {
   // whose messages are the system's own boxes).
   bool InstallHostHandlers(MessageHandler on_message, RepaintHandler on_repaint, void* user);
 
+  // Chooses the language of the library's messages (kMessagesChinese or kMessagesEnglish); false when
+  // the library has no such choice (the Windows library, whose messages stay in Chinese).
+  bool SetMessageLanguage(int language);
+
   OpenPortFn OpenPort = nullptr;
   ClosePortFn ClosePort = nullptr;
   ClearTmpFileFn ClearTmpFile = nullptr;
@@ -51,6 +61,7 @@ class LabelLibrary {
  private:
   plat::ModuleHandle module_ = nullptr;
   SetHostHandlersFn set_host_handlers_ = nullptr;
+  SetMessageLanguageFn set_message_language_ = nullptr;
   bool handlers_installed_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include "codes.h"
 #include "kv/platform/files.h"
 #include "kv/platform/spooler.h"
+#include "value_checks.h"
 
 namespace kv::tool {
 
@@ -22,6 +23,13 @@ constexpr std::size_t kDirectoryRoom = 260;
 constexpr int kNetworkEdits[] = {kIdIpAddress, kIdSubnetMask, kIdGateway, kIdPortNumber};
 constexpr int kNetworkCaptions[] = {kIdIpCaption, kIdMaskCaption, kIdGatewayCaption, kIdPortCaption};
 constexpr int kOptionButtons[] = {kIdForward, kIdReverse, kIdChinese, kIdEnglish, kIdEnable, kIdDisable};
+
+std::string WithoutControlCharacters(const std::string& text) {
+  std::string kept;
+  for (char c : text)
+    if (!IsControlCharacter(c)) kept += c;
+  return kept;
+}
 
 }  // namespace
 
@@ -57,6 +65,10 @@ bool MainDialog::OnInitDialog() {
     return false;
   }
   library_.InstallHostHandlers(&MainDialog::OnLibraryMessage, &MainDialog::OnLibraryRepaint, this);
+  // The library's messages speak the dialog's language where the library lets them (Linux).
+  const bool english = language_ == Language::English;
+  english_messages_ =
+      library_.SetMessageLanguage(english ? LabelLibrary::kMessagesEnglish : LabelLibrary::kMessagesChinese) && english;
 
   background_pending_ = true;
   view_.StartTimer(kTimerStatus, kTimerStatusPeriodMs);
@@ -220,12 +232,14 @@ void MainDialog::SetNetwork() {
   const std::string* texts[] = {&data_.ip_address, &data_.subnet_mask, &data_.gateway};
   const std::size_t limits[] = {kIpAddressLimit, kSubnetMaskLimit, kGatewayLimit};
   for (std::size_t i = 0; i < 3; ++i) {
-    value_text_ = texts[i]->substr(0, limits[i]);
+    // The edits' texts go into the command as they are, save control characters: a line break pasted
+    // into an edit would end the command early and make the rest a command of its own.
+    value_text_ = WithoutControlCharacters(texts[i]->substr(0, limits[i]));
     config_command_ = std::string(kNetworkCommands[i].text) + value_text_ + "\r\n";
     SendConfigCommand(kNetworkCommands[i].key, OptionKind::Network);
   }
   // The port number is stored only: the printer is opened, and nothing is sent.
-  value_text_ = data_.port_number.substr(0, kPortNumberLimit);
+  value_text_ = WithoutControlCharacters(data_.port_number.substr(0, kPortNumberLimit));
   config_command_.clear();
   SendConfigCommand(kKeyPortNumber, OptionKind::Network);
 }
@@ -266,13 +280,25 @@ int MainDialog::SendDocument(void* printer) const {
   return plat::spool_send_raw(printer, kConfigJobName, config_command_.data(), config_command_.size(), kCodes);
 }
 
-int MainDialog::StoreResetDefaults(const std::string& section) const {
+int MainDialog::Store(const std::string& section, const char* key, const char* value) {
+  const int written = process_.settings.WriteSetting(section.c_str(), key, value);
+  if (written == 0) store_failed_ = true;
+  return written;
+}
+
+bool MainDialog::TakeStoreFailed() {
+  const bool failed = store_failed_;
+  store_failed_ = false;
+  return failed;
+}
+
+int MainDialog::StoreResetDefaults(const std::string& section) {
   const bool known_class = resolution_class_ == kClass200 || resolution_class_ == kClass300;
   int result = 0;
   for (std::size_t i = known_class ? 0 : kFirstClasslessDefault; i < std::size(kResetDefaults); ++i) {
     const ResetDefault& d = kResetDefaults[i];
     const int id = resolution_class_ == kClass300 ? d.string_300 : d.string_200;
-    result = process_.settings.WriteSetting(section.c_str(), d.key, Str(id).c_str());
+    result = Store(section, d.key, Str(id).c_str());
   }
   return result;
 }
@@ -282,7 +308,7 @@ int MainDialog::SendConfigCommand(const char* key, OptionKind kind) {
   const std::string printer = view_.Text(kIdPrinterList).substr(0, kPrinterNameChars);
   plat::SpoolHandle handle = plat::spool_open(printer.c_str());
   if (handle == nullptr) {
-    view_.ShowMessage(kMsgOpenPrinterFailed, kProgramName);
+    view_.ShowMessage(english_messages_ ? kMsgOpenPrinterFailedEnglish : kMsgOpenPrinterFailed, kProgramName);
     return 0;
   }
   const int sent = config_command_.empty() ? 0 : SendDocument(handle);
@@ -293,7 +319,7 @@ int MainDialog::SendConfigCommand(const char* key, OptionKind kind) {
   if (kind == OptionKind::FactoryReset) return 0;
   if (kind == OptionKind::AdvancedReset) return StoreResetDefaults(printer);
   if (key[0] == '\0') return 0;
-  return process_.settings.WriteSetting(printer.c_str(), key, value_text_.c_str());
+  return Store(printer, key, value_text_.c_str());
 }
 
 // ---- printers and their status ----------------------------------------------------------------
@@ -318,11 +344,16 @@ void MainDialog::OnPrinterSelected() {
 }
 
 int MainDialog::UpdatePrinterStatus() {
+  std::vector<plat::PrinterRecord> records;
+  const bool listed = lister_.List(view_, records);
+  return ShowStatus(listed, records) ? 1 : 0;
+}
+
+bool MainDialog::ShowStatus(bool listed, const std::vector<plat::PrinterRecord>& records) {
   const int sel = view_.Selection(kIdPrinterList);
   const std::string selected = sel >= 0 ? view_.EntryText(kIdPrinterList, sel) : std::string();
   bool online = false;
-  std::vector<plat::PrinterRecord> records;
-  if (lister_.List(view_, records)) {
+  if (listed) {
     for (const plat::PrinterRecord& record : records) {
       if (BeginsWithFilterWord(record.name) && record.name == selected && !record.offline) {
         online = true;
@@ -335,10 +366,15 @@ int MainDialog::UpdatePrinterStatus() {
   view_.SetVisible(kIdOnLinePicture, online);
   view_.SetVisible(kIdOffLinePicture, !online);
   view_.RepaintStatusPictures();
-  return online ? 1 : 0;
+  return online;
 }
 
-void MainDialog::OnTimer() { UpdatePrinterStatus(); }
+void MainDialog::OnTimer() {
+  std::vector<plat::PrinterRecord> records;
+  bool listed = false;
+  // While the spooler has not answered, the status shows what it showed.
+  if (lister_.ListWithin(view_, records, kTimerListingWait, &listed)) ShowStatus(listed, records);
+}
 
 // ---- the test command file --------------------------------------------------------------------
 

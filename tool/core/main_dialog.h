@@ -4,7 +4,9 @@
 #ifndef KV_TOOL_MAIN_DIALOG_H
 #define KV_TOOL_MAIN_DIALOG_H
 
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "dialog_data.h"
 #include "library_binding.h"
@@ -24,7 +26,11 @@ enum class Event {
   TimerTick,     // a timer of StartTimer fired (id: the timer)
   MenuCommand,   // a system-menu command was chosen (id: the command; its four low bits do not count)
   CloseRequest,  // the dialog is asked to close (id: kDialogMain); the default close follows
+  EnterKey,      // Enter was pressed (id: the control that has the focus); unhandled, it ends the dialog
 };
+
+// The longest the timer's status update waits for the spooler's listing.
+inline constexpr std::chrono::milliseconds kTimerListingWait{500};
 
 class MainDialog {
  public:
@@ -57,6 +63,8 @@ class MainDialog {
   void FillPrinterList();
   void OnPrinterSelected();
   int UpdatePrinterStatus();
+  // The timer's status update: it never holds the window longer than kTimerListingWaitMs; a listing
+  // that takes longer shows its result at a later tick.
   void OnTimer();
 
   // The test command file.
@@ -72,6 +80,10 @@ class MainDialog {
   // when the printer cannot be opened, after its message).
   int SendConfigCommand(const char* key, OptionKind kind);
 
+  // Whether a value that a command's exchange was to store could not be written to the settings file
+  // since the last call; clears it.
+  bool TakeStoreFailed();
+
   // The About box, from the system menu.
   void OnAbout();
 
@@ -84,6 +96,8 @@ class MainDialog {
   OptionKind Kind() const { return option_kind_; }
   int SentBytes() const { return sent_bytes_; }
   const LabelLibrary& library() const { return library_; }
+  // How the last listing of the spooler went.
+  plat::PrinterListing LastListing() const { return lister_.last(); }
 
  private:
   struct Wire {
@@ -99,8 +113,10 @@ class MainDialog {
   int ReadStoredInt(const char* key) const;
   void SetNetwork();
   int SendDocument(void* printer) const;
-  int StoreResetDefaults(const std::string& section) const;
+  int StoreResetDefaults(const std::string& section);
   int SendButtonCommand(const char* command, const char* key);
+  int Store(const std::string& section, const char* key, const char* value);
+  bool ShowStatus(bool listed, const std::vector<plat::PrinterRecord>& records);
 
   static void OnLibraryMessage(const char* text, void* user);
   static void OnLibraryRepaint(void* window, void* user);
@@ -114,7 +130,9 @@ class MainDialog {
 
   bool option_list_pending_ = true;  // the option list is filled once
   bool background_pending_ = false;
-  int sent_bytes_ = 0;  // bytes of the test command file handed to the library
+  bool store_failed_ = false;
+  bool english_messages_ = false;  // the label library's messages, and the tool's like them, are in English
+  int sent_bytes_ = 0;             // bytes of the test command file handed to the library
 
   OptionKind option_kind_ = OptionKind::TearOff;  // OptionKind: the kind of the option selected last
   bool has_value_field_ = true;

@@ -3,6 +3,8 @@
 #ifndef KV_TOOL_PRINTERS_H
 #define KV_TOOL_PRINTERS_H
 
+#include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,15 +31,34 @@ Resolution ResolutionOf(const std::string& printer_name);
 
 // The spooler's listing, shared by the printer list and the on-line test. A failure shows its message
 // once per run of failures: not again until a listing has gone through in between, so that a spooler
-// that keeps failing does not pile up a box on every timer tick.
+// that keeps failing does not pile up a box on every timer tick. A spooler that cannot be reached (or
+// does not answer in time) shows no message: the list keeps what it had and the printer reads off line.
 class PrinterLister {
  public:
+  PrinterLister() = default;
+  ~PrinterLister();
+  PrinterLister(const PrinterLister&) = delete;
+  PrinterLister& operator=(const PrinterLister&) = delete;
+
   // Lists the printers into `out`; true when the listing went through (`out` may then be empty).
   // False when there was nothing to list or the listing failed.
   bool List(View& view, std::vector<plat::PrinterRecord>& out);
 
+  // The listing of a timer tick, which must not hold the window: the listing runs beside the caller,
+  // who waits for it at most `wait` (not at all while the listing of an earlier tick is still under
+  // way). False while it has not ended; true when it has, with List's result in *listed.
+  bool ListWithin(View& view, std::vector<plat::PrinterRecord>& out, std::chrono::milliseconds wait, bool* listed);
+
+  // How the last listing that ended went.
+  plat::PrinterListing last() const { return last_; }
+
  private:
+  struct Background;
+  bool Take(View& view, plat::PrinterListing outcome, std::vector<plat::PrinterRecord>& out);
+
   bool failing_ = false;  // the last listing failed and its message has been shown
+  plat::PrinterListing last_ = plat::PrinterListing::Nothing;
+  std::shared_ptr<Background> background_;  // the listing under way beside the dialog; null when none
 };
 
 }  // namespace kv::tool

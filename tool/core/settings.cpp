@@ -45,7 +45,7 @@ Settings::Settings(std::string app_directory) : app_directory_(std::move(app_dir
 bool Settings::EnsureFile(const char* file_name, std::string* path) const {
   if (file_name == nullptr || file_name[0] == '\0' || app_directory_.empty()) return false;
   *path = app_directory_ + plat::kPathSeparator + file_name;
-  if (plat::file_exists(path->c_str())) return true;
+  if (plat::file_exists(path->c_str()) || read_only_) return true;
   plat::FileHandle file = plat::file_create(path->c_str());
   if (file == plat::kInvalidFile) return false;
   plat::file_close(file);
@@ -78,7 +78,7 @@ int Settings::ReadSettingText(const char* section, const char* key, int max_char
 }
 
 int Settings::WriteSetting(const char* section, const char* key, const char* value) const {
-  if (section == nullptr || key == nullptr || value == nullptr || settings_path_.empty()) return 0;
+  if (section == nullptr || key == nullptr || value == nullptr || settings_path_.empty() || read_only_) return 0;
   if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return 0;
   return plat::profile_write(settings_path_.c_str(), section, key, value) ? 1 : 0;
 }

@@ -24,6 +24,10 @@ class Settings {
   // The settings of a program started in `app_directory` (empty when the directory could not be had).
   explicit Settings(std::string app_directory);
 
+  // Settings that only read: a missing file reads as empty and is not created; nothing is written.
+  // The command line reads so until a command is about to store a value.
+  void SetReadOnly(bool read_only) { read_only_ = read_only; }
+
   const std::string& AppDirectory() const { return app_directory_; }
   // AppDirectory followed by the separator and "KV_setting.ini"; empty without AppDirectory.
   const std::string& SettingsPath() const { return settings_path_; }
@@ -43,8 +47,8 @@ class Settings {
   int ReadSettingText(const char* section, const char* key, int max_chars, std::string* text) const;
 
   // Writes key=value in the section of SettingsPath, creating file, section and key as needed.
-  // Returns 1 when written, 0 when not (the file cannot be written, or a text holds a line break,
-  // which would break the file's lines).
+  // Returns 1 when written, 0 when not (the file cannot be written, the settings only read, or a text
+  // holds a line break, which would break the file's lines).
   int WriteSetting(const char* section, const char* key, const char* value) const;
 
  private:
@@ -53,6 +57,7 @@ class Settings {
 
   std::string app_directory_;
   std::string settings_path_;
+  bool read_only_ = false;
 };
 
 }  // namespace kv::tool

@@ -12,10 +12,11 @@ namespace {
 constexpr std::size_t kDirectoryRoom = 260;  // the current directory: at most 259 characters
 }  // namespace
 
-ToolProcess StartProgram(unsigned system_language_id) {
+ToolProcess StartProgram(unsigned system_language_id, bool read_only) {
   char directory[kDirectoryRoom];
   const std::size_t n = plat::current_directory(directory, sizeof directory);
   ToolProcess process{Settings(n > 0 ? std::string(directory, n) : std::string())};
+  if (read_only) process.settings.SetReadOnly(true);
   int language = 0;
   if (process.settings.ReadSettingInt(kSectionSetting, kKeyDisplayLan, kSettingsFileName, &language) == 0) {
     language = system_language_id != plat::kLangChinesePrc ? 1 : 0;

@@ -22,7 +22,9 @@ struct ToolProcess {
 // Takes the current directory as AppDirectory and reads DisplayLan. When the key is missing or empty
 // (a first start), the language follows the system's (Chinese only for Chinese, PRC, identifier
 // 2052) and is written as eight digits. A settings file that cannot be had leaves Chinese and writes nothing.
-ToolProcess StartProgram(unsigned system_language_id);
+// With `read_only` the settings only read (Settings::SetReadOnly): a first start then takes the
+// system's language without writing it.
+ToolProcess StartProgram(unsigned system_language_id, bool read_only = false);
 
 }  // namespace kv::tool
 

@@ -12,6 +12,11 @@ const MainDialog::Wire MainDialog::kWiring[] = {
     {kIdEnglish, Event::Clicked, &MainDialog::OnEnglish},
     {kIdSendCommand, Event::Clicked, &MainDialog::OnSendTestCommand},
     {kIdSet, Event::Clicked, &MainDialog::OnSet},
+    // Enter in a field of the value does what Set does; elsewhere it keeps ending the dialog.
+    {kIdValue, Event::EnterKey, &MainDialog::OnSet},
+    {kIdIpAddress, Event::EnterKey, &MainDialog::OnSet},
+    {kIdSubnetMask, Event::EnterKey, &MainDialog::OnSet},
+    {kIdGateway, Event::EnterKey, &MainDialog::OnSet},
     {kIdForward, Event::Clicked, &MainDialog::OnForward},
     {kIdReverse, Event::Clicked, &MainDialog::OnReverse},
     {kIdEnable, Event::Clicked, &MainDialog::OnEnable},

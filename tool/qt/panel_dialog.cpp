@@ -348,8 +348,12 @@ void PanelDialog::closeEvent(QCloseEvent* event) {
 }
 
 void PanelDialog::keyPressEvent(QKeyEvent* event) {
-  // Enter ends the dialog as its OK, Escape as its Cancel: neither runs the close processing.
+  // Enter in a field of the value does what Set does (the core's wiring says where); elsewhere Enter
+  // ends the dialog as its OK, Escape as its Cancel: neither runs the close processing.
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    const QWidget* focus = focusWidget();
+    for (const auto& [id, widget] : controls_)
+      if (widget == focus && core_->Handle(static_cast<unsigned>(id), Event::EnterKey)) return;
     accept();
     return;
   }

@@ -303,6 +303,13 @@ class Win32Panel : public View {
   }
 
   INT_PTR OnCommand(int id, int code) {
+    if (id == IDOK) {
+      // Enter in a field of the value does what Set does (the core's wiring says where).
+      HWND focus = GetFocus();
+      if (focus != nullptr && IsChild(dialog_, focus) &&
+          core_->Handle(static_cast<unsigned>(GetDlgCtrlID(focus)), Event::EnterKey))
+        return TRUE;
+    }
     if (id == IDOK || id == IDCANCEL) {  // Enter and Escape end the dialog, without the close processing
       EndDialog(dialog_, id);
       return TRUE;

@@ -12,6 +12,11 @@ inline constexpr unsigned kLangEnglishUs = 1033;   // English (United States)
 // tells it: "zh_CN..." is Chinese (PRC); every other locale reads as English (United States).
 unsigned system_language_id();
 
+// Whether the label library's messages are in Chinese when the program has chosen no language: on
+// Windows always (its texts stay as they are); on POSIX when the locale (LC_ALL, else LC_MESSAGES, else
+// LANG) begins with "zh", in any region; every other locale gives English.
+bool messages_in_chinese();
+
 }  // namespace kv::plat
 
 #endif

@@ -19,9 +19,13 @@ enum class PrinterListing {
   Nothing,   // the spooler reported nothing to list (no printers, or no answer to the size query)
   NoMemory,  // no block for the records could be had
   Failed,    // the spooler refused the listing itself
+  // The spooler could not be reached, or did not answer within the bound of every spooler exchange
+  // (KV_SPOOLER_TIMEOUT_MS on Linux); Linux only.
+  Unreachable,
 };
 
-// Lists the local printers into `out`, which is emptied first.
+// Lists the local printers into `out`, which is emptied first. Bounded in time as every exchange with
+// the spooler is.
 PrinterListing printers_list(std::vector<PrinterRecord>& out);
 
 }  // namespace kv::plat

@@ -8,6 +8,10 @@
 
 namespace kv::plat {
 
+// The largest settings file our own reader (POSIX) takes. A larger file is not read at all: reads give
+// the default and writes fail, so that it is neither loaded whole nor rewritten cut short.
+inline constexpr std::size_t kProfileMaxBytes = 1u << 20;
+
 // Reads the value of `key` in the first section named `section` of the file at `path` into buf: at
 // most size - 1 characters and a terminating zero. A missing file, section or key gives `default_text`.
 // Returns the number of characters placed before the zero; 0, with nothing written, when size is 0.
