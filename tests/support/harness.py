@@ -24,9 +24,10 @@ stands in for a printer's device file: what one writer sends between its open an
 (two writers in quick succession may arrive as one). The queue Raw_Unreachable points at a closed
 loopback port: CUPS accepts its jobs and holds them.
 
-The queues take their printer descriptions from data/ppd (the shipped ones) or tests/support/ppd (made-up
-test printers); the spooler offers the shipped ones as its models kirv/NAME.ppd, or those of the folder
-named by KV_HARNESS_PPD_DIR (an unpacked package's).
+The queues take their printer descriptions from DIR/ppd (the shipped ones, made from the table of models
+by data/make_ppd.py as the build makes them) or tests/support/ppd (made-up test printers); the spooler
+offers the shipped ones as its models kirv/NAME.ppd, or those of the folder named by KV_HARNESS_PPD_DIR (an
+unpacked package's).
 
 cupsd refuses to run its filters and backends as root, so it runs them as User lp; DIR is
 made readable for lp. The server listens only on DIR/cups.sock.
@@ -43,15 +44,27 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-# The printer descriptions that users install live in data/ppd; those of made-up test printers stay here.
-# KV_HARNESS_PPD_DIR names another folder of installed descriptions (an unpacked package's), which the
-# spooler then also offers as its models kirv/NAME.ppd (lpinfo -m, lpadmin -m).
-SHIPPED_PPD_DIR = os.environ.get("KV_HARNESS_PPD_DIR") or os.path.join(HERE, "..", "..", "data", "ppd")
+sys.path.insert(0, os.path.join(HERE, "..", "..", "data"))
+import make_ppd  # noqa: E402
+
+MODELS_HEADER = os.path.join(HERE, "..", "..", "platform", "include", "kv", "models.h")
+# The printer descriptions that users install are made from the table of models; those of made-up test
+# printers stay here. KV_HARNESS_PPD_DIR names another folder of installed descriptions (an unpacked
+# package's), which the spooler then also offers as its models kirv/NAME.ppd (lpinfo -m, lpadmin -m).
 TEST_PPD_DIR = os.path.join(HERE, "ppd")
 
 
-def ppd_path(name):
-    shipped = os.path.join(SHIPPED_PPD_DIR, name)
+def shipped_ppd_dir(d):
+    named = os.environ.get("KV_HARNESS_PPD_DIR")
+    if named:
+        return named
+    made = os.path.join(d, "ppd")
+    make_ppd.write_all(MODELS_HEADER, made)
+    return made
+
+
+def ppd_path(d, name):
+    shipped = os.path.join(shipped_ppd_dir(d), name)
     return shipped if os.path.exists(shipped) else os.path.join(TEST_PPD_DIR, name)
 
 # queue name -> (printer description file or None for a plain raw queue, state)
@@ -236,7 +249,7 @@ DataDir {d}/data
             os.symlink(os.path.join("/usr/share/cups", name), os.path.join(data, name))
     for name in os.listdir("/usr/share/cups/model") if os.path.isdir("/usr/share/cups/model") else []:
         os.symlink(os.path.join("/usr/share/cups/model", name), os.path.join(data, "model", name))
-    os.symlink(os.path.abspath(SHIPPED_PPD_DIR), os.path.join(data, "model", "kirv"))
+    os.symlink(os.path.abspath(shipped_ppd_dir(d)), os.path.join(data, "model", "kirv"))
     with open(os.path.join(data, "mime", "raw.types"), "w") as f:
         f.write("application/octet-stream\napplication/vnd.cups-raw\n")
     with open(os.path.join(data, "mime", "raw.convs"), "w") as f:
@@ -297,7 +310,7 @@ def start(d):
         queue_uri = uri if state != "unreachable" else f"socket://127.0.0.1:{closed_port()}/?snmp=false"
         args = ["lpadmin", "-p", queue, "-v", queue_uri, "-E"]
         if ppd:
-            args += ["-P", ppd_path(ppd)]
+            args += ["-P", ppd_path(d, ppd)]
         else:
             args += ["-m", "raw"]
         r = lp(d, *args, check=False)
@@ -387,7 +400,7 @@ def stop(d):
 
 
 def add_queue(d, name, uri):
-    lp(d, "lpadmin", "-p", name, "-v", uri, "-E", "-P", ppd_path("KIRV_R5.ppd"))
+    lp(d, "lpadmin", "-p", name, "-v", uri, "-E", "-P", ppd_path(d, "KIRV_R5.ppd"))
 
 
 def main():
