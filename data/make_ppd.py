@@ -11,7 +11,7 @@ import re
 import sys
 from typing import List, NamedTuple
 
-_ROW = re.compile(r'^\s*\{"([^"]+)",\s*(203|300),\s*([0-9]+)\},\s*$', re.M)
+_ROW = re.compile(r'\{"([^"]+)",\s*(203|300),\s*([0-9]+)\}')
 
 
 class Model(NamedTuple):

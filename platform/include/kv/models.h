@@ -2,19 +2,20 @@
 // time), the parameter tool's resolution rule, the job renderer's default label and the printer
 // application's drivers all read it. Plain C++17, no system header: the Windows build includes it too.
 //
-// data/make_ppd.py reads the rows below as text: keep one row a line, as {"name", dpi, print width}.
+// data/make_ppd.py and data/CMakeLists.txt read the rows of kModels as text: {"name", dpi, print width}.
 #ifndef KV_MODELS_H
 #define KV_MODELS_H
 
 namespace kv {
 
 struct Model {
-  const char* name;     // as the printer reports it and a spooler's driver or printer name carries it
-  int dpi;              // 203 (the 200-DPI class, 8 dots a millimetre) or 300 (12 dots a millimetre)
-  int print_width;      // dots across the print head: the widest label the model prints
+  const char* name;  // as the printer reports it and a spooler's driver or printer name carries it
+  int dpi;           // 203 (the 200-DPI class, 8 dots a millimetre) or 300 (12 dots a millimetre)
+  int print_width;   // dots across the print head: the widest label the model prints
 };
 
 // The 203 dpi model first, then the 300 dpi models in the order the tool searches a printer name for them.
+// clang-format off
 inline constexpr Model kModels[] = {
     {"KIRV R5", 203, 864},
     {"KIRV R5i", 300, 1248},
@@ -26,6 +27,7 @@ inline constexpr Model kModels[] = {
     {"pilto 417", 300, 1248},
     {"Tallmir 7i", 300, 1248},
 };
+// clang-format on
 
 // Dots for a length in thousandths of an inch at a resolution, rounded down as a print head counts them
 // (4 in at 203 dpi: 812 dots).
