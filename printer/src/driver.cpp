@@ -60,7 +60,13 @@ const DriverEntry* EntryOf(pappl_job_t* job) { return EntryOf(papplPrinterGetDri
 // Hundredths of a millimetre to dots.
 int Dots(int hmm, int dpi) { return static_cast<int>((static_cast<long long>(hmm) * dpi + 1270) / 2540); }
 
-// The label a page becomes, from the job's options and the printer's model.
+}  // namespace
+
+const Model* ModelOf(pappl_job_t* job) {
+  const DriverEntry* entry = EntryOf(job);
+  return entry ? entry->model : nullptr;
+}
+
 LabelSettings SettingsOf(const Model& model, const pappl_pr_options_t& options, int raster_width, int raster_height) {
   LabelSettings s;
   s.dpi = model.dpi;
@@ -82,6 +88,8 @@ LabelSettings SettingsOf(const Model& model, const pappl_pr_options_t& options, 
   s.halftone = options.print_content_optimize == PAPPL_CONTENT_PHOTO ? Halftone::kDiffusion : Halftone::kThreshold;
   return s;
 }
+
+namespace {
 
 // One raster job: the label being written and the row it is assembled in.
 struct RasterJob {
@@ -107,7 +115,8 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
   const DriverEntry* entry = EntryOf(job);
   if (!raster || !entry) return false;
   const auto& header = options->header;
-  if ((header.cupsBitsPerPixel != 1 && header.cupsBitsPerPixel != 8) || header.cupsBitsPerColor != header.cupsBitsPerPixel) {
+  if ((header.cupsBitsPerPixel != 1 && header.cupsBitsPerPixel != 8) ||
+      header.cupsBitsPerColor != header.cupsBitsPerPixel) {
     papplJobSetMessage(job, "Unsupported raster: %u bits a dot; grey or black of 1 or 8 bits are printed.",
                        header.cupsBitsPerPixel);
     return false;
@@ -118,8 +127,8 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
   raster->raster_width = header.cupsWidth;
   raster->bits = header.cupsBitsPerPixel;
   raster->space = header.cupsColorSpace;
-  raster->settings = SettingsOf(*entry->model, *options, static_cast<int>(header.cupsWidth),
-                                static_cast<int>(header.cupsHeight));
+  raster->settings =
+      SettingsOf(*entry->model, *options, static_cast<int>(header.cupsWidth), static_cast<int>(header.cupsHeight));
   raster->row.assign(static_cast<std::size_t>(raster->settings.width), 255);
   if (!raster->writer.Begin(raster->settings)) {
     papplJobSetMessage(job, "Cannot start the label: %s.", raster->writer.error().c_str());
@@ -209,7 +218,9 @@ bool PrintRaw(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
 std::string DriverName(const char* model_name) {
   std::string name;
   for (const char* p = model_name; p && *p; ++p)
-    name += std::isalnum(static_cast<unsigned char>(*p)) ? static_cast<char>(std::tolower(static_cast<unsigned char>(*p))) : '_';
+    name += std::isalnum(static_cast<unsigned char>(*p))
+                ? static_cast<char>(std::tolower(static_cast<unsigned char>(*p)))
+                : '_';
   return name;
 }
 

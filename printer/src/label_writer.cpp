@@ -114,8 +114,8 @@ bool LabelWriter::AddRow(const std::uint8_t* grey) {
 
 bool LabelWriter::FlushBand() {
   if (band_rows_ == 0) return true;
-  const std::string line = "GW0," + std::to_string(band_top_) + "," + std::to_string(row_bytes_) + "," +
-                           std::to_string(band_rows_);
+  const std::string line =
+      "GW0," + std::to_string(band_top_) + "," + std::to_string(row_bytes_) + "," + std::to_string(band_rows_);
   const bool ok = Put(line) && Put(band_.data(), band_.size()) && Put("\r\n", 2);
   band_.clear();
   band_rows_ = 0;

@@ -21,12 +21,12 @@ enum class Halftone { kThreshold, kDiffusion };
 
 struct LabelSettings {
   int dpi = 203;
-  int width = 812;        // dots across: the label width (q), at most the model's print width
-  int length = 1218;      // dots down: the label length (Q)
+  int width = 812;    // dots across: the label width (q), at most the model's print width
+  int length = 1218;  // dots down: the label length (Q)
   Tracking tracking = Tracking::kGap;
-  int darkness = -1;      // the printer's darkness level (H), 0 to kMaxDarkness; -1: the printer's own
-  int speed = 0;          // inches a second (S), 1 to kMaxSpeed; 0: the printer's own
-  int copies = 1;         // printed of each label (W1,copies)
+  int darkness = -1;  // the printer's darkness level (H), 0 to kMaxDarkness; -1: the printer's own
+  int speed = 0;      // inches a second (S), 1 to kMaxSpeed; 0: the printer's own
+  int copies = 1;     // printed of each label (W1,copies)
   Halftone halftone = Halftone::kThreshold;
 };
 
@@ -67,12 +67,12 @@ class LabelWriter {
   ByteSink sink_;
   LabelSettings settings_;
   std::string error_;
-  int row_ = 0;                         // rows of the label given so far
-  int band_top_ = 0;                    // the label row of the band's first row
-  int band_rows_ = 0;                   // rows in the band
-  std::size_t row_bytes_ = 0;           // bytes of one bitmap row
-  std::vector<std::uint8_t> band_;      // the band's bitmap rows
-  std::vector<std::uint8_t> bits_;      // the row being packed
+  int row_ = 0;                               // rows of the label given so far
+  int band_top_ = 0;                          // the label row of the band's first row
+  int band_rows_ = 0;                         // rows in the band
+  std::size_t row_bytes_ = 0;                 // bytes of one bitmap row
+  std::vector<std::uint8_t> band_;            // the band's bitmap rows
+  std::vector<std::uint8_t> bits_;            // the row being packed
   std::vector<int> error_this_, error_next_;  // error diffusion: what each dot of this and the next row owes
   bool open_ = false;
 };

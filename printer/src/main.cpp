@@ -13,6 +13,7 @@
 
 #include "devices.h"
 #include "driver.h"
+#include "filters.h"
 #include "kvtaglib.h"
 
 namespace {
@@ -102,16 +103,15 @@ pappl_system_t* MakeSystem(int num_options, cups_option_t* options, void* /*data
   const char* listen = Option(num_options, options, "listen-hostname");
   const bool loopback = !listen || std::strcmp(listen, "localhost") == 0;
   const char* dnssd = Option(num_options, options, "dnssd");
-  const bool advertise = dnssd ? std::strcmp(dnssd, "on") == 0 || (std::strcmp(dnssd, "auto") == 0 && AvahiRuns())
-                               : AvahiRuns();
+  const bool advertise =
+      dnssd ? std::strcmp(dnssd, "on") == 0 || (std::strcmp(dnssd, "auto") == 0 && AvahiRuns()) : AvahiRuns();
 
   pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG |
                               PAPPL_SOPTIONS_WEB_SECURITY | PAPPL_SOPTIONS_NO_TLS;
   if (!loopback) soptions |= PAPPL_SOPTIONS_WEB_REMOTE;
-  pappl_system_t* system =
-      papplSystemCreate(soptions, "KIRV Label Printers", port, advertise ? "_print,_universal" : nullptr,
-                        spool.c_str(), log.c_str(), LogLevel(Option(num_options, options, "log-level")),
-                        Option(num_options, options, "auth-service"), false);
+  pappl_system_t* system = papplSystemCreate(
+      soptions, "KIRV Label Printers", port, advertise ? "_print,_universal" : nullptr, spool.c_str(), log.c_str(),
+      LogLevel(Option(num_options, options, "log-level")), Option(num_options, options, "auth-service"), false);
   if (!system) return nullptr;
   if (const char* host = Option(num_options, options, "server-hostname")) papplSystemSetHostName(system, host);
   if (!papplSystemAddListeners(system, loopback ? "localhost" : (std::strcmp(listen, "*") == 0 ? nullptr : listen))) {
@@ -124,6 +124,7 @@ pappl_system_t* MakeSystem(int num_options, cups_option_t* options, void* /*data
   papplSystemSetPrinterDrivers(system, static_cast<int>(Drivers().size()), Drivers().data(),
                                kv::printer::AutoAddCallback, nullptr, kv::printer::DriverCallback, nullptr);
   papplSystemSetMIMECallback(system, kv::printer::DetectFormat, nullptr);
+  kv::printer::AddFilters(system);
   kv::printer::AddDeviceSchemes();
   papplSystemSetFooterHTML(system, "KIRV label kit " KVTAGLIB_VERSION);
   // Bounded memory for pictures: PAPPL refuses larger ones before it decodes them.
@@ -155,6 +156,6 @@ void Usage(void*) {
 
 int main(int argc, char* argv[]) {
   return papplMainloop(argc, argv, KVTAGLIB_VERSION, nullptr, static_cast<int>(Drivers().size()), Drivers().data(),
-                       kv::printer::AutoAddCallback, kv::printer::DriverCallback, nullptr, nullptr, MakeSystem,
-                       Usage, nullptr);
+                       kv::printer::AutoAddCallback, kv::printer::DriverCallback, nullptr, nullptr, MakeSystem, Usage,
+                       nullptr);
 }
