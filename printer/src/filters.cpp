@@ -194,29 +194,30 @@ bool PrintPdf(pappl_job_t* job, pappl_device_t* device, void*) {
     return false;
   }
   const Scaling scaling = ScalingOf(options.value->print_scaling, Scaling::kFit);
-  return PrintPages(
-      job, device, *options.value, *model, pages,
-      [&](int index, const LabelSettings& settings, GreyImage* image, Scaling* page_scaling) {
-        // The page is drawn at the resolution that makes it fit the label (turned when it lies across the
-        // label), so that poppler draws every edge at the printer's dots; none is scaled again.
-        double width_pt = 0, height_pt = 0;
-        if (!pdf->PageSize(index, &width_pt, &height_pt) || width_pt <= 0 || height_pt <= 0) {
-          papplJobSetMessage(job, "Not printed: page %d has no size.", index + 1);
-          return false;
-        }
-        const double dots_w = width_pt / 72 * model->dpi, dots_h = height_pt / 72 * model->dpi;
-        const Placement fit = Place(static_cast<int>(std::lround(dots_w)), static_cast<int>(std::lround(dots_h)),
-                                    settings.width, settings.length, scaling);
-        const double dpi = std::clamp(model->dpi * fit.scale, PdfDocument::kMinDpi, PdfDocument::kMaxDpi);
-        std::string why;
-        const std::size_t most = static_cast<std::size_t>(settings.width + 2) * static_cast<std::size_t>(settings.length + 2) * 2;
-        if (!pdf->RenderPage(index, dpi, most, image, &why)) {
-          papplJobSetMessage(job, "Page %d not printed: %s.", index + 1, why.c_str());
-          return false;
-        }
-        *page_scaling = Scaling::kNone;  // drawn at its size on the label already
-        return true;
-      });
+  return PrintPages(job, device, *options.value, *model, pages,
+                    [&](int index, const LabelSettings& settings, GreyImage* image, Scaling* page_scaling) {
+                      // The page is drawn at the resolution that makes it fit the label (turned when it lies across the
+                      // label), so that poppler draws every edge at the printer's dots; none is scaled again.
+                      double width_pt = 0, height_pt = 0;
+                      if (!pdf->PageSize(index, &width_pt, &height_pt) || width_pt <= 0 || height_pt <= 0) {
+                        papplJobSetMessage(job, "Not printed: page %d has no size.", index + 1);
+                        return false;
+                      }
+                      const double dots_w = width_pt / 72 * model->dpi, dots_h = height_pt / 72 * model->dpi;
+                      const Placement fit =
+                          Place(static_cast<int>(std::lround(dots_w)), static_cast<int>(std::lround(dots_h)),
+                                settings.width, settings.length, scaling);
+                      const double dpi = std::clamp(model->dpi * fit.scale, PdfDocument::kMinDpi, PdfDocument::kMaxDpi);
+                      std::string why;
+                      const std::size_t most = static_cast<std::size_t>(settings.width + 2) *
+                                               static_cast<std::size_t>(settings.length + 2) * 2;
+                      if (!pdf->RenderPage(index, dpi, most, image, &why)) {
+                        papplJobSetMessage(job, "Page %d not printed: %s.", index + 1, why.c_str());
+                        return false;
+                      }
+                      *page_scaling = Scaling::kNone;  // drawn at its size on the label already
+                      return true;
+                    });
 }
 
 }  // namespace

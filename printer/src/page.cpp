@@ -41,7 +41,8 @@ namespace {
 inline int TurnedAt(const GreyView& image, bool turn, int tx, int ty) {
   const int x = turn ? image.width - 1 - ty : tx;
   const int y = turn ? tx : ty;
-  return image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + static_cast<std::size_t>(x)];
+  return image
+      .pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + static_cast<std::size_t>(x)];
 }
 
 }  // namespace

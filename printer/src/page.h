@@ -24,9 +24,9 @@ enum class Scaling {
 };
 
 struct Placement {
-  bool turn = false;   // turned a quarter counter-clockwise (a landscape picture on a portrait label)
-  double scale = 1;    // label dots a picture dot
-  int x = 0, y = 0;    // where the top-left corner of the turned and scaled picture falls on the label
+  bool turn = false;          // turned a quarter counter-clockwise (a landscape picture on a portrait label)
+  double scale = 1;           // label dots a picture dot
+  int x = 0, y = 0;           // where the top-left corner of the turned and scaled picture falls on the label
   int width = 0, height = 0;  // the turned and scaled picture's size in label dots
 };
 
@@ -34,8 +34,7 @@ struct Placement {
 Placement Place(int width, int height, int label_width, int label_length, Scaling scaling);
 
 // Writes one label (Begin to End) showing `image` placed by `placement`. False with the writer's error.
-bool WriteImage(LabelWriter& writer, const LabelSettings& settings, const GreyView& image,
-                const Placement& placement);
+bool WriteImage(LabelWriter& writer, const LabelSettings& settings, const GreyView& image, const Placement& placement);
 
 }  // namespace kv::printer
 
