@@ -43,7 +43,8 @@ std::vector<std::uint8_t> Picture(int width, int height) {
 kv::render::Bitmap Drawn(const std::string& job, int dpi) {
   kv::render::Printer printer(dpi);
   kv::render::Bitmap drawn;
-  const auto summary = printer.Run(job.data(), job.size(), [&](const kv::render::RenderedLabel& l) { drawn = l.image; });
+  const auto summary =
+      printer.Run(job.data(), job.size(), [&](const kv::render::RenderedLabel& l) { drawn = l.image; });
   EXPECT_EQ(summary.labels, 1u);
   for (const auto& m : summary.messages) ADD_FAILURE() << kv::render::Describe(m);
   return drawn;
@@ -106,14 +107,16 @@ TEST(LabelWriter, ThePrinterDrawsThePictureDotForDotInBoundedBands) {
     const std::vector<std::uint8_t> grey = Picture(s.width, s.length);
     Collected out;
     ASSERT_TRUE(out.writer.Begin(s));
-    for (int y = 0; y < s.length; ++y) ASSERT_TRUE(out.writer.AddRow(grey.data() + static_cast<std::size_t>(y) * s.width));
+    for (int y = 0; y < s.length; ++y)
+      ASSERT_TRUE(out.writer.AddRow(grey.data() + static_cast<std::size_t>(y) * s.width));
     ASSERT_TRUE(out.writer.End());
     const kv::render::Bitmap drawn = Drawn(out.bytes, dpi);
     ASSERT_EQ(drawn.width(), s.width);
     ASSERT_EQ(drawn.height(), s.length);
     for (int y = 0; y < s.length; ++y)
       for (int x = 0; x < s.width; ++x)
-        ASSERT_EQ(drawn.Black(x, y), grey[static_cast<std::size_t>(y) * s.width + x] == 0) << dpi << " " << x << "," << y;
+        ASSERT_EQ(drawn.Black(x, y), grey[static_cast<std::size_t>(y) * s.width + x] == 0)
+            << dpi << " " << x << "," << y;
     // Every band within its bound; the white rows between the frame's sides cost one band each side.
     std::size_t at = 0;
     int bands = 0;
