@@ -6,21 +6,22 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <png.h>
-#include <zlib.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -167,7 +168,8 @@ void WritePng(const kv::render::Bitmap& label, int bits, const fs::path& path) {
   png.format = PNG_FORMAT_GRAY;
   std::vector<std::uint8_t> grey(static_cast<std::size_t>(label.width()) * label.height());
   for (int y = 0; y < label.height(); ++y)
-    for (int x = 0; x < label.width(); ++x) grey[static_cast<std::size_t>(y) * label.width() + x] = label.Black(x, y) ? 0 : 255;
+    for (int x = 0; x < label.width(); ++x)
+      grey[static_cast<std::size_t>(y) * label.width() + x] = label.Black(x, y) ? 0 : 255;
   ASSERT_TRUE(png_image_write_to_file(&png, path.c_str(), 0, grey.data(), 0, nullptr)) << png.message;
 }
 
@@ -200,7 +202,8 @@ void WriteJpeg(int width, int height, const std::function<std::uint8_t(int, int)
 std::string ReadCode128(const kv::render::Bitmap& label) {
   std::vector<std::uint8_t> grey(static_cast<std::size_t>(label.width()) * label.height());
   for (int y = 0; y < label.height(); ++y)
-    for (int x = 0; x < label.width(); ++x) grey[static_cast<std::size_t>(y) * label.width() + x] = label.Black(x, y) ? 0 : 255;
+    for (int x = 0; x < label.width(); ++x)
+      grey[static_cast<std::size_t>(y) * label.width() + x] = label.Black(x, y) ? 0 : 255;
   ZXing::DecodeHints hints;
   hints.setFormats(ZXing::BarcodeFormat::Code128);
   hints.setTryHarder(true);
@@ -242,17 +245,18 @@ class KvPrinter : public ::testing::Test {
       vp.out = dir_ / ("out-" + name);
       fs::create_directories(vp.out);
       const fs::path log = dir_ / ("serve-" + name + ".log");
-      vp.pid = Start({KV_KVLABEL, "serve", "--port", "0", "--out", vp.out.string(), "--dpi", std::to_string(vp.dpi)},
-                     log);
+      vp.pid =
+          Start({KV_KVLABEL, "serve", "--port", "0", "--out", vp.out.string(), "--dpi", std::to_string(vp.dpi)}, log);
       ASSERT_TRUE(WaitUntil([&] { return ReadWhole(log).find("listening on 127.0.0.1:") != std::string::npos; }));
       const std::string said = ReadWhole(log);
       vp.port = std::stoi(said.substr(said.find("127.0.0.1:") + 10));
     }
     port_ = FreePort();
-    server_ = Start({KV_KVPRINTER, "server", "-o", "server-port=" + std::to_string(port_), "-o",
-                     "state-directory=" + (dir_ / "state").string(), "-o", "spool-directory=" + (dir_ / "spool").string(),
-                     "-o", "log-file=" + (dir_ / "kvprinter.log").string(), "-o", "log-level=info", "-o", "dnssd=off"},
-                    dir_ / "server.out");
+    server_ =
+        Start({KV_KVPRINTER, "server", "-o", "server-port=" + std::to_string(port_), "-o",
+               "state-directory=" + (dir_ / "state").string(), "-o", "spool-directory=" + (dir_ / "spool").string(),
+               "-o", "log-file=" + (dir_ / "kvprinter.log").string(), "-o", "log-level=info", "-o", "dnssd=off"},
+              dir_ / "server.out");
     ASSERT_GT(server_, 0);
     ASSERT_TRUE(WaitUntil([] { return SocketAnswers(ServerSocket()); })) << ReadWhole(dir_ / "server.out");
     for (const auto& [name, vp] : printers_) {
@@ -297,11 +301,13 @@ class KvPrinter : public ::testing::Test {
   static int IppPrint(const std::string& printer, const fs::path& file, const std::string& format,
                       const std::string& attributes = "", std::string* refused = nullptr) {
     const fs::path test = dir_ / "print.test";
-    WriteWhole(test, "{\n OPERATION Print-Job\n GROUP operation-attributes-tag\n"
-                     " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
-                     " ATTR uri printer-uri $uri\n ATTR name requesting-user-name tester\n"
-                     " ATTR mimeMediaType document-format " + format + "\n GROUP job-attributes-tag\n" + attributes +
-                     " FILE " + file.string() + "\n DISPLAY job-id\n DISPLAY status-message\n}\n");
+    WriteWhole(test,
+               "{\n OPERATION Print-Job\n GROUP operation-attributes-tag\n"
+               " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
+               " ATTR uri printer-uri $uri\n ATTR name requesting-user-name tester\n"
+               " ATTR mimeMediaType document-format " +
+                   format + "\n GROUP job-attributes-tag\n" + attributes + " FILE " + file.string() +
+                   "\n DISPLAY job-id\n DISPLAY status-message\n}\n");
     const Ran r = RunProgram({"ipptool", "-t", Uri(printer), test.string()}, dir_ / "ipptool.out");
     const std::size_t at = r.output.find("job-id (integer) = ");
     if (r.status != 0 || at == std::string::npos) {
@@ -314,21 +320,25 @@ class KvPrinter : public ::testing::Test {
   // The job's state (9 completed, 8 aborted, ...) once it has ended, and its message.
   static int JobEnd(const std::string& printer, int job, std::string* message = nullptr) {
     const fs::path test = dir_ / "state.test";
-    WriteWhole(test, "{\n OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n"
-                     " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
-                     " ATTR uri printer-uri $uri\n ATTR integer job-id " + std::to_string(job) +
-                     "\n ATTR name requesting-user-name tester\n DISPLAY job-state\n DISPLAY job-state-message\n}\n");
+    WriteWhole(test,
+               "{\n OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n"
+               " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
+               " ATTR uri printer-uri $uri\n ATTR integer job-id " +
+                   std::to_string(job) +
+                   "\n ATTR name requesting-user-name tester\n DISPLAY job-state\n DISPLAY job-state-message\n}\n");
     int state = 0;
-    WaitUntil([&] {
-      const Ran r = RunProgram({"ipptool", "-t", Uri(printer), test.string()}, dir_ / "ipptool.out");
-      const std::size_t at = r.output.find("job-state (enum) = ");
-      if (at == std::string::npos) return false;
-      const std::string name = r.output.substr(at + 19, r.output.find('\n', at) - at - 19);
-      state = name == "completed" ? 9 : name == "aborted" ? 8 : name == "canceled" ? 7 : 0;
-      const std::size_t m = r.output.find("job-state-message (textWithoutLanguage) = ");
-      if (message && m != std::string::npos) *message = r.output.substr(m + 42, r.output.find('\n', m) - m - 42);
-      return state >= 7;
-    }, 120);
+    WaitUntil(
+        [&] {
+          const Ran r = RunProgram({"ipptool", "-t", Uri(printer), test.string()}, dir_ / "ipptool.out");
+          const std::size_t at = r.output.find("job-state (enum) = ");
+          if (at == std::string::npos) return false;
+          const std::string name = r.output.substr(at + 19, r.output.find('\n', at) - at - 19);
+          state = name == "completed" ? 9 : name == "aborted" ? 8 : name == "canceled" ? 7 : 0;
+          const std::size_t m = r.output.find("job-state-message (textWithoutLanguage) = ");
+          if (message && m != std::string::npos) *message = r.output.substr(m + 42, r.output.find('\n', m) - m - 42);
+          return state >= 7;
+        },
+        120);
     return state;
   }
 
@@ -362,7 +372,7 @@ fs::path KvPrinter::dir_;
 int KvPrinter::port_ = 0;
 pid_t KvPrinter::server_ = -1;
 std::map<std::string, VirtualPrinter> KvPrinter::printers_ = {{"R5", VirtualPrinter(203)},
-                                                                {"R5i", VirtualPrinter(300)}};
+                                                              {"R5i", VirtualPrinter(300)}};
 
 TEST_F(KvPrinter, CommandLanguageJobsArriveByteForByte) {
   std::string job = "N\r\nq812\r\nQ1218,24\r\nT40,30,0,4,1,1,N,\"raw \xff\xfe\"\r\nGW10,10,2,2\r\n";
@@ -378,8 +388,8 @@ TEST_F(KvPrinter, PicturesAreDrawnAsSentAndTheirBarcodesRead) {
   const kv::render::Bitmap want = SampleLabel(203);
   WritePng(want, 1, dir_ / "one-bit.png");
   WritePng(want, 8, dir_ / "grey.png");
-  WriteJpeg(want.width(), want.height(), [&](int x, int y) { return want.Black(x, y) ? 0 : 255; },
-            dir_ / "label.jpg");
+  WriteJpeg(
+      want.width(), want.height(), [&](int x, int y) { return want.Black(x, y) ? 0 : 255; }, dir_ / "label.jpg");
   struct Case {
     const char* name;
     bool submit;  // kvprinter submit, else ipptool
@@ -431,12 +441,18 @@ TEST_F(KvPrinter, OptionsGiveTheirCommands) {
   };
   const Case cases[] = {
       {"defaults", {}, "N\r\nq812\r\nQ1218,24\r\nH10\r\n", "W1,1\r\n"},
-      {"darkest, 6 ips, 3 copies", {"print-darkness=50", "print-speed=15240", "copies=3"},
-       "N\r\nq812\r\nQ1218,24\r\nH20\r\nS6\r\n", "W1,3\r\n"},
-      {"4 x 2 in, continuous", {"media=oe_4x2-label_4x2in", "media-type=continuous"}, "N\r\nq812\r\nQ406,0\r\nH10\r\n",
+      {"darkest, 6 ips, 3 copies",
+       {"print-darkness=50", "print-speed=15240", "copies=3"},
+       "N\r\nq812\r\nQ1218,24\r\nH20\r\nS6\r\n",
+       "W1,3\r\n"},
+      {"4 x 2 in, continuous",
+       {"media=oe_4x2-label_4x2in", "media-type=continuous"},
+       "N\r\nq812\r\nQ406,0\r\nH10\r\n",
        "W1,1\r\n"},
-      {"100 x 150 mm, lightest", {"media=om_100x150mm_100x150mm", "print-darkness=-100"},
-       "N\r\nq799\r\nQ1199,24\r\nH0\r\n", "W1,1\r\n"},
+      {"100 x 150 mm, lightest",
+       {"media=om_100x150mm_100x150mm", "print-darkness=-100"},
+       "N\r\nq799\r\nQ1199,24\r\nH0\r\n",
+       "W1,1\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -451,7 +467,8 @@ TEST_F(KvPrinter, OptionsGiveTheirCommands) {
 TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
   // Pictures too large to print (a JPEG as wide as the format allows, a PNG 100,000 dots wide, a PNG that
   // claims 100,000 x 100,000 dots in a few bytes), a damaged PNG, JPEG and PDF: each job ends with a reason.
-  WriteJpeg(65000, 2, [](int x, int) { return static_cast<std::uint8_t>(x); }, dir_ / "wide.jpg");
+  WriteJpeg(
+      65000, 2, [](int x, int) { return static_cast<std::uint8_t>(x); }, dir_ / "wide.jpg");
   png_image png{};
   png.version = PNG_IMAGE_VERSION;
   png.width = 100000, png.height = 2, png.format = PNG_FORMAT_GRAY;
@@ -459,7 +476,7 @@ TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
   ASSERT_TRUE(png_image_write_to_file(&png, (dir_ / "wide.png").c_str(), 0, grey.data(), 0, nullptr));
   WritePng(SampleLabel(203), 8, dir_ / "good.png");
   const std::string good = ReadWhole(dir_ / "good.png");
-  std::string bomb = ReadWhole(dir_ / "wide.png");  // IHDR: width and height at 16, its CRC at 29
+  std::string bomb = ReadWhole(dir_ / "wide.png");         // IHDR: width and height at 16, its CRC at 29
   const unsigned char side[4] = {0x00, 0x01, 0x86, 0xa0};  // 100,000
   bomb.replace(16, 4, reinterpret_cast<const char*>(side), 4);
   bomb.replace(20, 4, reinterpret_cast<const char*>(side), 4);
@@ -471,10 +488,14 @@ TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
   WriteWhole(dir_ / "bad.pdf", "%PDF-1.7\n1 0 obj << /Type /Catalog >>\ntrailer\n%%EOF\n");
   // And an empty document, and a format no printer here knows.
   WriteWhole(dir_ / "empty.prn", "");
-  const std::pair<const char*, const char*> cases[] = {
-      {"wide.jpg", "image/jpeg"}, {"wide.png", "image/png"}, {"bomb.png", "image/png"},
-      {"cut.png", "image/png"},   {"cut.jpg", "image/jpeg"}, {"bad.pdf", "application/pdf"},
-      {"empty.prn", "application/vnd.kirv-label"}, {"good.png", "application/x-unknown"}};
+  const std::pair<const char*, const char*> cases[] = {{"wide.jpg", "image/jpeg"},
+                                                       {"wide.png", "image/png"},
+                                                       {"bomb.png", "image/png"},
+                                                       {"cut.png", "image/png"},
+                                                       {"cut.jpg", "image/jpeg"},
+                                                       {"bad.pdf", "application/pdf"},
+                                                       {"empty.prn", "application/vnd.kirv-label"},
+                                                       {"good.png", "application/x-unknown"}};
   const int before = printers_["R5"].jobs;
   for (const auto& [file, format] : cases) {
     SCOPED_TRACE(file);
@@ -500,3 +521,24 @@ TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
 }
 
 }  // namespace
+
+TEST_F(KvPrinter, TheKitsDevicePathsArePrinters) {
+  // A FIFO stands in for a printer's device file (/dev/usb/lp0): a job is one open, write and close.
+  const fs::path fifo = dir_ / "lp0";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] {
+    const int fd = open(fifo.c_str(), O_RDONLY);
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<std::size_t>(n));
+    close(fd);
+  });
+  const Ran added = Kv({"add", "-d", "Direct", "-v", "device://" + fifo.string(), "-m", "kirv_r5"});
+  ASSERT_EQ(added.status, 0) << added.output;
+  const std::string job = "N\r\nT10,10,0,3,1,1,N,\"through the device file\"\r\nW1,1\r\n";
+  WriteWhole(dir_ / "direct.prn", job);
+  const int id = Submit("Direct", dir_ / "direct.prn");
+  EXPECT_EQ(JobEnd("Direct", id), 9);
+  reader.join();
+  EXPECT_EQ(received, job);
+}
