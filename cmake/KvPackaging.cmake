@@ -4,6 +4,7 @@
 #   kvpanel              kvpanel  the parameter tool, its desktop entry, icons and manual page
 #   printer-driver-kirv  ppd      the printer descriptions of the supported models (raw queues)
 #   kvlabel              kvlabel  the label renderer, where it is built
+#   kvprinter            kvprinter  the printer application (PAPPL), its systemd unit and manual page
 # The version is the project's; run-time dependencies are found by dpkg-shlibdeps.
 set(KV_DEB_RELEASE 1)
 set(KV_DEB_VERSION "${PROJECT_VERSION}-${KV_DEB_RELEASE}")
@@ -13,11 +14,15 @@ set(kv_components lib dev kvpanel ppd)
 if(TARGET kvlabel)
   list(APPEND kv_components kvlabel)
 endif()
+if(TARGET kvprinter)
+  list(APPEND kv_components kvprinter)
+endif()
 set(kv_package_lib libkvtaglib1)
 set(kv_package_dev libkvtaglib-dev)
 set(kv_package_kvpanel kvpanel)
 set(kv_package_ppd printer-driver-kirv)
 set(kv_package_kvlabel kvlabel)
+set(kv_package_kvprinter kvprinter)
 
 # Every package carries its copyright file and a Debian change log (compressed, no time stamp inside).
 string(TIMESTAMP kv_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
@@ -110,5 +115,14 @@ set(CPACK_DEBIAN_KVLABEL_PACKAGE_DEPENDS "libkvtaglib1 (= ${KV_DEB_VERSION})")
 set(CPACK_COMPONENT_KVLABEL_DESCRIPTION "label renderer for KIRV thermal label printers
 Draws the labels of a job in the printer's command language as pictures, and
 serves as a virtual printer.")
+
+set(CPACK_DEBIAN_KVPRINTER_PACKAGE_NAME kvprinter)
+set(CPACK_DEBIAN_KVPRINTER_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_KVPRINTER_PACKAGE_SUGGESTS "avahi-daemon, cups")
+set(CPACK_COMPONENT_KVPRINTER_DESCRIPTION "printer application for KIRV thermal label printers
+An IPP Everywhere server (PAPPL) that CUPS, desktop programs and phones see as
+driverless printers: PDF, PNG, JPEG, PWG and Apple raster become labels in
+the printer's command language, and jobs in that language pass unchanged.
+Listens on localhost; a systemd unit runs it as a service.")
 
 include(CPack)
