@@ -147,6 +147,9 @@ void Usage(void*) {
       "The printer application of the KIRV label printers.\n\n"
       "Sub-commands: add, autoadd, cancel, default, delete, devices, drivers, jobs, modify, options,\n"
       "printers, server, shutdown, status, submit (kvprinter(1) describes them).\n\n"
+      "Options: -d PRINTER, -u URI (ipp://localhost:8631/ipp/print/NAME), -m DRIVER, -v DEVICE-URI\n"
+      "(socket://HOST:PORT, usb://..., device:///dev/usb/lp0), -j JOB-ID, -a (all jobs), -n COPIES,\n"
+      "-o NAME=VALUE (job options for submit, printer options for add and modify).\n\n"
       "Server options (-o NAME=VALUE): server-port (8631), listen-hostname (localhost; * for every\n"
       "address), server-hostname, state-directory, spool-directory, log-file, log-level\n"
       "(debug, info, warn, error, fatal), dnssd (auto, on, off), admin-group, auth-service.");
