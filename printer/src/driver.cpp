@@ -261,8 +261,11 @@ bool DriverCallback(pappl_system_t*, const char* driver_name, const char*, const
   data->num_resolution = 1;
   data->x_resolution[0] = data->y_resolution[0] = model.dpi;
   data->x_default = data->y_default = model.dpi;
+  // Labels are printed to their edges. The margins of a hundredth of a millimetre (no dot at either resolution)
+  // give every size a bordered twin as well: a CUPS queue made with -m everywhere names its default size after
+  // the bordered one ("4x6"), which would otherwise not exist beside "4x6.Borderless".
   data->borderless = true;
-  data->left_right = data->bottom_top = 0;
+  data->left_right = data->bottom_top = 1;
   data->num_media = static_cast<int>(std::min<std::size_t>(entry->media.size(), PAPPL_MAX_MEDIA));
   for (int i = 0; i < data->num_media; ++i) data->media[i] = entry->media[static_cast<std::size_t>(i)].c_str();
   data->num_source = 1;

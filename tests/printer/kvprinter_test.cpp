@@ -542,3 +542,43 @@ TEST_F(KvPrinter, TheKitsDevicePathsArePrinters) {
   reader.join();
   EXPECT_EQ(received, job);
 }
+
+TEST_F(KvPrinter, CupsDrivesItAsADriverlessPrinter) {
+  // A spooler of the test's own that types and converts documents as any CUPS does, with a queue made by
+  // -m everywhere on each printer's URI: the shipping label PDF through lp arrives drawn as poppler draws it.
+  const fs::path spooler = dir_ / "sp";
+  fs::permissions(dir_, fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);  // for User lp
+  setenv("KV_HARNESS_DOCUMENTS", "yes", 1);
+  const Ran started = RunProgram({KV_PYTHON, KV_HARNESS, "start", spooler.string()}, dir_ / "harness.out");
+  unsetenv("KV_HARNESS_DOCUMENTS");
+  struct Stop {  // the spooler goes, however the test ends
+    fs::path folder;
+    ~Stop() {
+      unsetenv("CUPS_SERVER");
+      RunProgram({KV_PYTHON, KV_HARNESS, "stop", folder.string()}, folder.parent_path() / "harness.out");
+    }
+  } stop{spooler};
+  ASSERT_EQ(started.status, 0) << started.output;
+  setenv("CUPS_SERVER", (spooler / "cups.sock").c_str(), 1);
+  std::vector<std::uint8_t> pdf;
+  std::string error;
+  ASSERT_TRUE(kv::examples::MakeShippingLabelPdf(&pdf, &error)) << error;
+  WriteWhole(dir_ / "ship.pdf", std::string(pdf.begin(), pdf.end()));
+  for (const auto& [printer, dpi] : {std::pair<std::string, int>{"R5", 203}, {"R5i", 300}}) {
+    SCOPED_TRACE(printer);
+    const Ran made = RunProgram({"lpadmin", "-p", "App_" + printer, "-E", "-v", Uri(printer), "-m", "everywhere"},
+                                dir_ / "lpadmin.out");
+    ASSERT_EQ(made.status, 0) << made.output;
+    const Ran queued = RunProgram({"lp", "-d", "App_" + printer, (dir_ / "ship.pdf").string()}, dir_ / "lp.out");
+    ASSERT_EQ(queued.status, 0) << queued.output;
+    VirtualPrinter& vp = printers_[printer];
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(vp.Label(vp.jobs + 1)); }, 120));
+    ++vp.jobs;
+    const kvtest::Agreement a = kvtest::CompareWithPdftoppm(dir_ / "ship.pdf", 0, dpi, vp.Label(vp.jobs));
+    EXPECT_EQ(a.error, "");
+    EXPECT_GE(a.share, 0.99);
+    const auto found = kvtest::ReadBarcodes(vp.Label(vp.jobs));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].text, kv::examples::kShippingBarcode);
+  }
+}

@@ -9,6 +9,7 @@
   harness.py capture DIR    (internal) run the capture printer in the foreground
   harness.py restart DIR    start cupsd again (after a test has stopped or killed it), same queues
 
+KV_HARNESS_DOCUMENTS=yes makes it type and convert documents as any CUPS does (queues made with -m everywhere).
 KV_HARNESS_JOB_HISTORY=No makes cupsd forget each job once it is done (the default keeps them all).
 With KV_HARNESS_TCP_PORT set, cupsd also listens on 127.0.0.1:PORT (IPP over TCP), as a print server
 of a site does; clients reach it with CUPS_SERVER=127.0.0.1:PORT.
@@ -250,6 +251,11 @@ DataDir {d}/data
     for name in os.listdir("/usr/share/cups/model") if os.path.isdir("/usr/share/cups/model") else []:
         os.symlink(os.path.join("/usr/share/cups/model", name), os.path.join(data, "model", name))
     os.symlink(os.path.abspath(shipped_ppd_dir(d)), os.path.join(data, "model", "kirv"))
+    # KV_HARNESS_DOCUMENTS=yes keeps the system's typing and conversion rules as well, so that documents (PDF,
+    # pictures) are typed and converted as on any CUPS, for queues made with -m everywhere.
+    if os.environ.get("KV_HARNESS_DOCUMENTS") == "yes":
+        for name in os.listdir("/usr/share/cups/mime"):
+            os.symlink(os.path.join("/usr/share/cups/mime", name), os.path.join(data, "mime", name))
     with open(os.path.join(data, "mime", "raw.types"), "w") as f:
         f.write("application/octet-stream\napplication/vnd.cups-raw\n")
     with open(os.path.join(data, "mime", "raw.convs"), "w") as f:
