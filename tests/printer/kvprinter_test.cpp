@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -35,6 +36,8 @@
 // The reader gives its text as UTF-8.
 #define ZX_USE_UTF8 1
 #include <ZXing/ReadBarcode.h>
+
+#include <cairo-pdf.h>
 
 #include "kv/render/png.h"
 #include "kv/render/renderer.h"
@@ -510,8 +513,29 @@ TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
     EXPECT_GT(message.size(), 10u) << message;
   }
   EXPECT_FALSE(fs::exists(printers_["R5"].Job(before + 1)));  // nothing reached the printer
-  // Still serving, in bounded memory.
+  // Still serving: a good picture, and a PDF of a thousand 2 x 1 in pages, one label each, drawn one at a time.
   Printed("R5", Submit("R5", dir_ / "good.png"));
+  std::string pages;
+  cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(
+      [](void* out, const unsigned char* data, unsigned int size) {
+        static_cast<std::string*>(out)->append(reinterpret_cast<const char*>(data), size);
+        return CAIRO_STATUS_SUCCESS;
+      },
+      &pages, 144, 72);
+  cairo_t* cr = cairo_create(surface);
+  for (int i = 1; i <= 1000; ++i) {
+    cairo_rectangle(cr, 10, 10, 20 + i % 100, 40);
+    cairo_fill(cr);
+    cairo_show_page(cr);
+  }
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+  WriteWhole(dir_ / "pages.pdf", pages);
+  Printed("R5", Submit("R5", dir_ / "pages.pdf", {"media=oe_2x1-label_2x1in"}));
+  const std::string labels = ReadWhole(printers_["R5"].Job(printers_["R5"].jobs));
+  std::size_t printed = 0;
+  for (std::size_t at = 0; (at = labels.find("W1,1\r\n", at)) != std::string::npos; ++at) ++printed;
+  EXPECT_EQ(printed, 1000u);
   std::ifstream status("/proc/" + std::to_string(server_) + "/status");
   long peak_kib = 0;
   for (std::string line; std::getline(status, line);)
