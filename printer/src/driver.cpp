@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cups/raster.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -100,12 +102,37 @@ struct RasterJob {
   LabelWriter writer;
   LabelSettings settings;
   std::vector<std::uint8_t> row;
-  unsigned raster_width = 0, bits = 8;
+  unsigned raster_width = 0;
   cups_cspace_t space = CUPS_CSPACE_SW;
   bool failed = false;
 };
 
-bool StartJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
+// Whether a raster document (PWG or Apple raster) is of the type PAPPL describes its lines by: its first page's
+// header read from the document itself. False, with the job's message set, when it is not.
+bool RasterTypeMatches(pappl_job_t* job, const pappl_pr_options_t& options) {
+  const char* format = papplJobGetFormat(job);
+  if (!format || (std::strcmp(format, "image/pwg-raster") != 0 && std::strcmp(format, "image/urf") != 0)) return true;
+  const int fd = open(papplJobGetFilename(job), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return true;  // PAPPL reports a document it cannot read
+  cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+  cups_page_header2_t first;
+  const bool read = raster && cupsRasterReadHeader2(raster, &first);
+  if (raster) cupsRasterClose(raster);
+  close(fd);
+  if (!read) return true;
+  if (first.cupsBitsPerPixel == options.header.cupsBitsPerPixel &&
+      first.cupsColorSpace == options.header.cupsColorSpace)
+    return true;
+  papplJobSetMessage(job,
+                     "Unsupported raster: %u bits a dot in colour space %d; this printer takes 8-bit grey "
+                     "(sgray_8).",
+                     first.cupsBitsPerPixel, static_cast<int>(first.cupsColorSpace));
+  papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+  return false;
+}
+
+bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+  if (!options || !RasterTypeMatches(job, *options)) return false;
   papplJobSetData(job, new RasterJob(device));
   return true;
 }
@@ -115,9 +142,8 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
   const DriverEntry* entry = EntryOf(job);
   if (!raster || !entry) return false;
   const auto& header = options->header;
-  if ((header.cupsBitsPerPixel != 1 && header.cupsBitsPerPixel != 8) ||
-      header.cupsBitsPerColor != header.cupsBitsPerPixel) {
-    papplJobSetMessage(job, "Unsupported raster: %u bits a dot; grey or black of 1 or 8 bits are printed.",
+  if (header.cupsBitsPerPixel != 8 || header.cupsBitsPerColor != 8) {
+    papplJobSetMessage(job, "Unsupported raster: %u bits a dot; this printer takes 8-bit grey.",
                        header.cupsBitsPerPixel);
     return false;
   }
@@ -125,7 +151,6 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
               header.cupsWidth, header.cupsHeight, header.HWResolution[0], header.HWResolution[1],
               header.cupsBitsPerPixel, static_cast<int>(header.cupsColorSpace));
   raster->raster_width = header.cupsWidth;
-  raster->bits = header.cupsBitsPerPixel;
   raster->space = header.cupsColorSpace;
   raster->settings =
       SettingsOf(*entry->model, *options, static_cast<int>(header.cupsWidth), static_cast<int>(header.cupsHeight));
@@ -146,15 +171,9 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned,
   const int shift = (label - width) / 2;
   std::fill(raster->row.begin(), raster->row.end(), 255);
   for (int x = std::max(0, -shift); x < width && x + shift < label; ++x) {
-    std::uint8_t grey;
-    if (raster->bits == 1) {
-      const bool on = (line[x >> 3] >> (7 - (x & 7))) & 1;
-      // One bit: device black (K) marks black with 1, white spaces (W, SW) with 0.
-      grey = (raster->space == CUPS_CSPACE_K) == on ? 0 : 255;
-    } else {
-      grey = raster->space == CUPS_CSPACE_K ? static_cast<std::uint8_t>(255 - line[x]) : line[x];
-    }
-    raster->row[static_cast<std::size_t>(x + shift)] = grey;
+    // Device black (K) counts ink, the grey spaces (W, SW) light.
+    raster->row[static_cast<std::size_t>(x + shift)] =
+        raster->space == CUPS_CSPACE_K ? static_cast<std::uint8_t>(255 - line[x]) : line[x];
   }
   if (!raster->writer.AddRow(raster->row.data())) {
     papplJobSetMessage(job, "The printer stopped taking the label: %s.", raster->writer.error().c_str());
@@ -256,7 +275,9 @@ bool DriverCallback(pappl_system_t*, const char* driver_name, const char*, const
   data->scaling_default = PAPPL_SCALING_AUTO;
   data->orient_default = IPP_ORIENT_NONE;
   // Grey pictures: the grey-to-one-bit step is ours (threshold or error diffusion by the job's content).
-  data->raster_types = PAPPL_PWG_RASTER_TYPE_BLACK_1 | PAPPL_PWG_RASTER_TYPE_BLACK_8 | PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+  // One raster type for everyone. PAPPL hands a raster document's lines on as they come but describes them by
+  // the header it makes for the job, so a client's raster must be of that type (StartJob checks it).
+  data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
   data->force_raster_type = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
   data->num_resolution = 1;
   data->x_resolution[0] = data->y_resolution[0] = model.dpi;

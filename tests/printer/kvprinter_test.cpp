@@ -38,6 +38,7 @@
 #include <ZXing/ReadBarcode.h>
 
 #include <cairo-pdf.h>
+#include <cups/raster.h>
 
 #include "kv/render/png.h"
 #include "kv/render/renderer.h"
@@ -216,6 +217,26 @@ std::string ReadCode128(const kv::render::Bitmap& label) {
   return r.isValid() ? r.text() : "";
 }
 
+// The label as a one-page PWG raster in the printer's raster type (sgray_8: 0 is black), as CUPS sends it; of
+// another type, its bytes are those of sgray_8 (only the header differs).
+void WritePwgRaster(const kv::render::Bitmap& label, const fs::path& path, const char* type = "sgray_8") {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_WRITE_PWG);
+  cups_page_header2_t header;
+  ASSERT_TRUE(
+      cupsRasterInitPWGHeader(&header, pwgMediaForPWG("oe_4x6-label_4x6in"), type, 203, 203, "one-sided", nullptr));
+  ASSERT_EQ(header.cupsWidth, static_cast<unsigned>(label.width()));
+  ASSERT_TRUE(cupsRasterWriteHeader2(raster, &header));
+  for (unsigned y = 0; y < header.cupsHeight; ++y) {
+    std::vector<unsigned char> row(header.cupsBytesPerLine, 255);
+    for (int x = 0; x < label.width() && static_cast<int>(y) < label.height(); ++x)
+      if (label.Black(x, static_cast<int>(y))) row[static_cast<std::size_t>(x)] = 0;
+    cupsRasterWritePixels(raster, row.data(), header.cupsBytesPerLine);
+  }
+  cupsRasterClose(raster);
+  close(fd);
+}
+
 double Agreement(const kv::render::Bitmap& want, const kv::render::Bitmap& got) {
   if (want.width() != got.width() || want.height() != got.height()) return 0;
   long same = 0;
@@ -288,7 +309,7 @@ class KvPrinter : public ::testing::Test {
     }
     for (auto& [name, vp] : printers_)
       if (vp.pid > 0) kill(vp.pid, SIGTERM), Wait(vp.pid);
-    if (!::testing::Test::HasFailure()) fs::remove_all(dir_);
+    if (!::testing::UnitTest::GetInstance()->Failed()) fs::remove_all(dir_);
   }
 
   static Ran Kv(std::vector<std::string> args) {
@@ -393,6 +414,7 @@ TEST_F(KvPrinter, PicturesAreDrawnAsSentAndTheirBarcodesRead) {
   WritePng(want, 8, dir_ / "grey.png");
   WriteJpeg(
       want.width(), want.height(), [&](int x, int y) { return want.Black(x, y) ? 0 : 255; }, dir_ / "label.jpg");
+  WritePwgRaster(want, dir_ / "label.pwg");
   struct Case {
     const char* name;
     bool submit;  // kvprinter submit, else ipptool
@@ -404,6 +426,8 @@ TEST_F(KvPrinter, PicturesAreDrawnAsSentAndTheirBarcodesRead) {
       {"grey PNG, ipptool", false, "grey.png", "image/png"},
       {"JPEG, submit", true, "label.jpg", ""},
       {"JPEG, ipptool", false, "label.jpg", "image/jpeg"},
+      {"PWG raster, ipptool", false, "label.pwg", "image/pwg-raster"},
+      {"PWG raster, ipptool", false, "label.pwg", "image/pwg-raster"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -412,7 +436,7 @@ TEST_F(KvPrinter, PicturesAreDrawnAsSentAndTheirBarcodesRead) {
     const VirtualPrinter& vp = printers_["R5"];
     kv::render::Bitmap got;
     ASSERT_TRUE(kv::render::ReadPng(vp.Label(vp.jobs).string(), got, 32768, nullptr));
-    EXPECT_GE(Agreement(want, got), 0.99);
+    EXPECT_GE(Agreement(want, got), 0.99) << vp.Label(vp.jobs);
     EXPECT_EQ(ReadCode128(got), kSampleBarcode);
   }
 }
@@ -489,6 +513,7 @@ TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
   WriteWhole(dir_ / "cut.png", good.substr(0, good.size() / 2));
   WriteWhole(dir_ / "cut.jpg", "\xff\xd8\xff\xe0" + std::string(500, 'x'));
   WriteWhole(dir_ / "bad.pdf", "%PDF-1.7\n1 0 obj << /Type /Catalog >>\ntrailer\n%%EOF\n");
+  WritePwgRaster(SampleLabel(203), dir_ / "black.pwg", "black_8");  // a raster type not offered
   // And an empty document, and a format no printer here knows.
   WriteWhole(dir_ / "empty.prn", "");
   const std::pair<const char*, const char*> cases[] = {{"wide.jpg", "image/jpeg"},
