@@ -101,11 +101,12 @@ Ran RunProgram(const std::vector<std::string>& args, const fs::path& scratch) {
   return r;
 }
 
-// The socket through which kvprinter's sub-commands reach the server of this user.
-std::string ServerSocket() {
-  if (geteuid() == 0) return "/run/kvprinter.sock";
+// The socket through which the sub-commands of a program called `name` reach its server (PAPPL names it after
+// the program: /run/NAME.sock for root, else TMPDIR/NAMEUID.sock).
+std::string ServerSocket(const std::string& name) {
+  if (geteuid() == 0) return "/run/" + name + ".sock";
   const char* tmp = std::getenv("TMPDIR");
-  return std::string(tmp && *tmp ? tmp : "/tmp") + "/kvprinter" + std::to_string(geteuid()) + ".sock";
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + std::to_string(geteuid()) + ".sock";
 }
 
 // Whether a server answers on the Unix socket at `path`.
@@ -261,9 +262,12 @@ class KvPrinter : public ::testing::Test {
     char pattern[] = "/tmp/kvprinter-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    // The sub-commands that manage the server reach it through one socket per user: another server there
-    // would take the test's printers. A server a client starts by itself keeps its state in the test's folder.
-    ASSERT_FALSE(SocketAnswers(ServerSocket())) << "another kvprinter server is running";
+    // The sub-commands that manage the server reach it through one socket per user and program name, which
+    // a kvprinter service of this machine (or another test run) may hold: the test runs the same program under
+    // a name of its own. A server a client starts by itself keeps its state in the test's folder.
+    program_ = dir_ / ("kvprinter-" + dir_.filename().string().substr(15));
+    fs::create_symlink(KV_KVPRINTER, program_);
+    ASSERT_FALSE(SocketAnswers(ServerSocket(program_.filename()))) << "another test's server is running";
     setenv("XDG_STATE_HOME", (dir_ / "user-state").c_str(), 1);
     for (auto& [name, vp] : printers_) {
       vp.out = dir_ / ("out-" + name);
@@ -277,12 +281,13 @@ class KvPrinter : public ::testing::Test {
     }
     port_ = FreePort();
     server_ =
-        Start({KV_KVPRINTER, "server", "-o", "server-port=" + std::to_string(port_), "-o",
+        Start({program_.string(), "server", "-o", "server-port=" + std::to_string(port_), "-o",
                "state-directory=" + (dir_ / "state").string(), "-o", "spool-directory=" + (dir_ / "spool").string(),
                "-o", "log-file=" + (dir_ / "kvprinter.log").string(), "-o", "log-level=info", "-o", "dnssd=off"},
               dir_ / "server.out");
     ASSERT_GT(server_, 0);
-    ASSERT_TRUE(WaitUntil([] { return SocketAnswers(ServerSocket()); })) << ReadWhole(dir_ / "server.out");
+    ASSERT_TRUE(WaitUntil([] { return SocketAnswers(ServerSocket(program_.filename())); }))
+        << ReadWhole(dir_ / "server.out");
     for (const auto& [name, vp] : printers_) {
       const Ran added = Kv({"add", "-d", name, "-v", "socket://127.0.0.1:" + std::to_string(vp.port), "-m",
                             vp.dpi == 300 ? "kirv_r5i" : "kirv_r5"});
@@ -307,13 +312,15 @@ class KvPrinter : public ::testing::Test {
       });
       if (!stopped) ADD_FAILURE() << "the server did not stop", kill(server_, SIGKILL), Wait(server_);
     }
+    std::error_code ignored;
+    fs::remove(ServerSocket(program_.filename()), ignored);  // the server leaves it behind
     for (auto& [name, vp] : printers_)
       if (vp.pid > 0) kill(vp.pid, SIGTERM), Wait(vp.pid);
     if (!::testing::UnitTest::GetInstance()->Failed()) fs::remove_all(dir_);
   }
 
   static Ran Kv(std::vector<std::string> args) {
-    args.insert(args.begin(), KV_KVPRINTER);
+    args.insert(args.begin(), program_.string());
     return RunProgram(args, dir_ / "client.out");
   }
 
@@ -386,13 +393,13 @@ class KvPrinter : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(vp.Job(vp.jobs)) && fs::exists(vp.Label(vp.jobs)); }));
   }
 
-  static fs::path dir_;
+  static fs::path dir_, program_;
   static int port_;
   static pid_t server_;
   static std::map<std::string, VirtualPrinter> printers_;
 };
 
-fs::path KvPrinter::dir_;
+fs::path KvPrinter::dir_, KvPrinter::program_;
 int KvPrinter::port_ = 0;
 pid_t KvPrinter::server_ = -1;
 std::map<std::string, VirtualPrinter> KvPrinter::printers_ = {{"R5", VirtualPrinter(203)},
