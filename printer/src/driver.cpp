@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cups/raster.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -107,32 +105,7 @@ struct RasterJob {
   bool failed = false;
 };
 
-// Whether a raster document (PWG or Apple raster) is of the type PAPPL describes its lines by: its first page's
-// header read from the document itself. False, with the job's message set, when it is not.
-bool RasterTypeMatches(pappl_job_t* job, const pappl_pr_options_t& options) {
-  const char* format = papplJobGetFormat(job);
-  if (!format || (std::strcmp(format, "image/pwg-raster") != 0 && std::strcmp(format, "image/urf") != 0)) return true;
-  const int fd = open(papplJobGetFilename(job), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return true;  // PAPPL reports a document it cannot read
-  cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
-  cups_page_header2_t first;
-  const bool read = raster && cupsRasterReadHeader2(raster, &first);
-  if (raster) cupsRasterClose(raster);
-  close(fd);
-  if (!read) return true;
-  if (first.cupsBitsPerPixel == options.header.cupsBitsPerPixel &&
-      first.cupsColorSpace == options.header.cupsColorSpace)
-    return true;
-  papplJobSetMessage(job,
-                     "Unsupported raster: %u bits a dot in colour space %d; this printer takes 8-bit grey "
-                     "(sgray_8).",
-                     first.cupsBitsPerPixel, static_cast<int>(first.cupsColorSpace));
-  papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
-  return false;
-}
-
-bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-  if (!options || !RasterTypeMatches(job, *options)) return false;
+bool StartJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
   papplJobSetData(job, new RasterJob(device));
   return true;
 }
@@ -276,7 +249,7 @@ bool DriverCallback(pappl_system_t*, const char* driver_name, const char*, const
   data->orient_default = IPP_ORIENT_NONE;
   // Grey pictures: the grey-to-one-bit step is ours (threshold or error diffusion by the job's content).
   // One raster type for everyone. PAPPL hands a raster document's lines on as they come but describes them by
-  // the header it makes for the job, so a client's raster must be of that type (StartJob checks it).
+  // the header it makes for the job, so a client's raster must be of that type; PAPPL refuses another.
   data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
   data->force_raster_type = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
   data->num_resolution = 1;
