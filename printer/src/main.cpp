@@ -56,12 +56,6 @@ std::string StateFolder(int num_options, cups_option_t* options) {
   return std::string(home && *home == '/' ? home : "/tmp") + "/.local/state/kvprinter";
 }
 
-// DNS-SD only where the Avahi daemon runs: elsewhere every attempt would fail and fill the log.
-bool AvahiRuns() {
-  struct stat st {};
-  return stat("/run/avahi-daemon/socket", &st) == 0 && S_ISSOCK(st.st_mode);
-}
-
 pappl_loglevel_t LogLevel(const char* name) {
   if (!name) return PAPPL_LOGLEVEL_WARN;
   const std::string level = name;
@@ -102,16 +96,13 @@ pappl_system_t* MakeSystem(int num_options, cups_option_t* options, void* /*data
   // choice its user makes (listen-hostname=* or a host name).
   const char* listen = Option(num_options, options, "listen-hostname");
   const bool loopback = !listen || std::strcmp(listen, "localhost") == 0;
-  const char* dnssd = Option(num_options, options, "dnssd");
-  const bool advertise =
-      dnssd ? std::strcmp(dnssd, "on") == 0 || (std::strcmp(dnssd, "auto") == 0 && AvahiRuns()) : AvahiRuns();
 
   pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG |
                               PAPPL_SOPTIONS_WEB_SECURITY | PAPPL_SOPTIONS_NO_TLS;
   if (!loopback) soptions |= PAPPL_SOPTIONS_WEB_REMOTE;
-  pappl_system_t* system = papplSystemCreate(
-      soptions, "KIRV Label Printers", port, advertise ? "_print,_universal" : nullptr, spool.c_str(), log.c_str(),
-      LogLevel(Option(num_options, options, "log-level")), Option(num_options, options, "auth-service"), false);
+  pappl_system_t* system = papplSystemCreate(soptions, "KIRV Label Printers", port, "_print,_universal", spool.c_str(),
+                                             log.c_str(), LogLevel(Option(num_options, options, "log-level")),
+                                             Option(num_options, options, "auth-service"), false);
   if (!system) return nullptr;
   if (const char* host = Option(num_options, options, "server-hostname")) papplSystemSetHostName(system, host);
   if (!papplSystemAddListeners(system, loopback ? "localhost" : (std::strcmp(listen, "*") == 0 ? nullptr : listen))) {
@@ -152,7 +143,7 @@ void Usage(void*) {
       "-o NAME=VALUE (job options for submit, printer options for add and modify).\n\n"
       "Server options (-o NAME=VALUE): server-port (8631), listen-hostname (localhost; * for every\n"
       "address), server-hostname, state-directory, spool-directory, log-file, log-level\n"
-      "(debug, info, warn, error, fatal), dnssd (auto, on, off), admin-group, auth-service.");
+      "(debug, info, warn, error, fatal), admin-group, auth-service.");
 }
 
 }  // namespace

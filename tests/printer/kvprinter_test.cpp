@@ -283,7 +283,7 @@ class KvPrinter : public ::testing::Test {
     server_ =
         Start({program_.string(), "server", "-o", "server-port=" + std::to_string(port_), "-o",
                "state-directory=" + (dir_ / "state").string(), "-o", "spool-directory=" + (dir_ / "spool").string(),
-               "-o", "log-file=" + (dir_ / "kvprinter.log").string(), "-o", "log-level=info", "-o", "dnssd=off"},
+               "-o", "log-file=" + (dir_ / "kvprinter.log").string(), "-o", "log-level=info"},
               dir_ / "server.out");
     ASSERT_GT(server_, 0);
     ASSERT_TRUE(WaitUntil([] { return SocketAnswers(ServerSocket(program_.filename())); }))
