@@ -46,7 +46,7 @@ const Bytes& ShippingLabel() {
 }
 
 std::filesystem::path Save(const Bytes& bytes, const std::string& name) {
-  const std::filesystem::path path = Folder() / name;
+  std::filesystem::path path = Folder() / name;
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return path;

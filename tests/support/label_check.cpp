@@ -19,14 +19,11 @@
 extern char** environ;
 
 namespace kvtest {
-namespace {
-
-constexpr int kMaxSide = 1 << 15;
-
-}  // namespace
 
 int RunProgram(const std::vector<std::string>& args) {
+  if (args.empty()) return -1;
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_t pid = 0;
@@ -38,6 +35,8 @@ int RunProgram(const std::vector<std::string>& args) {
 }
 
 namespace {
+
+constexpr int kMaxSide = 1 << 15;
 
 // A folder of its own under the system's temporary folder, removed with the object.
 class TempFolder {
