@@ -113,8 +113,7 @@ std::unique_ptr<PdfDocument> PdfDocument::Open(const std::vector<std::uint8_t>& 
     impl->document.reset(poppler::document::load_from_data(&data));
     if (!impl->document)
       return Fail(error, "The PDF document is damaged and cannot be read" + Step::Detail() + "."), nullptr;
-    if (impl->document->is_locked())
-      return Fail(error, "The PDF document is protected by a password."), nullptr;
+    if (impl->document->is_locked()) return Fail(error, "The PDF document is protected by a password."), nullptr;
     if (!impl->document->has_permission(poppler::perm_print))
       return Fail(error, "The PDF document's author does not permit printing it."), nullptr;
     impl->pages = impl->document->pages();
@@ -142,8 +141,7 @@ bool PdfDocument::PageSize(int index, double* width_pt, double* height_pt) const
   return true;
 }
 
-bool PdfDocument::RenderPage(int index, double dpi, std::size_t max_pixels, GreyImage* out,
-                             std::string* error) const {
+bool PdfDocument::RenderPage(int index, double dpi, std::size_t max_pixels, GreyImage* out, std::string* error) const {
   if (out != nullptr) *out = GreyImage{};
   if (index < 0 || index >= impl_->pages)
     return Fail(error, "The PDF document has no page " + std::to_string(index + 1) + "; it has " +
@@ -197,8 +195,7 @@ bool PdfDocument::RenderPage(int index, double dpi, std::size_t max_pixels, Grey
 }
 
 void SetPdfMessageHandler(std::function<void(const std::string&)> handler) {
-  auto shared = handler ? std::make_shared<const std::function<void(const std::string&)>>(std::move(handler))
-                        : nullptr;
+  auto shared = handler ? std::make_shared<const std::function<void(const std::string&)>>(std::move(handler)) : nullptr;
   std::lock_guard<std::mutex> lock(handler_mutex);
   message_handler = std::move(shared);
 }

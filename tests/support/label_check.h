@@ -13,10 +13,10 @@ namespace kvtest {
 
 // How well a label agrees with poppler's drawing of a page.
 struct Agreement {
-  std::string error;        // why there is no answer; "" when there is one
-  double share = 0;         // dots of the label that agree, of all its dots
-  double black_share = 0;   // dots black in both, of those black in either: the marks alone
-  int dx = 0, dy = 0;       // the shift of poppler's drawing that agrees best
+  std::string error;                    // why there is no answer; "" when there is one
+  double share = 0;                     // dots of the label that agree, of all its dots
+  double black_share = 0;               // dots black in both, of those black in either: the marks alone
+  int dx = 0, dy = 0;                   // the shift of poppler's drawing that agrees best
   int page_width = 0, page_height = 0;  // the size poppler drew the page at on the label, in dots
 };
 
