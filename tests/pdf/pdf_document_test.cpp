@@ -27,12 +27,10 @@ using kv::printer::GreyImage;
 using kv::printer::PdfDocument;
 using Bytes = std::vector<std::uint8_t>;
 
-std::filesystem::path Folder() {
-  static const std::filesystem::path folder = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kvpdf-test-XXXXXX").string();
-    return std::filesystem::path(mkdtemp(pattern.data()) != nullptr ? pattern : "");
-  }();
-  return folder;
+// The test's files, removed when it ends.
+const std::filesystem::path& Folder() {
+  static const kvtest::TempFolder folder;
+  return folder.path();
 }
 
 const Bytes& ShippingLabel() {

@@ -20,6 +20,16 @@ extern char** environ;
 
 namespace kvtest {
 
+TempFolder::TempFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "kvtest-XXXXXX").string();
+  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
 int RunProgram(const std::vector<std::string>& args) {
   if (args.empty()) return -1;
   std::vector<char*> argv;
@@ -37,25 +47,6 @@ int RunProgram(const std::vector<std::string>& args) {
 namespace {
 
 constexpr int kMaxSide = 1 << 15;
-
-// A folder of its own under the system's temporary folder, removed with the object.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kvlabel-check-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // Whether poppler's drawing `page`, placed at (x0, y0) on the label, is black at the label's dot (x, y).
 bool PageBlack(const kv::render::Bitmap& page, int x0, int y0, int x, int y) {

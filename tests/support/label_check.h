@@ -35,6 +35,20 @@ Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dp
 Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi,
                               const std::filesystem::path& label_png, int max_shift = 2);
 
+// A folder of its own under the system's temporary folder, removed with everything in it with the object;
+// path() is empty when none could be made.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
 // Runs a program found on PATH with its arguments (no shell) and waits for it: its exit status, or -1.
 int RunProgram(const std::vector<std::string>& args);
 
