@@ -25,15 +25,16 @@ struct Agreement {
 bool PdftoppmMono(const std::filesystem::path& pdf, int page, int dpi, kv::render::Bitmap* out, std::string* error,
                   int width = 0, int height = 0);
 
-// Compares `label` with page `page` of `pdf` drawn by pdftoppm -mono at `dpi`. A label of the page's size is
-// compared dot for dot; on a label of another size the page is taken as scaled to fit and centred, as the
-// printer application places it. Shifts of poppler's drawing up to `max_shift` dots each way are tried and the
-// best kept, so that a page placed a dot off by rounding still compares.
+// Compares `label` with page `page` of `pdf` drawn by pdftoppm -mono at `dpi` and turned clockwise by
+// `quarter_turns` (as the printer application turns a landscape page onto a portrait label). A label of the
+// page's size is compared dot for dot; on a label of another size the page is taken as scaled to fit and
+// centred, as the printer application places it. Shifts of poppler's drawing up to `max_shift` dots each way
+// are tried and the best kept, so that a page placed a dot off by rounding still compares.
 Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi, const kv::render::Bitmap& label,
-                              int max_shift = 2);
+                              int quarter_turns = 0, int max_shift = 2);
 // The same for a label saved as a PNG (the virtual printer's pictures).
 Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi,
-                              const std::filesystem::path& label_png, int max_shift = 2);
+                              const std::filesystem::path& label_png, int quarter_turns = 0, int max_shift = 2);
 
 // A folder of its own under the system's temporary folder, removed with everything in it with the object;
 // path() is empty when none could be made.
