@@ -1,7 +1,9 @@
 // PDF pages for the printer application: a document held in memory, its page sizes, and each page drawn
 // as grey dots at the printer's resolution (poppler). One page is drawn at a time, and a page whose
 // picture would be larger than the caller allows is refused before anything is allocated, so that
-// memory stays bounded for any document.
+// memory stays bounded for any document. One thread at a time uses a document; different documents may be
+// drawn on different threads at once. poppler gives no way to stop a page being drawn: a caller that must
+// bound the time of a job bounds it around RenderPage.
 #ifndef KV_PRINTER_PDF_DOCUMENT_H
 #define KV_PRINTER_PDF_DOCUMENT_H
 
