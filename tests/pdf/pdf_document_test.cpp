@@ -331,4 +331,71 @@ TEST(PdfDocumentTest, ThousandPagesDrawnOneAtATime) {
   EXPECT_LT(PeakKib() - before, 100 * 1024) << "memory beyond a page or two";
 }
 
+// A small PDF whose page draws form 1, each form drawing the next twice, `depth` deep: 2^depth fills of a
+// rectangle, hours of drawing for a few kilobytes.
+Bytes FormsDrawingForms(int depth) {
+  std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 288 432] /Contents 4 0 R "
+                                      "/Resources << /XObject << /F 5 0 R >> >> >>",
+                                      ""};
+  auto stream = [](const std::string& dict, const std::string& body) {
+    return "<< " + dict + " /Length " + std::to_string(body.size()) + " >>\nstream\n" + body + "\nendstream";
+  };
+  objects[3] = stream("", "/F Do");
+  for (int level = 0; level < depth; ++level) {
+    const int next = 6 + level;
+    const bool leaf = level + 1 == depth;
+    objects.push_back(
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 288 432]" +
+                   (leaf ? std::string() : " /Resources << /XObject << /F " + std::to_string(next) + " 0 R >> >>"),
+               leaf ? "0 0 1 1 re f" : "/F Do /F Do"));
+  }
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  const std::size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (std::size_t offset : offsets) {
+    char line[32];
+    std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+    pdf += line;
+  }
+  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  return Bytes(pdf.begin(), pdf.end());
+}
+
+// A page that would draw for hours is stopped at its time bound, and the next page draws as before.
+TEST(PdfDocumentTest, PageBeyondItsTimeIsStopped) {
+  std::string error;
+  const auto bomb = PdfDocument::Open(FormsDrawingForms(40), &error);
+  ASSERT_TRUE(bomb) << error;
+  GreyImage grey;
+  kv::printer::DrawBounds bounds;
+  bounds.seconds = 0.5;
+  EXPECT_FALSE(bomb->RenderPage(0, 203, std::size_t{1} << 24, &grey, &error, bounds));
+  EXPECT_EQ(error, "Page 1 of the PDF document takes more than 0.5 s to draw; it was stopped.");
+  EXPECT_EQ(grey.width, 0);
+  const auto label = PdfDocument::Open(ShippingLabel(), &error);
+  ASSERT_TRUE(label) << error;
+  EXPECT_TRUE(label->RenderPage(0, 203, std::size_t{1} << 24, &grey, &error, bounds)) << error;
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// poppler's own memory while it draws is bounded too (not where the address sanitizer reserves its shadow).
+TEST(PdfDocumentTest, PageBeyondItsMemoryIsRefused) {
+  std::string error;
+  const auto label = PdfDocument::Open(ShippingLabel(), &error);
+  ASSERT_TRUE(label) << error;
+  GreyImage grey;
+  kv::printer::DrawBounds bounds;
+  bounds.memory = std::size_t{1} << 20;  // less than the page's own drawing surface at 600 dpi
+  EXPECT_FALSE(label->RenderPage(0, 600, std::size_t{1} << 26, &grey, &error, bounds));
+  EXPECT_NE(error.find("memory"), std::string::npos) << error;
+}
+#endif
+
 }  // namespace
