@@ -1,7 +1,11 @@
 // PDF pages for the printer application: a document held in memory, its page sizes, and each page drawn
 // as grey dots at the printer's resolution (poppler). One page is drawn at a time, and a page whose
 // picture would be larger than the caller allows is refused before anything is allocated, so that
-// memory stays bounded for any document.
+// memory stays bounded for any document. A page is drawn in a child process of its own, stopped past a bound
+// of time and memory (poppler gives no way to stop a page being drawn, and a small document of forms that
+// draw forms can keep it busy for hours), so that no document holds a printer or takes the machine's memory,
+// and a fault in poppler ends only that child. One thread at a time uses a document; different documents may
+// be drawn on different threads at once.
 #ifndef KV_PRINTER_PDF_DOCUMENT_H
 #define KV_PRINTER_PDF_DOCUMENT_H
 
@@ -19,6 +23,12 @@ struct GreyImage {
   std::vector<std::uint8_t> pixels;  // rows top first, 0 black .. 255 white
 };
 
+// What drawing one page may cost beyond its picture; past either bound the page is stopped, an error.
+struct DrawBounds {
+  double seconds = 20;                        // time for one page, as the clock on the wall counts it
+  std::size_t memory = std::size_t{1} << 30;  // memory poppler may take while it draws (not where sanitizers run)
+};
+
 class PdfDocument {
  public:
   ~PdfDocument();
@@ -32,8 +42,10 @@ class PdfDocument {
   // The page's size in points (1/72 in), after the page's own rotation; false for an index out of range.
   bool PageSize(int index, double* width_pt, double* height_pt) const;
   // Draws page `index` at `dpi` dots per inch both ways into *out as grey; false, with *error, for an index out
-  // of range, a dpi outside a sane range, a result larger than `max_pixels`, or a failure of the renderer.
-  bool RenderPage(int index, double dpi, std::size_t max_pixels, GreyImage* out, std::string* error) const;
+  // of range, a dpi outside a sane range, a result larger than `max_pixels`, a page beyond `bounds`, or a failure
+  // of the renderer.
+  bool RenderPage(int index, double dpi, std::size_t max_pixels, GreyImage* out, std::string* error,
+                  const DrawBounds& bounds = DrawBounds()) const;
 
   // The resolutions RenderPage accepts.
   static constexpr double kMinDpi = 1;

@@ -19,14 +19,21 @@
 extern char** environ;
 
 namespace kvtest {
-namespace {
 
-constexpr int kMaxSide = 1 << 15;
+TempFolder::TempFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "kvtest-XXXXXX").string();
+  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+}
 
-}  // namespace
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
 
 int RunProgram(const std::vector<std::string>& args) {
+  if (args.empty()) return -1;
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_t pid = 0;
@@ -39,24 +46,21 @@ int RunProgram(const std::vector<std::string>& args) {
 
 namespace {
 
-// A folder of its own under the system's temporary folder, removed with the object.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kvlabel-check-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
+constexpr int kMaxSide = 1 << 15;
 
- private:
-  std::filesystem::path path_;
-};
+// `image` turned clockwise by `quarter_turns` quarter turns.
+kv::render::Bitmap Turned(const kv::render::Bitmap& image, int quarter_turns) {
+  kv::render::Bitmap turned = image;
+  for (int turn = 0; turn < (quarter_turns % 4 + 4) % 4; ++turn) {
+    const kv::render::Bitmap from = turned;
+    turned.Reset(from.height(), from.width(), kMaxSide);
+    // The left column, read from the bottom up, becomes the top row.
+    for (int y = 0; y < turned.height(); ++y)
+      for (int x = 0; x < turned.width(); ++x)
+        if (from.Black(y, from.height() - 1 - x)) turned.SetBlack(x, y);
+  }
+  return turned;
+}
 
 // Whether poppler's drawing `page`, placed at (x0, y0) on the label, is black at the label's dot (x, y).
 bool PageBlack(const kv::render::Bitmap& page, int x0, int y0, int x, int y) {
@@ -85,19 +89,22 @@ bool PdftoppmMono(const std::filesystem::path& pdf, int page, int dpi, kv::rende
 }
 
 Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi, const kv::render::Bitmap& label,
-                              int max_shift) {
+                              int quarter_turns, int max_shift) {
   Agreement a;
   if (label.empty()) return a.error = "the label is empty", a;
   kv::render::Bitmap drawn;
   if (!PdftoppmMono(pdf, page, dpi, &drawn, &a.error)) return a;
-  if (drawn.width() != label.width() || drawn.height() != label.height()) {
+  const bool sideways = (quarter_turns & 1) != 0;
+  const int turned_w = sideways ? drawn.height() : drawn.width(), turned_h = sideways ? drawn.width() : drawn.height();
+  if (turned_w != label.width() || turned_h != label.height()) {
     // Scaled to fit the label, keeping its proportions.
-    const double scale = std::min(static_cast<double>(label.width()) / drawn.width(),
-                                  static_cast<double>(label.height()) / drawn.height());
+    const double scale =
+        std::min(static_cast<double>(label.width()) / turned_w, static_cast<double>(label.height()) / turned_h);
     const int w = std::max(1, static_cast<int>(std::lround(drawn.width() * scale)));
     const int h = std::max(1, static_cast<int>(std::lround(drawn.height() * scale)));
     if (!PdftoppmMono(pdf, page, dpi, &drawn, &a.error, w, h)) return a;
   }
+  drawn = Turned(drawn, quarter_turns);
   a.page_width = drawn.width();
   a.page_height = drawn.height();
   const int x0 = (label.width() - drawn.width()) / 2, y0 = (label.height() - drawn.height()) / 2;
@@ -127,14 +134,14 @@ Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dp
 }
 
 Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi,
-                              const std::filesystem::path& label_png, int max_shift) {
+                              const std::filesystem::path& label_png, int quarter_turns, int max_shift) {
   kv::render::Bitmap label;
   if (!kv::render::ReadPng(label_png.string(), label, kMaxSide, nullptr)) {
     Agreement a;
     a.error = label_png.string() + " cannot be read as a PNG";
     return a;
   }
-  return CompareWithPdftoppm(pdf, page, dpi, label, max_shift);
+  return CompareWithPdftoppm(pdf, page, dpi, label, quarter_turns, max_shift);
 }
 
 std::vector<FoundBarcode> ReadBarcodes(const kv::render::Bitmap& label) {

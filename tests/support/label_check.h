@@ -13,10 +13,10 @@ namespace kvtest {
 
 // How well a label agrees with poppler's drawing of a page.
 struct Agreement {
-  std::string error;        // why there is no answer; "" when there is one
-  double share = 0;         // dots of the label that agree, of all its dots
-  double black_share = 0;   // dots black in both, of those black in either: the marks alone
-  int dx = 0, dy = 0;       // the shift of poppler's drawing that agrees best
+  std::string error;                    // why there is no answer; "" when there is one
+  double share = 0;                     // dots of the label that agree, of all its dots
+  double black_share = 0;               // dots black in both, of those black in either: the marks alone
+  int dx = 0, dy = 0;                   // the shift of poppler's drawing that agrees best
   int page_width = 0, page_height = 0;  // the size poppler drew the page at on the label, in dots
 };
 
@@ -25,15 +25,30 @@ struct Agreement {
 bool PdftoppmMono(const std::filesystem::path& pdf, int page, int dpi, kv::render::Bitmap* out, std::string* error,
                   int width = 0, int height = 0);
 
-// Compares `label` with page `page` of `pdf` drawn by pdftoppm -mono at `dpi`. A label of the page's size is
-// compared dot for dot; on a label of another size the page is taken as scaled to fit and centred, as the
-// printer application places it. Shifts of poppler's drawing up to `max_shift` dots each way are tried and the
-// best kept, so that a page placed a dot off by rounding still compares.
+// Compares `label` with page `page` of `pdf` drawn by pdftoppm -mono at `dpi` and turned clockwise by
+// `quarter_turns` (as the printer application turns a landscape page onto a portrait label). A label of the
+// page's size is compared dot for dot; on a label of another size the page is taken as scaled to fit and
+// centred, as the printer application places it. Shifts of poppler's drawing up to `max_shift` dots each way
+// are tried and the best kept, so that a page placed a dot off by rounding still compares.
 Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi, const kv::render::Bitmap& label,
-                              int max_shift = 2);
+                              int quarter_turns = 0, int max_shift = 2);
 // The same for a label saved as a PNG (the virtual printer's pictures).
 Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi,
-                              const std::filesystem::path& label_png, int max_shift = 2);
+                              const std::filesystem::path& label_png, int quarter_turns = 0, int max_shift = 2);
+
+// A folder of its own under the system's temporary folder, removed with everything in it with the object;
+// path() is empty when none could be made.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
 
 // Runs a program found on PATH with its arguments (no shell) and waits for it: its exit status, or -1.
 int RunProgram(const std::vector<std::string>& args);
