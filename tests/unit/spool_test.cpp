@@ -127,15 +127,6 @@ TEST_F(SpoolTest, PulseWithoutDataIsRefused) {
   EXPECT_EQ(SpoolBytes(), "");
 }
 
-TEST_F(SpoolTest, WriteAfterDeliveryFailsUntilTheNextJob) {
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
-  ASSERT_EQ(KV_WritePrinter(), KV_OK);
-  EXPECT_EQ(Pulse("late", 4, 0), KV_ERR_TMP_WRITE);
-  EXPECT_EQ(GetErrState(), KV_ERR_TMP_WRITE);
-  EXPECT_EQ(Pulse("late", 0, 0), KV_OK) << "an append of zero bytes still succeeds";
-  EXPECT_EQ(SpoolBytes(), "N\r\n") << "the delivered job is left as it was";
-}
-
 TEST_F(SpoolTest, FileAppendersGoInPiecesOfOneBuffer) {
   const std::string content = Bytes(2 * kv::kBufferSize + 1234, 7);
   WriteWhole(dir_ / "payload.bin", content);
@@ -229,14 +220,6 @@ TEST_F(SpoolTest, DeliveryFromUnreadableSpoolFileSendsNothing) {
 
 TEST_F(SpoolTest, DeliveryWithoutAnyJobIsAReadFailure) {
   EXPECT_EQ(KV_WritePrinter(), KV_ERR_TMP_READ) << "no spool file was ever named";
-}
-
-TEST_F(SpoolTest, ClosePortClosesAnUndeliveredJobBeforeDeletingIt) {
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
-  const fs::path spool = SpoolFile();
-  ClosePort();
-  EXPECT_FALSE(fs::exists(spool));
-  EXPECT_EQ(conn.TmpFileHandle, kv::plat::kInvalidFile);
 }
 
 }  // namespace
