@@ -322,10 +322,26 @@ TEST_F(ServeTest, StopWhileDrawingKeepsEveryJob) {
 }
 
 // What a folder holds already, from earlier runs or planted there before or while the printer runs:
-// nothing there is replaced or written through, and every label of a new job keeps its own name.
+// nothing there is replaced or written through, and every label of a new job keeps its own name. The
+// names planted: "name" a file holding "earlier", "name/" a folder, "name@" a link to ../victim.
+using Planted = std::vector<std::string>;
+
+void Plant(const fs::path& dir, const Planted& names) {
+  for (const std::string& name : names) {
+    const fs::path at = dir / name.substr(0, name.find_first_of("/@"));
+    if (name.back() == '/') {
+      fs::create_directory(at);
+    } else if (name.back() == '@') {
+      fs::create_symlink("../victim", at);
+    } else {
+      WriteWhole(at, "earlier");
+    }
+  }
+}
+
 struct PlantedCase {
   const char* name;
-  std::function<void(const fs::path&)> before, meanwhile;
+  Planted before, meanwhile;
   std::set<std::string> written;  // the new job (three labels)
 };
 
@@ -334,10 +350,10 @@ class PlantedNamesTest : public ServeTest, public ::testing::WithParamInterface<
 TEST_P(PlantedNamesTest, NewJobTakesFreeNamesOnly) {
   const PlantedCase& c = GetParam();
   WriteWhole(dir_ / "victim", "victim");
-  c.before(out_);
+  Plant(out_, c.before);
   Server server(dir_);
   ASSERT_GT(server.port(), 0);
-  c.meanwhile(out_);
+  Plant(out_, c.meanwhile);
   const auto earlier = Contents(out_);
   SendJob(server.port(), kvtest::Job({"N", "q8", "Q8,24", "P1", "P1", "P1"}));
   const std::string prn = *std::find_if(c.written.begin(), c.written.end(),
@@ -350,45 +366,26 @@ TEST_P(PlantedNamesTest, NewJobTakesFreeNamesOnly) {
   EXPECT_EQ(ReadWhole(dir_ / "victim"), "victim");
 }
 
-void Plant(const fs::path& p) { WriteWhole(p, "earlier"); }
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, PlantedNamesTest,
     ::testing::Values(
-        PlantedCase{"EmptyFolder",
-                    [](const fs::path&) {},
-                    [](const fs::path&) {},
-                    {"job-1.prn", "job-1.png", "job-1-2.png", "job-1-3.png"}},
+        PlantedCase{"EmptyFolder", {}, {}, {"job-1.prn", "job-1.png", "job-1-2.png", "job-1-3.png"}},
         // An earlier run stopped before job-2.prn: its pictures are never drawn over.
         PlantedCase{"EarlierRunWithoutItsLastPrn",
-                    [](const fs::path& d) {
-                      for (const char* n : {"job-1.prn", "job-1.png", "job-2.png", "job-2-2.png"}) Plant(d / n);
-                    },
-                    [](const fs::path&) {},
+                    {"job-1.prn", "job-1.png", "job-2.png", "job-2-2.png"},
+                    {},
                     {"job-3.prn", "job-3.png", "job-3-2.png", "job-3-3.png"}},
         // Numbers beyond any that the printer writes are no names of its own; they neither overflow nor count.
         PlantedCase{"NumbersAtTheEndOf64Bits",
-                    [](const fs::path& d) {
-                      Plant(d / "job-9223372036854775807.prn");
-                      Plant(d / "job-18446744073709551615.png");
-                      Plant(d / "job-007.prn");
-                    },
-                    [](const fs::path&) {},
+                    {"job-9223372036854775807.prn", "job-18446744073709551615.png", "job-007.prn"},
+                    {},
                     {"job-1.prn", "job-1.png", "job-1-2.png", "job-1-3.png"}},
-        PlantedCase{"FolderAtAJobName",
-                    [](const fs::path& d) { fs::create_directory(d / "job-4.png"); },
-                    [](const fs::path&) {},
-                    {"job-5.prn", "job-5.png", "job-5-2.png", "job-5-3.png"}},
+        PlantedCase{"FolderAtAJobName", {"job-4.png/"}, {}, {"job-5.prn", "job-5.png", "job-5-2.png", "job-5-3.png"}},
         // Planted once the printer counts: the job takes the next number, a label whose name is taken
         // is left out, and the others keep their names.
         PlantedCase{"NamesPlantedWhileRunning",
-                    [](const fs::path&) {},
-                    [](const fs::path& d) {
-                      Plant(d / "job-1.prn");
-                      fs::create_directory(d / "job-2.png");
-                      fs::create_directory(d / "job-3-2.png");
-                      fs::create_symlink("../victim", d / "job-3-3.png");
-                    },
+                    {},
+                    {"job-1.prn", "job-2.png/", "job-3-2.png/", "job-3-3.png@"},
                     {"job-3.prn", "job-3.png"}}),
     [](const ::testing::TestParamInfo<PlantedCase>& i) { return std::string(i.param.name); });
 
