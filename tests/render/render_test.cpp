@@ -45,19 +45,16 @@ TEST(BitmapTest, FillMatchesDotByDotReference) {
   for (int width : {1, 8, 13, 37}) {
     Bitmap image;
     ASSERT_TRUE(image.Reset(width, 5, 64));
-    std::vector<std::vector<bool>> want(5, std::vector<bool>(static_cast<std::size_t>(width)));
+    std::vector<bool> want(static_cast<std::size_t>(5 * width));
+    const auto dot = [&](int x, int y) { return want[static_cast<std::size_t>(y * width + x)]; };
     for (const Rect& r : rects) {
       image.Fill(r.x, r.y, r.w, r.h, r.ink);
       for (int y = std::max(r.y, 0); y < std::min(r.y + r.h, 5); ++y)
-        for (int x = std::max(r.x, 0); x < std::min(r.x + r.w, width); ++x) {
-          auto dot = want[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)];
-          want[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = r.ink == Ink::kBlack   ? true
-                                                                           : r.ink == Ink::kWhite ? false
-                                                                                                  : !dot;
-        }
+        for (int x = std::max(r.x, 0); x < std::min(r.x + r.w, width); ++x)
+          dot(x, y) = r.ink == Ink::kXor ? !dot(x, y) : r.ink == Ink::kBlack;
       for (int y = 0; y < 5; ++y)
         for (int x = 0; x < width; ++x)
-          ASSERT_EQ(image.Black(x, y), want[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)])
+          ASSERT_EQ(image.Black(x, y), static_cast<bool>(dot(x, y)))
               << "width " << width << " at " << x << "," << y << " after rect " << r.x << "," << r.y;
       // Nothing is ever set in the padding after the last dot of a row.
       if (width % 8 != 0) {
