@@ -216,10 +216,4 @@ TEST_F(DeliveryTest, PrinterRefusingJobsFailsTheDelivery) {
   EXPECT_EQ(JobsBeforeMarker(), 0u);
 }
 
-TEST_F(DeliveryTest, PrinterThatDoesNotExist) {
-  EXPECT_EQ(OpenPort("KIRV R9 Absent"), KV_ERR_OPEN_PRINTER);
-  EXPECT_EQ(TakeMessages(), (std::vector<std::string>{"打开打印机出错！", "请检查打印机是否安装正常！"}));
-  EXPECT_EQ(JobsBeforeMarker(), 0u);
-}
-
 }  // namespace

@@ -239,7 +239,7 @@ class Terminal {
   std::string slave_name_;
 };
 
-TEST_F(DirectPrinterTest, TerminalTakesTheSerialSettings) {
+TEST_F(DirectPrinterTest, TerminalTakesTheSerialSettingsAndTheLabelByteForByte) {
   struct Case {
     unsigned baud;
     int handshake;
@@ -261,13 +261,9 @@ TEST_F(DirectPrinterTest, TerminalTakesTheSerialSettings) {
   EXPECT_EQ(SetPCComPort(12345, 0), KV_ERR_COM_STATE) << "a rate the line cannot run at";
   const termios kept = line.Settings();
   EXPECT_EQ(cfgetospeed(&kept), B115200) << "a refused rate changes nothing";
-}
 
-TEST_F(DirectPrinterTest, LabelReachesATerminalByteForByte) {
-  Terminal line;
+  // A label then reaches the line byte for byte.
   const std::string job = "N\r\n" + kvtest::Bytes(200000, 7) + "\nW1,1\r\n";
-  ASSERT_EQ(OpenPort(line.path().c_str()), KV_OK);
-  ASSERT_EQ(SetPCComPort(9600, 0), KV_OK);
   ASSERT_EQ(ClearTmpFile(), KV_OK);
   kvtest::WriteWhole(SpoolFile(), job);
   std::string got;

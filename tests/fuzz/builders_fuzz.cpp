@@ -50,11 +50,18 @@ Expected Refused(int code) { return Expected{std::nullopt, code}; }
 
 // Calls one builder chosen by the input and says what it should have done.
 Expected Run(Input& in, int* rc) {
-  switch (in.Byte() % 22) {
-    case 0: {
+  const int builder = in.Byte() % 22;
+  switch (builder) {
+    case 0:
+    case 3:
+    case 10:
+    case 12: {  // a number, written as given
       const int v = in.Int();
-      *rc = KV_SetDarkness(v);
-      return Line(Format("H%d\r\n", v));
+      *rc = builder == 0    ? KV_SetDarkness(v)
+            : builder == 3  ? KV_EnableBackFeed(v)
+            : builder == 10 ? KV_SetLabelWidth(v)
+                            : KV_SetPrintSpeed(v);
+      return Line(Format("%s%d\r\n", builder == 0 ? "H" : builder == 3 ? "JF" : builder == 10 ? "q" : "S", v));
     }
     case 1: {
       const int c = CharArg(in);
@@ -75,11 +82,6 @@ Expected Run(Input& in, int* rc) {
       return In(static_cast<std::int64_t>(name.size()), 1, 16) ? Line(std::string(word) + "\"" + name + "\"\r\n")
                                                                : Refused(check);
     }
-    case 3: {
-      const int v = in.Int();
-      *rc = KV_EnableBackFeed(v);
-      return Line(Format("JF%d\r\n", v));
-    }
     case 4: {
       const int a = in.Int(), b = in.Int(), c = in.Int(), d = in.Int();
       *rc = in.Byte() % 2 ? KV_DrawLineXor(a, b, c, d) : KV_DrawLineOr(a, b, c, d);
@@ -95,10 +97,11 @@ Expected Run(Input& in, int* rc) {
       *rc = KV_DrawWhiteLine(a, b, c, d);
       return Line(Format("LW%d,%d,%d,%d\r\n", a, b, c, d));
     }
-    case 7: {
+    case 7:
+    case 14: {  // a character: its low byte
       const int c = CharArg(in);
-      *rc = KV_SetPrinterState(c);
-      return Line(Format("O%c\r\n", Low(c)));
+      *rc = builder == 7 ? KV_SetPrinterState(c) : KV_SetDirection(c);
+      return Line(Format("%c%c\r\n", builder == 7 ? 'O' : 'Z', Low(c)));
     }
     case 8: {
       const unsigned a = static_cast<unsigned>(in.IntNear(0, 70000)), b = static_cast<unsigned>(in.IntNear(0, 70000));
@@ -112,30 +115,15 @@ Expected Run(Input& in, int* rc) {
       return In(h, 1, 65535) && In(g, 16, 240) ? Line(Format("Q%u,%u\r\n", h, g))
                                                : Refused(KV_ERR_SET_LABEL_HEIGHT_CHECK);
     }
-    case 10: {
-      const int v = in.Int();
-      *rc = KV_SetLabelWidth(v);
-      return Line(Format("q%d\r\n", v));
-    }
     case 11: {
       const int a = in.Int(), b = in.Int();
       *rc = KV_SetCoordinateOrigin(a, b);
       return Line(Format("R%d,%d\r\n", a, b));
     }
-    case 12: {
-      const int v = in.Int();
-      *rc = KV_SetPrintSpeed(v);
-      return Line(Format("S%d\r\n", v));
-    }
     case 13: {
       const int a = in.Int(), b = in.Int(), c = in.Int(), d = in.Int(), e = in.Int();
       *rc = KV_DrawRectangle(a, b, c, d, e);
       return Line(Format("X%d,%d,%d,%d,%d\r\n", a, b, c, d, e));
-    }
-    case 14: {
-      const int c = CharArg(in);
-      *rc = KV_SetDirection(c);
-      return Line(Format("Z%c\r\n", Low(c)));
     }
     case 15: {
       const unsigned c = static_cast<unsigned>(in.IntNear(0, 1100));

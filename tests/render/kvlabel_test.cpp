@@ -1,132 +1,51 @@
 // kvlabel as users run it: render (files written, exit codes, messages) and print; the virtual
 // printer has tests of its own (serve_test.cpp).
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "capture.h"
-#include "kv/render/png.h"
 #include "render_support.h"
 #include "test_env.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using kvtest::Names;
+using kvtest::ReadPicture;
 using kvtest::ReadWhole;
 using kvtest::WriteWhole;
-
-// A program started by the test; standard output comes through a pipe, standard error goes to a file.
-class Process {
- public:
-  Process(const std::vector<std::string>& args, const fs::path& err_file) {
-    int out[2];
-    if (::pipe(out) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    out_ = out[0];
-  }
-  ~Process() {
-    if (pid_ > 0 && !exited_) {
-      ::kill(pid_, SIGKILL);
-      Wait();
-    }
-    if (out_ >= 0) ::close(out_);
-  }
-
-  // The next line of standard output, waiting up to 10 seconds; "" when none comes.
-  std::string ReadLine() {
-    std::string line;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    char c;
-    while (std::chrono::steady_clock::now() < deadline) {
-      pollfd p{out_, POLLIN, 0};
-      if (::poll(&p, 1, 100) <= 0) continue;
-      if (::read(out_, &c, 1) != 1) break;
-      if (c == '\n') return line;
-      line += c;
-    }
-    return line;
-  }
-
-  // The exit status, waiting up to 30 seconds; -1 when the program does not end (it is then killed).
-  int Wait() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-        exited_ = true;
-        return -1;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    exited_ = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  void Signal(int sig) { ::kill(pid_, sig); }
-  bool started() const { return pid_ > 0; }
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  bool exited_ = false;
-};
-
-std::set<std::string> Files(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-  return names;
-}
-
-kv::render::Bitmap ReadPicture(const fs::path& p, unsigned* per_metre = nullptr) {
-  kv::render::Bitmap b;
-  EXPECT_TRUE(kv::render::ReadPng(p.string(), b, 32768, per_metre)) << p;
-  return b;
-}
 
 class KvlabelTest : public ::testing::Test {
  protected:
   void SetUp() override { dir_ = kvtest::EnterFreshDirectory("kvlabel-"); }
 
+  // Runs kvlabel with `args`, or a shell script; the exit status, with standard error kept in err_.
   int Run(std::vector<std::string> args) {
     args.insert(args.begin(), KV_KVLABEL);
-    Process p(args, dir_ / "stderr.txt");
-    EXPECT_TRUE(p.started());
-    const int rc = p.Wait();
-    err_ = ReadWhole(dir_ / "stderr.txt");
-    fs::remove(dir_ / "stderr.txt");
-    return rc;
+    return Finish([&] { return kvtest::Exec(args); });
+  }
+  int Shell(const std::string& script) {
+    return Finish([&] { return kvtest::Exec({"/bin/sh", "-c", script}); });
   }
 
   fs::path dir_;
   std::string err_;
+
+ private:
+  int Finish(const std::function<int()>& run) {
+    const int rc = kvtest::Child(run, dir_ / "err.txt").Wait();
+    err_ = ReadWhole(dir_ / "err.txt");
+    fs::remove(dir_ / "err.txt");
+    return rc;
+  }
 };
 
 // --- render ----------------------------------------------------------------------------------------
@@ -148,7 +67,7 @@ TEST_P(RenderCommandTest, WritesOnlyItsPicturesAndAnswers) {
   std::vector<std::string> args = {"render", "job.prn", "-o", "label.png"};
   args.insert(args.end(), c.options.begin(), c.options.end());
   EXPECT_EQ(Run(args), c.exit_code) << err_;
-  auto files = Files(dir_);
+  auto files = Names(dir_);
   files.erase("job.prn");
   EXPECT_EQ(files, c.files);
   EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
@@ -208,10 +127,8 @@ TEST_F(KvlabelTest, PictureReplacesItsNameInOneStep) {
     WriteWhole(dir_ / "victim", "victim");
     c.plant(at);
     const auto before = fs::symlink_status(at).type();
-    const std::string script =
-        std::string(c.limit) + " exec '" + KV_KVLABEL + "' render job.prn -o label.png 2>stderr.txt";
-    Process p({"/bin/sh", "-c", script}, dir_ / "sh.txt");
-    EXPECT_EQ(p.Wait(), c.exit_code) << ReadWhole(dir_ / "stderr.txt");
+    EXPECT_EQ(Shell(std::string(c.limit) + " exec '" + KV_KVLABEL + "' render job.prn -o label.png"), c.exit_code)
+        << err_;
     EXPECT_EQ(ReadWhole(dir_ / "victim"), "victim");
     if (c.replaced) {
       EXPECT_EQ(fs::symlink_status(at).type(), fs::file_type::regular);
@@ -223,9 +140,7 @@ TEST_F(KvlabelTest, PictureReplacesItsNameInOneStep) {
       }
     }
     fs::remove_all(at);
-    fs::remove(dir_ / "stderr.txt");
-    fs::remove(dir_ / "sh.txt");
-    EXPECT_EQ(Files(dir_), (std::set<std::string>{"job.prn", "victim"}));
+    EXPECT_EQ(Names(dir_), (std::set<std::string>{"job.prn", "victim"}));
   }
 }
 
@@ -253,8 +168,7 @@ TEST_F(KvlabelTest, CommandLineConventions) {
   WriteWhole(dir_ / "job.prn", kvtest::Job({"N", "q80", "Q40,24", "LO0,0,8,8", "P1"}));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Process p({"/bin/sh", "-c", "exec '" + std::string(KV_KVLABEL) + "' " + c.args + " >out.bin"}, dir_ / "err.txt");
-    EXPECT_EQ(p.Wait(), c.exit_code) << ReadWhole(dir_ / "err.txt");
+    EXPECT_EQ(Shell("exec '" + std::string(KV_KVLABEL) + "' " + c.args + " >out.bin"), c.exit_code) << err_;
     if (*c.out == '\0') {
       unsigned per_metre = 0;
       EXPECT_EQ(ReadPicture(dir_ / "out.bin", &per_metre).BlackCount(), 64u);
@@ -297,10 +211,8 @@ TEST_F(KvlabelTest, PrintRefusesImagesAndDocuments) {
   EXPECT_EQ(kvtest::WaitForJob(captured), refused[5].second);
   const std::string job = kvtest::Job({"N", "q80", "Q40,24", "P1"});
   WriteWhole(dir_ / "job.prn", job);
-  Process p(
-      {"/bin/sh", "-c", "exec '" + std::string(KV_KVLABEL) + "' print - --printer '" + kvtest::kPrinter + "' <job.prn"},
-      dir_ / "err.txt");
-  ASSERT_EQ(p.Wait(), 0) << ReadWhole(dir_ / "err.txt");
+  ASSERT_EQ(Shell("exec '" + std::string(KV_KVLABEL) + "' print - --printer '" + kvtest::kPrinter + "' <job.prn"), 0)
+      << err_;
   EXPECT_EQ(kvtest::WaitForJob(captured + 1), job);
 }
 

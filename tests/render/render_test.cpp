@@ -1,6 +1,7 @@
 // The job renderer's logic: the image surface, element frames, and what each command draws or says.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <climits>
 #include <cstdio>
@@ -20,23 +21,15 @@ using kv::render::Ink;
 using kvtest::Job;
 using kvtest::RenderJob;
 
-struct Box {
-  int left, top, right, bottom;  // right and bottom exclusive; all 0 for a white image
-  bool operator==(const Box& o) const {
-    return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
-  }
-};
-std::ostream& operator<<(std::ostream& os, const Box& b) {
-  return os << "(" << b.left << "," << b.top << ")-(" << b.right << "," << b.bottom << ")";
-}
+using Box = std::array<int, 4>;  // left, top, right, bottom: right and bottom exclusive; all 0 for a white image
 
 Box BlackBox(const Bitmap& b) {
   Box box{b.width(), b.height(), 0, 0};
   for (int y = 0; y < b.height(); ++y)
     for (int x = 0; x < b.width(); ++x)
       if (b.Black(x, y))
-        box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1), std::max(box.bottom, y + 1)};
-  return box.right == 0 ? Box{0, 0, 0, 0} : box;
+        box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x + 1), std::max(box[3], y + 1)};
+  return box[2] == 0 ? Box{0, 0, 0, 0} : box;
 }
 
 // --- the image surface ---------------------------------------------------------------------------
@@ -52,19 +45,16 @@ TEST(BitmapTest, FillMatchesDotByDotReference) {
   for (int width : {1, 8, 13, 37}) {
     Bitmap image;
     ASSERT_TRUE(image.Reset(width, 5, 64));
-    std::vector<std::vector<bool>> want(5, std::vector<bool>(static_cast<std::size_t>(width)));
+    std::vector<bool> want(static_cast<std::size_t>(5 * width));
+    const auto dot = [&](int x, int y) { return want[static_cast<std::size_t>(y * width + x)]; };
     for (const Rect& r : rects) {
       image.Fill(r.x, r.y, r.w, r.h, r.ink);
       for (int y = std::max(r.y, 0); y < std::min(r.y + r.h, 5); ++y)
-        for (int x = std::max(r.x, 0); x < std::min(r.x + r.w, width); ++x) {
-          auto dot = want[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)];
-          want[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = r.ink == Ink::kBlack   ? true
-                                                                           : r.ink == Ink::kWhite ? false
-                                                                                                  : !dot;
-        }
+        for (int x = std::max(r.x, 0); x < std::min(r.x + r.w, width); ++x)
+          dot(x, y) = r.ink == Ink::kXor ? !dot(x, y) : r.ink == Ink::kBlack;
       for (int y = 0; y < 5; ++y)
         for (int x = 0; x < width; ++x)
-          ASSERT_EQ(image.Black(x, y), want[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)])
+          ASSERT_EQ(image.Black(x, y), static_cast<bool>(dot(x, y)))
               << "width " << width << " at " << x << "," << y << " after rect " << r.x << "," << r.y;
       // Nothing is ever set in the padding after the last dot of a row.
       if (width % 8 != 0) {
@@ -143,9 +133,9 @@ TEST(FrameTest, QuarterTurnsClockwiseAboutTheAnchor) {
 struct DrawCase {
   const char* name;
   std::string job;
-  int dpi;
   Box box;     // where the black dots of the first label lie
   long count;  // how many there are (-1: not checked)
+  int dpi = 203;
 };
 
 class DrawTest : public ::testing::TestWithParam<DrawCase> {};
@@ -185,83 +175,75 @@ std::string Download(const std::string& name, const std::string& pcx) {
 }
 
 const std::string kSmall = "N\r\nq100\r\nQ50,24\r\n";
+std::string Small(std::initializer_list<const char*> lines) { return kSmall + Job(lines); }
+const std::string kPcx8 = Pcx(8, 1, [](int, int) { return true; });  // one row of eight black dots
+
+// `pcx` with the bytes at the given places changed.
+std::string Patched(std::string pcx, std::initializer_list<std::pair<std::size_t, char>> bytes) {
+  for (const auto& [at, value] : bytes) pcx[at] = value;
+  return pcx;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, DrawTest,
     ::testing::Values(
-        DrawCase{"BlackBar", kSmall + Job({"LO10,5,20,3", "P1"}), 203, {10, 5, 30, 8}, 60},
-        DrawCase{"WhiteBarCuts", kSmall + Job({"LO0,0,40,10", "LW10,0,10,10", "P1"}), 203, {0, 0, 40, 10}, 300},
-        DrawCase{"XorBar", kSmall + Job({"LO0,0,20,10", "LE10,0,20,10", "P1"}), 203, {0, 0, 30, 10}, 200},
-        DrawCase{"BoxOutline", kSmall + Job({"X10,10,2,30,20", "P1"}), 203, {10, 10, 30, 20}, 200 - 96},
-        DrawCase{"BoxCornersGivenBackwards", kSmall + Job({"X30,20,2,10,10", "P1"}), 203, {10, 10, 30, 20}, 200 - 96},
-        DrawCase{"FlatLine", kSmall + Job({"LS0,0,1,9,0", "P1"}), 203, {0, 0, 10, 1}, 10},
-        DrawCase{"Diagonal", kSmall + Job({"LS0,0,2,9,9", "P1"}), 203, {0, 0, 10, 11}, 20},
-        DrawCase{"SteepLine", kSmall + Job({"LS5,0,3,5,9", "P1"}), 203, {5, 0, 8, 10}, 30},
-        DrawCase{"OriginShifts", kSmall + Job({"R5,7", "LO0,0,1,1", "P1"}), 203, {5, 7, 6, 8}, 1},
-        DrawCase{"BottomFirst", kSmall + Job({"ZB", "LO0,0,10,5", "P1"}), 203, {90, 45, 100, 50}, 50},
-        DrawCase{
-            "OffTheLabelClipped", kSmall + Job({"LO-5,-5,10,10", "LO95,45,100,100", "P1"}), 203, {0, 0, 100, 50}, 50},
+        DrawCase{"BlackBar", Small({"LO10,5,20,3", "P1"}), {10, 5, 30, 8}, 60},
+        DrawCase{"WhiteBarCuts", Small({"LO0,0,40,10", "LW10,0,10,10", "P1"}), {0, 0, 40, 10}, 300},
+        DrawCase{"XorBar", Small({"LO0,0,20,10", "LE10,0,20,10", "P1"}), {0, 0, 30, 10}, 200},
+        DrawCase{"BoxOutline", Small({"X10,10,2,30,20", "P1"}), {10, 10, 30, 20}, 200 - 96},
+        DrawCase{"BoxCornersGivenBackwards", Small({"X30,20,2,10,10", "P1"}), {10, 10, 30, 20}, 200 - 96},
+        DrawCase{"FlatLine", Small({"LS0,0,1,9,0", "P1"}), {0, 0, 10, 1}, 10},
+        DrawCase{"Diagonal", Small({"LS0,0,2,9,9", "P1"}), {0, 0, 10, 11}, 20},
+        DrawCase{"SteepLine", Small({"LS5,0,3,5,9", "P1"}), {5, 0, 8, 10}, 30},
+        DrawCase{"OriginShifts", Small({"R5,7", "LO0,0,1,1", "P1"}), {5, 7, 6, 8}, 1},
+        DrawCase{"BottomFirst", Small({"ZB", "LO0,0,10,5", "P1"}), {90, 45, 100, 50}, 50},
+        DrawCase{"OffTheLabelClipped", Small({"LO-5,-5,10,10", "LO95,45,100,100", "P1"}), {0, 0, 100, 50}, 50},
         // Reversed text fills exactly its cells: the cell sizes of the resident fonts.
-        DrawCase{"Font1Cells203", kSmall + Job({"T0,0,0,1,1,1,R,\"AB\"", "P1"}), 203, {0, 0, 16, 12}, -1},
-        DrawCase{"Font1Cells300", kSmall + Job({"T0,0,0,1,1,1,R,\"AB\"", "P1"}), 300, {0, 0, 24, 20}, -1},
-        DrawCase{"Font5Cell203", kSmall + Job({"T0,0,0,5,1,1,R,\"A\"", "P1"}), 203, {0, 0, 32, 48}, -1},
-        DrawCase{"Font4Cell300", kSmall + Job({"T0,0,0,4,1,1,R,\"A\"", "P1"}), 300, {0, 0, 24, 44}, -1},
-        DrawCase{"Multipliers", kSmall + Job({"T0,0,0,2,2,3,R,\"A\"", "P1"}), 203, {0, 0, 20, 48}, -1},
-        DrawCase{"TextTurnedOnce", kSmall + Job({"T50,10,1,1,1,1,R,\"AB\"", "P1"}), 203, {38, 10, 50, 26}, -1},
-        DrawCase{"TextTurnedTwice", kSmall + Job({"T50,30,2,1,1,1,R,\"AB\"", "P1"}), 203, {34, 18, 50, 30}, -1},
-        DrawCase{"TextTurnedThrice", kSmall + Job({"T50,30,3,1,1,1,R,\"AB\"", "P1"}), 203, {50, 14, 62, 30}, -1},
-        DrawCase{"SoftFontUsesFont3Cell", kSmall + Job({"T0,0,0,A,1,1,R,\"A\"", "P1"}), 203, {0, 0, 12, 20}, -1},
-        DrawCase{"VariableShowsPrompt",
-                 Job({"N", "q100", "Q50,24", "V00,5,R", "\"ab\"", "T0,0,0,1,1,1,R,V00", "P1"}),
-                 203,
-                 {0, 0, 40, 12},
-                 -1},
-        DrawCase{"CounterShowsStart",
-                 Job({"N", "q100", "Q50,24", "C1,3,L,+1", ",\"n\"", "", "T0,0,0,1,1,1,R,C1", "P1"}),
-                 203,
-                 {0, 0, 24, 12},
-                 -1},
+        DrawCase{"Font1Cells203", Small({"T0,0,0,1,1,1,R,\"AB\"", "P1"}), {0, 0, 16, 12}, -1},
+        DrawCase{"Font1Cells300", Small({"T0,0,0,1,1,1,R,\"AB\"", "P1"}), {0, 0, 24, 20}, -1, 300},
+        DrawCase{"Font5Cell203", Small({"T0,0,0,5,1,1,R,\"A\"", "P1"}), {0, 0, 32, 48}, -1},
+        DrawCase{"Font4Cell300", Small({"T0,0,0,4,1,1,R,\"A\"", "P1"}), {0, 0, 24, 44}, -1, 300},
+        DrawCase{"Multipliers", Small({"T0,0,0,2,2,3,R,\"A\"", "P1"}), {0, 0, 20, 48}, -1},
+        DrawCase{"TextTurnedOnce", Small({"T50,10,1,1,1,1,R,\"AB\"", "P1"}), {38, 10, 50, 26}, -1},
+        DrawCase{"TextTurnedTwice", Small({"T50,30,2,1,1,1,R,\"AB\"", "P1"}), {34, 18, 50, 30}, -1},
+        DrawCase{"TextTurnedThrice", Small({"T50,30,3,1,1,1,R,\"AB\"", "P1"}), {50, 14, 62, 30}, -1},
+        DrawCase{"SoftFontUsesFont3Cell", Small({"T0,0,0,A,1,1,R,\"A\"", "P1"}), {0, 0, 12, 20}, -1},
+        DrawCase{"VariableShowsPrompt", Small({"V00,5,R", "\"ab\"", "T0,0,0,1,1,1,R,V00", "P1"}), {0, 0, 40, 12}, -1},
+        DrawCase{
+            "CounterShowsStart", Small({"C1,3,L,+1", ",\"n\"", "", "T0,0,0,1,1,1,R,C1", "P1"}), {0, 0, 24, 12}, -1},
         // 0 bits are ink, the most significant bit leftmost; the next command follows the data directly.
-        DrawCase{"RawBitmap",
-                 kSmall + std::string("GW3,4,1,2") + std::string("\x0F\xF0", 2) + Job({"P1"}),
-                 203,
-                 {3, 4, 11, 6},
-                 8},
+        DrawCase{"RawBitmap", kSmall + "GW3,4,1,2\x0F\xF0" + Job({"P1"}), {3, 4, 11, 6}, 8},
         DrawCase{"RawBitmapThenCommand",
-                 kSmall + std::string("GW0,0,1,1") + std::string(1, '\0') + Job({"LO20,20,1,1", "P1"}),
-                 203,
+                 kSmall + "GW0,0,1,1" + std::string(1, '\0') + Job({"LO20,20,1,1", "P1"}),
                  {0, 0, 21, 21},
                  9},
         // A stored graphic's 0 bits are ink, placed at its position shifted by the origin.
         DrawCase{"StoredGraphic",
                  kSmall + Download("G", Pcx(12, 3, [](int x, int y) { return x == y || x == 11; })) +
                      Job({"R1,1", "GG10,20,\"G\"", "P1"}),
-                 203,
                  {11, 21, 23, 24},
                  6},
         DrawCase{"FormDrawnWhereCalled",
-                 kSmall + Job({"FS\"F\"", "LO0,0,2,2", "FE", "R10,10", "FR\"F\"", "P1"}),
-                 203,
+                 Small({"FS\"F\"", "LO0,0,2,2", "FE", "R10,10", "FR\"F\"", "P1"}),
                  {10, 10, 12, 12},
                  4}),
     [](const ::testing::TestParamInfo<DrawCase>& i) { return std::string(i.param.name); });
 
 TEST(GraphicsTest, GraphicsAndFormsStayBetweenJobsUntilDeleted) {
   kv::render::Printer printer;
-  const std::string pcx = Pcx(8, 1, [](int, int) { return true; });
-  auto first = RenderJob(printer, kSmall + Download("G", pcx) + Job({"FS\"F\"", "GG0,0,\"G\"", "FE"}));
+  auto first = RenderJob(printer, kSmall + Download("G", kPcx8) + Job({"FS\"F\"", "GG0,0,\"G\"", "FE"}));
   EXPECT_TRUE(first.summary.messages.empty()) << first.Messages();
-  auto second = RenderJob(printer, kSmall + Job({"FR\"F\"", "P1"}));
+  auto second = RenderJob(printer, Small({"FR\"F\"", "P1"}));
   ASSERT_EQ(second.labels.size(), 1u) << second.Messages();
   EXPECT_EQ(second.labels[0].BlackCount(), 8u);
-  auto third = RenderJob(printer, kSmall + Job({"GK\"*\"", "FK\"F\"", "FR\"F\"", "GG0,0,\"G\"", "P1"}));
+  auto third = RenderJob(printer, Small({"GK\"*\"", "FK\"F\"", "FR\"F\"", "GG0,0,\"G\"", "P1"}));
   ASSERT_EQ(third.labels.size(), 1u);
   EXPECT_EQ(third.labels[0].BlackCount(), 0u);
   EXPECT_EQ(third.summary.messages.size(), 2u) << third.Messages();
 }
 
 TEST(PrintTest, ImageStaysForTheNextPrintUntilCleared) {
-  const auto r = RenderJob(kSmall + Job({"LO0,0,5,5", "P1", "LO10,0,5,5", "W2,3", "N", "LO0,0,1,1", "WA1,1"}));
+  const auto r = RenderJob(Small({"LO0,0,5,5", "P1", "LO10,0,5,5", "W2,3", "N", "LO0,0,1,1", "WA1,1"}));
   ASSERT_EQ(r.labels.size(), 3u) << r.Messages();
   EXPECT_EQ(r.labels[0].BlackCount(), 25u);
   EXPECT_EQ(r.labels[1].BlackCount(), 50u);
@@ -273,8 +255,7 @@ TEST(PrintTest, ImageStaysForTheNextPrintUntilCleared) {
 }
 
 TEST(PrintTest, CountOfLabelsAskedStopsAtTheLargest) {
-  const auto r =
-      RenderJob(kSmall + Job({"P2147483647,2147483647", "P2147483647,2147483647", "P2147483647,2147483647"}));
+  const auto r = RenderJob(Small({"P2147483647,2147483647", "P2147483647,2147483647", "P2147483647,2147483647"}));
   EXPECT_EQ(r.summary.copies, LLONG_MAX);
   EXPECT_EQ(r.labels.size(), 3u);
 }
@@ -291,7 +272,7 @@ TEST(PrintTest, DefaultSizeIsFourBySixInches) {
 TEST(PrintTest, LabelsBeyondTheLimitAreCountedNotDrawn) {
   kv::render::Limits limits;
   limits.max_labels = 2;
-  const auto r = RenderJob(kSmall + Job({"P1", "P1", "P1", "P2"}), 203, limits);
+  const auto r = RenderJob(Small({"P1", "P1", "P1", "P2"}), 203, limits);
   EXPECT_EQ(r.labels.size(), 2u);
   EXPECT_EQ(r.summary.labels, 4u);
   EXPECT_EQ(r.summary.copies, 5);
@@ -299,10 +280,10 @@ TEST(PrintTest, LabelsBeyondTheLimitAreCountedNotDrawn) {
 }
 
 TEST(PrintTest, ConfigurationLabelAndListsAreNoted) {
-  const auto r = RenderJob(
-      kSmall + Job({"U", "GI", "FI", "EI", "H10", "S4", "D8", "ZN", "JB", "OD", "^@", "#UM>CP  1", "CT1",
-                    "KIRV ELECTRONIC CO.LTD", "Copyright (C) KIRV ELECTRONIC CO.LTD, label command library 2.0.0.1",
-                    "VOXNERTDLL,", "All rights reserved.", "P1"}));
+  const auto r =
+      RenderJob(Small({"U", "GI", "FI", "EI", "H10", "S4", "D8", "ZN", "JB", "OD", "^@", "#UM>CP  1", "CT1",
+                       "KIRV ELECTRONIC CO.LTD", "Copyright (C) KIRV ELECTRONIC CO.LTD, label command library 2.0.0.1",
+                       "VOXNERTDLL,", "All rights reserved.", "P1"}));
   EXPECT_TRUE(r.summary.messages.empty()) << r.Messages();
   ASSERT_EQ(r.summary.notes.size(), 5u);
   EXPECT_EQ(r.summary.notes[0], "line 4: configuration label asked (U)");
@@ -335,19 +316,27 @@ TEST_P(BadInputTest, WarnsWithTheLineOrStops) {
   EXPECT_EQ(r.labels.size(), c.labels);
 }
 
-const std::string kPcx8 = Pcx(8, 1, [](int, int) { return true; });
+// Forms F0 ... F<depth - 1>, each calling the next `wide` times, the last one holding `leaf`; then F0 is run.
+std::string FormTree(int wide, int depth, const std::string& leaf) {
+  std::string job;
+  for (int level = 0; level < depth; ++level) {
+    job += "FS\"F" + std::to_string(level) + "\"\r\n";
+    for (int i = 0; i < wide; ++i) job += "FR\"F" + std::to_string(level + 1) + "\"\r\n";
+    job += "FE\r\n";
+  }
+  return job + "FS\"F" + std::to_string(depth) + "\"\r\n" + leaf + "FE\r\nFR\"F0\"\r\n";
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Jobs, BadInputTest,
     ::testing::Values(
         BadCase{"UnknownCommand", Job({"N", "q100", "HELLO", "P1"}), 3, false, "unknown command \"HELLO\"", 1},
-        BadCase{"UnclosedQuote", kSmall + Job({"T0,0,0,1,1,1,N,\"abc", "P1"}), 4, false, "no closing quote", 1},
-        BadCase{"TextAfterQuote", kSmall + Job({"T0,0,0,1,1,1,N,\"a\"b", "P1"}), 4, false, "after the closing quote",
-                1},
-        BadCase{"UnquotedData", kSmall + Job({"T0,0,0,1,1,1,N,abc", "P1"}), 4, false, "must be quoted", 1},
-        BadCase{"UndefinedVariable", kSmall + Job({"T0,0,0,1,1,1,N,V99", "P1"}), 4, false, "V99 is not defined", 1},
-        BadCase{"BadFont", kSmall + Job({"T0,0,0,6,1,1,N,\"a\"", "P1"}), 4, false, "unknown font", 1},
-        BadCase{"BadRotation", kSmall + Job({"T0,0,4,1,1,1,N,\"a\"", "P1"}), 4, false, "rotation must be 0 to 3", 1},
+        BadCase{"UnclosedQuote", Small({"T0,0,0,1,1,1,N,\"abc", "P1"}), 4, false, "no closing quote", 1},
+        BadCase{"TextAfterQuote", Small({"T0,0,0,1,1,1,N,\"a\"b", "P1"}), 4, false, "after the closing quote", 1},
+        BadCase{"UnquotedData", Small({"T0,0,0,1,1,1,N,abc", "P1"}), 4, false, "must be quoted", 1},
+        BadCase{"UndefinedVariable", Small({"T0,0,0,1,1,1,N,V99", "P1"}), 4, false, "V99 is not defined", 1},
+        BadCase{"BadFont", Small({"T0,0,0,6,1,1,N,\"a\"", "P1"}), 4, false, "unknown font", 1},
+        BadCase{"BadRotation", Small({"T0,0,4,1,1,1,N,\"a\"", "P1"}), 4, false, "rotation must be 0 to 3", 1},
         BadCase{"WidthTooLarge", Job({"N", "q40000", "P1"}), 2, true, "label width 40000 dots is outside 1 to 32768",
                 0},
         BadCase{"LengthOverflows", Job({"N", "Q99999999999999,24", "P1"}), 2, true, "label length 99999999999999", 0},
@@ -356,28 +345,17 @@ INSTANTIATE_TEST_SUITE_P(
                 "announces 100 bytes but the job holds only 14", 0},
         BadCase{"DownloadNotPcx", Job({"N"}) + Download("X", std::string(200, 'x')) + Job({"P1"}), 2, false,
                 "not a PCX image", 1},
-        BadCase{"DownloadNotOneBit",
-                Job({"N"}) +
-                    Download("X",
-                             [] {
-                               std::string p = kPcx8;
-                               p[3] = 8;
-                               return p;
-                             }()) +
-                    Job({"P1"}),
-                2, false, "one bit per dot", 1},
-        BadCase{"DownloadLargerThanTheRoom",
-                Job({"N"}) +
-                    Download("X",
-                             [] {
-                               std::string p = kPcx8;
-                               p[8] = p[9] = p[10] = p[11] =
-                                   '\x7F';                      // 32640 x 32640 dots: 127 MiB, above the 64 MiB of room
-                               p[66] = '\xF0', p[67] = '\x0F';  // rows of 4080 bytes
-                               return p;
-                             }()) +
-                    Job({"P1"}),
-                2, false, "no room left to store a PCX image of 32640 x 32640 dots", 1},
+        BadCase{"DownloadNotOneBit", Job({"N"}) + Download("X", Patched(kPcx8, {{3, 8}})) + Job({"P1"}), 2, false,
+                "one bit per dot", 1},
+        // 32640 x 32640 dots in rows of 4080 bytes: 127 MiB, above the 64 MiB of room.
+        BadCase{
+            "DownloadLargerThanTheRoom",
+            Job({"N"}) +
+                Download("X",
+                         Patched(kPcx8,
+                                 {{8, '\x7F'}, {9, '\x7F'}, {10, '\x7F'}, {11, '\x7F'}, {66, '\xF0'}, {67, '\x0F'}})) +
+                Job({"P1"}),
+            2, false, "no room left to store a PCX image of 32640 x 32640 dots", 1},
         BadCase{"DownloadCutShort", Job({"N"}) + Download("X", kPcx8.substr(0, 129)) + Job({"P1"}), 2, false,
                 "ends after 0 of 1 rows", 1},
         BadCase{"BitmapCutShort", Job({"N"}) + "GW0,0,10,10" + std::string(5, '\0'), 2, false, "announces 100 bytes",
@@ -392,24 +370,19 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"FormsCallEachOther",
                 Job({"N", "FS\"A\"", "FR\"B\"", "FE", "FS\"B\"", "FR\"A\"", "FE", "FR\"A\"", "P1"}), 8, false,
                 "calls itself", 1},
-        BadCase{"FormsTooDeep",
-                Job({"FS\"F0\"", "FR\"F1\"", "FE",       "FS\"F1\"", "FR\"F2\"", "FE",       "FS\"F2\"", "FR\"F3\"",
-                     "FE",       "FS\"F3\"", "FR\"F4\"", "FE",       "FS\"F4\"", "FR\"F5\"", "FE",       "FS\"F5\"",
-                     "FR\"F6\"", "FE",       "FS\"F6\"", "FR\"F7\"", "FE",       "FS\"F7\"", "FR\"F8\"", "FE",
-                     "FS\"F8\"", "FR\"F9\"", "FE",       "FR\"F0\"", "P1"}),
-                28, false, "nested too deep", 1},
+        // F0 calls F1 ... F8 calls F9: forms ten deep, more than may nest.
+        BadCase{"FormsTooDeep", FormTree(1, 9, "") + Job({"P1"}), 30, false, "nested too deep", 1},
         BadCase{"FormNeverEnds", Job({"N", "FS\"L\"", "LO0,0,1,1"}), 2, false, "has no FE", 0},
         BadCase{"EndWithoutForm", Job({"N", "FE", "P1"}), 2, false, "FE without FS", 1},
-        BadCase{"UnknownSelection", kSmall + Job({"B0,0,0,ZZ,2,4,50,N,\"1\"", "P1"}), 4, false,
+        BadCase{"UnknownSelection", Small({"B0,0,0,ZZ,2,4,50,N,\"1\"", "P1"}), 4, false,
                 "unknown barcode selection \"ZZ\"", 1},
-        BadCase{"RefusedData", kSmall + Job({"B0,0,0,E30,2,4,50,N,\"abc\"", "P1"}), 4, false,
-                "EAN-13 takes 12 or 13 digits", 1},
-        BadCase{"RefusedByZint", kSmall + Job({"B0,0,0,3,2,4,50,N,\"A@B\"", "P1"}), 4, false, "refuses the data", 1},
-        BadCase{"Pdf417BadField", kSmall + Job({"b0,0,P,1,1,s0,c0,xx,y6,r0,l0,t0,o0,\"a\"", "P1"}), 4, false, "field x",
+        BadCase{"RefusedData", Small({"B0,0,0,E30,2,4,50,N,\"abc\"", "P1"}), 4, false, "EAN-13 takes 12 or 13 digits",
                 1},
-        BadCase{"PrintsNothing", kSmall + Job({"P0", "P1"}), 4, false, "asks for no label", 1},
-        BadCase{"TooManyMarks", kSmall + Job({"LO0,0,1,1", "LO2,0,1,1", "LO4,0,1,1", "LO6,0,1,1", "LO8,0,1,1", "P1"}),
-                8, false, "too many marks", 1},
+        BadCase{"RefusedByZint", Small({"B0,0,0,3,2,4,50,N,\"A@B\"", "P1"}), 4, false, "refuses the data", 1},
+        BadCase{"Pdf417BadField", Small({"b0,0,P,1,1,s0,c0,xx,y6,r0,l0,t0,o0,\"a\"", "P1"}), 4, false, "field x", 1},
+        BadCase{"PrintsNothing", Small({"P0", "P1"}), 4, false, "asks for no label", 1},
+        BadCase{"TooManyMarks", Small({"LO0,0,1,1", "LO2,0,1,1", "LO4,0,1,1", "LO6,0,1,1", "LO8,0,1,1", "P1"}), 8,
+                false, "too many marks", 1},
         // The PCX header begins with a line feed: lines are counted through the data as an editor counts them.
         BadCase{"LineNumbersCountThroughData", Job({"N"}) + Download("X", kPcx8) + Job({"MYSTERY", "P1"}), 4, false,
                 "unknown command", 1},
@@ -427,9 +400,9 @@ TEST(StopTest, FlagEndsTheJobWithAnError) {
     std::size_t labels;
   };
   const Case cases[] = {
-      {"BeforeTheJob", 0, kSmall + Job({"P1"}), 1, 0},
-      {"AfterALabel", 1, kSmall + Job({"P1", "LO0,0,1,1", "P1"}), 5, 1},
-      {"InsideAForm", 1, kSmall + Job({"FS\"F\"", "P1", "P1", "FE", "FR\"F\""}), 8, 1},
+      {"BeforeTheJob", 0, Small({"P1"}), 1, 0},
+      {"AfterALabel", 1, Small({"P1", "LO0,0,1,1", "P1"}), 5, 1},
+      {"InsideAForm", 1, Small({"FS\"F\"", "P1", "P1", "FE", "FR\"F\""}), 8, 1},
   };
   for (const Case& c : cases) {
     std::atomic<bool> stop{c.set_after_labels == 0};
@@ -471,20 +444,9 @@ TEST(StopTest, FlagEndsTheJobWithAnError) {
 
 // --- what one job may cost --------------------------------------------------------------------------
 
-// Forms F0 ... F<depth - 1>, each calling the next `wide` times, the last one holding `leaf`; then F0 is run.
-std::string FormTree(int wide, int depth, const std::string& leaf) {
-  std::string job;
-  for (int level = 0; level < depth; ++level) {
-    job += "FS\"F" + std::to_string(level) + "\"\r\n";
-    for (int i = 0; i < wide; ++i) job += "FR\"F" + std::to_string(level + 1) + "\"\r\n";
-    job += "FE\r\n";
-  }
-  return job + "FS\"F" + std::to_string(depth) + "\"\r\n" + leaf + "FE\r\nFR\"F0\"\r\n";
-}
-
 // A one-bit PCX image of `width` x `height` black dots, its runs crossing the rows.
 std::string BlackPcx(int width, int height) {
-  std::string pcx = Pcx(8, 1, [](int, int) { return true; }).substr(0, 128);
+  std::string pcx = kPcx8.substr(0, 128);
   pcx[8] = static_cast<char>((width - 1) & 0xFF), pcx[9] = static_cast<char>((width - 1) >> 8);
   pcx[10] = static_cast<char>((height - 1) & 0xFF), pcx[11] = static_cast<char>((height - 1) >> 8);
   const int line = (width + 7) / 8;

@@ -1,12 +1,9 @@
 // The virtual printer as its clients meet it: jobs through the real spooler, state kept between jobs,
 // clients that are silent, slow or many at once, its bounds, stopping (while receiving and while
 // drawing) and the names it writes in a folder that already holds files.
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -25,7 +22,6 @@
 #include <vector>
 
 #include "capture.h"
-#include "kv/render/png.h"
 #include "render_support.h"
 #include "serve.h"
 #include "test_env.h"
@@ -33,19 +29,11 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using kvtest::Names;
+using kvtest::ReadPicture;
 using kvtest::ReadWhole;
+using kvtest::WaitFor;
 using kvtest::WriteWhole;
-
-// Waits up to 30 seconds, a bound that only a hang reaches, for `done` to hold.
-bool WaitFor(const std::function<bool()>& done) {
-  const auto deadline = Clock::now() + std::chrono::seconds(30);
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
 
 // The names in a folder, and what each holds: a job's bytes, a picture's size and hash, "<other>"
 // for a folder or a link.
@@ -64,92 +52,45 @@ std::map<std::string, std::string> Contents(const fs::path& dir) {
   return files;
 }
 
-std::set<std::string> Names(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& [name, bytes] : Contents(dir)) names.insert(name);
-  return names;
-}
-
-// A virtual printer on a free port in its own process: standard output through a pipe, standard
-// error to serve.log beside its folder.
-class Server {
+// A virtual printer on a free port in its own process: standard error to serve.log beside its folder.
+class Server : public kvtest::Child {
  public:
   // `kvlabel serve --port 0 --out DIR` with `extra` options, as users run it.
-  Server(const fs::path& dir, std::vector<std::string> extra = {}) : dir_(dir) {
-    std::vector<std::string> args = {KV_KVLABEL, "serve", "--port", "0", "--out", (dir / "out").string()};
-    args.insert(args.end(), extra.begin(), extra.end());
-    Start([&] {
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      return 127;
-    });
+  Server(const fs::path& dir, std::vector<std::string> extra = {})
+      : Child(
+            [&] {
+              std::vector<std::string> args = {KV_KVLABEL, "serve", "--port", "0", "--out", (dir / "out").string()};
+              args.insert(args.end(), extra.begin(), extra.end());
+              return kvtest::Exec(args);
+            },
+            dir / "serve.log"),
+        dir_(dir) {
+    ReadPort();
   }
   // The same server with bounds of the test's own, short enough to meet in a test.
-  Server(const fs::path& dir, kv::cli::ServeOptions o) : dir_(dir) {
-    o.port = 0;
-    o.out = (dir / "out").string();
-    Start([&] { return kv::cli::Serve(o); });
-  }
-  ~Server() {
-    if (pid_ > 0) Wait(SIGKILL);
-    if (out_ >= 0) ::close(out_);
+  Server(const fs::path& dir, kv::cli::ServeOptions o)
+      : Child(
+            [&] {
+              o.port = 0;
+              o.out = (dir / "out").string();
+              return kv::cli::Serve(o);
+            },
+            dir / "serve.log"),
+        dir_(dir) {
+    ReadPort();
   }
 
   int port() const { return port_; }
   std::string Log() const { return ReadWhole(dir_ / "serve.log"); }
 
-  // Sends `sig` and waits (up to 30 seconds, then kills it) for the exit status; -1 for no clean exit.
-  int Wait(int sig = SIGTERM) {
-    if (pid_ <= 0) return -1;
-    if (sig != 0) ::kill(pid_, sig);
-    int status = 0;
-    if (!WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) != 0; })) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, &status, 0);
-      status = -1;
-    }
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-  // The next line of standard output ("" when none comes within 10 seconds).
-  std::string ReadLine() {
-    std::string line;
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    char c;
-    while (Clock::now() < deadline) {
-      pollfd p{out_, POLLIN, 0};
-      if (::poll(&p, 1, 100) <= 0) continue;
-      if (::read(out_, &c, 1) != 1 || c == '\n') break;
-      line += c;
-    }
-    return line;
-  }
-
  private:
-  void Start(const std::function<int()>& run) {
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], 1);
-      const int log = ::open((dir_ / "serve.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(log, 2);
-      ::close(out[0]);
-      ::_exit(run());
-    }
-    ::close(out[1]);
-    out_ = out[0];
+  void ReadPort() {
     const std::string line = ReadLine();
     const std::string prefix = "kvlabel serve: listening on 127.0.0.1:";
     if (line.rfind(prefix, 0) == 0) port_ = std::atoi(line.c_str() + prefix.size());
   }
 
   fs::path dir_;
-  pid_t pid_ = -1;
-  int out_ = -1;
   int port_ = 0;
 };
 
@@ -193,12 +134,6 @@ void SendJob(int port, const std::string& bytes) {
   Client c(port);
   ASSERT_TRUE(c.connected());
   c.Send(bytes);
-}
-
-kv::render::Bitmap ReadPicture(const fs::path& p, unsigned* per_metre = nullptr) {
-  kv::render::Bitmap b;
-  EXPECT_TRUE(kv::render::ReadPng(p.string(), b, 32768, per_metre)) << p;
-  return b;
 }
 
 const std::string kSmallJob = kvtest::Job({"N", "q8", "Q8,24", "LO0,0,4,4", "P1"});
@@ -257,7 +192,7 @@ TEST_F(ServeTest, SampleLabelThroughTheSpoolerEqualsTheRenderedJob) {
   const auto rendered = kvtest::RenderJob(spooled);
   ASSERT_EQ(rendered.labels.size(), 1u) << rendered.Messages();
   EXPECT_TRUE(ReadPicture(out_ / "job-1.png") == rendered.labels[0]);
-  EXPECT_EQ(server.Wait(), 0);
+  EXPECT_EQ(server.Wait(SIGTERM), 0);
   EXPECT_EQ(Names(out_), (std::set<std::string>{"job-1.prn", "job-1.png"}));
 }
 
@@ -277,7 +212,7 @@ TEST_F(ServeTest, KeepsGraphicsAndFormsBetweenJobs) {
   unsigned per_metre = 0;
   EXPECT_EQ(ReadPicture(out_ / "job-2-2.png", &per_metre).BlackCount(), 9u);
   EXPECT_EQ(per_metre, 12000u);
-  EXPECT_EQ(server.Wait(), 0);
+  EXPECT_EQ(server.Wait(SIGTERM), 0);
   EXPECT_EQ(Names(out_), (std::set<std::string>{"job-1.prn", "job-2.prn", "job-2.png", "job-2-2.png"}));
 }
 
@@ -323,7 +258,7 @@ TEST_F(ServeTest, TwoHundredClientsAtOnce) {
   clients.clear();
   EXPECT_EQ(sent.size(), 201u);
   EXPECT_TRUE(WaitFor([&] { return fs::exists(out_ / "job-201.prn"); })) << server.Log();
-  EXPECT_EQ(server.Wait(), 0);
+  EXPECT_EQ(server.Wait(SIGTERM), 0);
   EXPECT_EQ(KeptJobs(), sent);
 }
 
@@ -352,7 +287,7 @@ TEST_F(ServeTest, BoundsEndJobsAndKeepWhatCame) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     return fs::exists(out_ / "job-5.prn");
   })) << server.Log();
-  EXPECT_EQ(server.Wait(), 0);
+  EXPECT_EQ(server.Wait(SIGTERM), 0);
   // The slow client's job is what the printer read before its time was up: a beginning of what was sent.
   auto kept = KeptJobs();
   const auto slow_job = std::find_if(kept.begin(), kept.end(), [](const std::string& j) { return j[0] == 'x'; });
@@ -374,7 +309,7 @@ TEST_F(ServeTest, StopWhileDrawingKeepsEveryJob) {
   const std::string heavy = BusyJob(1000);
   for (int i = 0; i < 3; ++i) SendJob(server.port(), heavy);
   ASSERT_TRUE(WaitFor([&] { return fs::exists(out_ / "job-1.png"); })) << server.Log();
-  EXPECT_EQ(server.Wait(), 0);
+  EXPECT_EQ(server.Wait(SIGTERM), 0);
   EXPECT_EQ(server.ReadLine(), kStopLine);
   auto files = Contents(out_);
   for (auto it = files.begin(); it != files.end();) it = it->first.rfind("job-1", 0) == 0 ? files.erase(it) : ++it;
@@ -387,10 +322,26 @@ TEST_F(ServeTest, StopWhileDrawingKeepsEveryJob) {
 }
 
 // What a folder holds already, from earlier runs or planted there before or while the printer runs:
-// nothing there is replaced or written through, and every label of a new job keeps its own name.
+// nothing there is replaced or written through, and every label of a new job keeps its own name. The
+// names planted: "name" a file holding "earlier", "name/" a folder, "name@" a link to ../victim.
+using Planted = std::vector<std::string>;
+
+void Plant(const fs::path& dir, const Planted& names) {
+  for (const std::string& name : names) {
+    const fs::path at = dir / name.substr(0, name.find_first_of("/@"));
+    if (name.back() == '/') {
+      fs::create_directory(at);
+    } else if (name.back() == '@') {
+      fs::create_symlink("../victim", at);
+    } else {
+      WriteWhole(at, "earlier");
+    }
+  }
+}
+
 struct PlantedCase {
   const char* name;
-  std::function<void(const fs::path&)> before, meanwhile;
+  Planted before, meanwhile;
   std::set<std::string> written;  // the new job (three labels)
 };
 
@@ -399,61 +350,42 @@ class PlantedNamesTest : public ServeTest, public ::testing::WithParamInterface<
 TEST_P(PlantedNamesTest, NewJobTakesFreeNamesOnly) {
   const PlantedCase& c = GetParam();
   WriteWhole(dir_ / "victim", "victim");
-  c.before(out_);
+  Plant(out_, c.before);
   Server server(dir_);
   ASSERT_GT(server.port(), 0);
-  c.meanwhile(out_);
+  Plant(out_, c.meanwhile);
   const auto earlier = Contents(out_);
   SendJob(server.port(), kvtest::Job({"N", "q8", "Q8,24", "P1", "P1", "P1"}));
   const std::string prn = *std::find_if(c.written.begin(), c.written.end(),
                                         [](const std::string& n) { return n.find(".prn") != std::string::npos; });
   ASSERT_TRUE(WaitFor([&] { return fs::exists(out_ / prn); })) << server.Log();
-  EXPECT_EQ(server.Wait(), 0);
+  EXPECT_EQ(server.Wait(SIGTERM), 0);
   auto now = Contents(out_);
   for (const auto& name : c.written) EXPECT_EQ(now.erase(name), 1u) << name << "\n" << server.Log();
   EXPECT_EQ(now, earlier);
   EXPECT_EQ(ReadWhole(dir_ / "victim"), "victim");
 }
 
-void Plant(const fs::path& p) { WriteWhole(p, "earlier"); }
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, PlantedNamesTest,
     ::testing::Values(
-        PlantedCase{"EmptyFolder",
-                    [](const fs::path&) {},
-                    [](const fs::path&) {},
-                    {"job-1.prn", "job-1.png", "job-1-2.png", "job-1-3.png"}},
+        PlantedCase{"EmptyFolder", {}, {}, {"job-1.prn", "job-1.png", "job-1-2.png", "job-1-3.png"}},
         // An earlier run stopped before job-2.prn: its pictures are never drawn over.
         PlantedCase{"EarlierRunWithoutItsLastPrn",
-                    [](const fs::path& d) {
-                      for (const char* n : {"job-1.prn", "job-1.png", "job-2.png", "job-2-2.png"}) Plant(d / n);
-                    },
-                    [](const fs::path&) {},
+                    {"job-1.prn", "job-1.png", "job-2.png", "job-2-2.png"},
+                    {},
                     {"job-3.prn", "job-3.png", "job-3-2.png", "job-3-3.png"}},
         // Numbers beyond any that the printer writes are no names of its own; they neither overflow nor count.
         PlantedCase{"NumbersAtTheEndOf64Bits",
-                    [](const fs::path& d) {
-                      Plant(d / "job-9223372036854775807.prn");
-                      Plant(d / "job-18446744073709551615.png");
-                      Plant(d / "job-007.prn");
-                    },
-                    [](const fs::path&) {},
+                    {"job-9223372036854775807.prn", "job-18446744073709551615.png", "job-007.prn"},
+                    {},
                     {"job-1.prn", "job-1.png", "job-1-2.png", "job-1-3.png"}},
-        PlantedCase{"FolderAtAJobName",
-                    [](const fs::path& d) { fs::create_directory(d / "job-4.png"); },
-                    [](const fs::path&) {},
-                    {"job-5.prn", "job-5.png", "job-5-2.png", "job-5-3.png"}},
+        PlantedCase{"FolderAtAJobName", {"job-4.png/"}, {}, {"job-5.prn", "job-5.png", "job-5-2.png", "job-5-3.png"}},
         // Planted once the printer counts: the job takes the next number, a label whose name is taken
         // is left out, and the others keep their names.
         PlantedCase{"NamesPlantedWhileRunning",
-                    [](const fs::path&) {},
-                    [](const fs::path& d) {
-                      Plant(d / "job-1.prn");
-                      fs::create_directory(d / "job-2.png");
-                      fs::create_directory(d / "job-3-2.png");
-                      fs::create_symlink("../victim", d / "job-3-3.png");
-                    },
+                    {},
+                    {"job-1.prn", "job-2.png/", "job-3-2.png/", "job-3-3.png@"},
                     {"job-3.prn", "job-3.png"}}),
     [](const ::testing::TestParamInfo<PlantedCase>& i) { return std::string(i.param.name); });
 

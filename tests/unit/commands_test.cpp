@@ -157,8 +157,6 @@ const BuilderCase kCases[] = {
    KV_ERR_DRAW_RECTANGLE_CLOSED, KV_ERR_DRAW_RECTANGLE_WRITE},
   {"Direction", [] { return KV_SetDirection('T'); }, "ZT\r\n", 0, KV_ERR_SET_DIRECTION_CLOSED,
    KV_ERR_SET_DIRECTION_WRITE},
-  {"DirectionZeroKeepsLineEnd", [] { return KV_SetDirection(0); }, S("Z\0\r\n", 4), 0, KV_ERR_SET_DIRECTION_CLOSED,
-   KV_ERR_SET_DIRECTION_WRITE},
   {"Direction256KeepsLineEnd", [] { return KV_SetDirection(256); }, S("Z\0\r\n", 4), 0, KV_ERR_SET_DIRECTION_CLOSED,
    KV_ERR_SET_DIRECTION_WRITE},
   {"FlashOn", [] { return KV_EnableFlASH(); }, "ZN\r\n", 0, KV_ERR_ENABLE_FLASH_CLOSED, KV_ERR_ENABLE_FLASH_WRITE},

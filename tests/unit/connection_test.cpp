@@ -61,10 +61,14 @@ TEST_F(ConnectionTest, SecondOpenPortIsRefusedAndChangesNothing) {
   EXPECT_EQ(GetErrState(), 0) << "-4000 is returned, not stored";
 }
 
-TEST_F(ConnectionTest, UnknownPrinterShowsTwoMessagesAndStaysClosed) {
-  EXPECT_EQ(OpenPort("No Such Printer"), KV_ERR_OPEN_PRINTER);
-  EXPECT_EQ(TakeMessages(), (Messages{kOpenFailed, kNotInstalled}));
-  EXPECT_TRUE(kv::PortIsClosed());
+TEST_F(ConnectionTest, UnknownNullAndEmptyPrinterNamesShowTwoMessagesAndStayClosed) {
+  for (const char* name : {"No Such Printer", static_cast<const char*>(nullptr), ""}) {
+    EXPECT_EQ(OpenPort(name), KV_ERR_OPEN_PRINTER) << (name != nullptr ? name : "null");
+    EXPECT_EQ(TakeMessages(), (Messages{kOpenFailed, kNotInstalled}));
+    EXPECT_TRUE(kv::PortIsClosed());
+  }
+  EXPECT_EQ(KV_OpenPrinter(nullptr), nullptr);
+  EXPECT_EQ(TakeMessages(), Messages{kOpenFailed});
   EXPECT_NE(conn.CmdBuffer, nullptr) << "the buffers stay until ClosePort";
   EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_RAW_CLOSED);
   EXPECT_EQ(GetErrState(), 0);
@@ -85,16 +89,6 @@ TEST_F(ConnectionTest, MessagesInTheLanguageChosen) {
   EXPECT_EQ(kv::MessagesInChinese(), kv::plat::messages_in_chinese());
 }
 
-TEST_F(ConnectionTest, NullAndEmptyPrinterNamesAreRefused) {
-  EXPECT_EQ(OpenPort(nullptr), KV_ERR_OPEN_PRINTER);
-  EXPECT_EQ(TakeMessages(), (Messages{kOpenFailed, kNotInstalled}));
-  EXPECT_EQ(OpenPort(""), KV_ERR_OPEN_PRINTER);
-  EXPECT_EQ(TakeMessages(), (Messages{kOpenFailed, kNotInstalled}));
-  EXPECT_EQ(KV_OpenPrinter(nullptr), nullptr);
-  EXPECT_EQ(TakeMessages(), Messages{kOpenFailed});
-  EXPECT_TRUE(kv::PortIsClosed());
-}
-
 TEST_F(ConnectionTest, ClosePortEndsEverythingAndStoresMinusOne) {
   ASSERT_EQ(OpenPort(kPrinter), KV_OK);
   ASSERT_EQ(ClearTmpFile(), KV_OK);
@@ -106,6 +100,7 @@ TEST_F(ConnectionTest, ClosePortEndsEverythingAndStoresMinusOne) {
   EXPECT_EQ(conn.PrinterHandle, nullptr);
   EXPECT_EQ(conn.CmdBuffer, nullptr);
   EXPECT_EQ(conn.ScratchBuffer, nullptr);
+  EXPECT_EQ(conn.TmpFileHandle, kv::plat::kInvalidFile) << "the undelivered job is closed before it is deleted";
   EXPECT_FALSE(std::filesystem::exists(spool)) << "ClosePort deletes the spool file";
   // Closed again: everything answers with its closed code, and a new OpenPort starts afresh.
   EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CLOSED);
@@ -124,7 +119,7 @@ TEST_F(ConnectionTest, ClosingWhatIsNotOpenOnlyComplainsAboutThePrinter) {
   EXPECT_EQ(conn.PortHandle, nullptr);
 }
 
-TEST_F(ConnectionTest, PrinterClosedAloneKeepsComposingButCannotDeliver) {
+TEST_F(ConnectionTest, PrinterClosedAloneKeepsComposingButCannotDeliverUntilOpenedAgain) {
   ASSERT_EQ(OpenPort(kPrinter), KV_OK);
   ASSERT_EQ(ClearTmpFile(), KV_OK);
   EXPECT_EQ(KV_ClosePrinter(), 1);
@@ -134,11 +129,6 @@ TEST_F(ConnectionTest, PrinterClosedAloneKeepsComposingButCannotDeliver) {
   EXPECT_EQ(SpoolBytes(), "AB");
   EXPECT_EQ(SetPCComPort(9600, 1), KV_ERR_COM_CLOSED) << "nothing may be applied to the closed handle";
   EXPECT_EQ(KV_WritePrinter(), KV_ERR_NO_PRINTER);
-}
-
-TEST_F(ConnectionTest, OpenPrinterAfterPrinterClosedReturnsToOpen) {
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
-  ASSERT_EQ(KV_ClosePrinter(), 1);
   void* handle = KV_OpenPrinter(kPrinter);
   ASSERT_NE(handle, nullptr);
   EXPECT_EQ(conn.PrinterHandle, handle);
@@ -211,12 +201,16 @@ TEST_F(ConnectionTest, SerialSettingsFollowTheHandshakeFlag) {
   EXPECT_EQ(GetErrState(), 0) << "SetPCComPort stores nothing";
 }
 
-TEST_F(ConnectionTest, SuccessDoesNotClearLastError) {
+// After a delivery the spool file is closed: appends fail (one of no bytes still succeeds) and leave the
+// delivered job as it was, until the next job.
+TEST_F(ConnectionTest, WriteAfterDeliveryFailsAndSuccessDoesNotClearLastError) {
   ASSERT_EQ(OpenPort(kPrinter), KV_OK);
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
   ASSERT_EQ(KV_WritePrinter(), KV_OK);
   ASSERT_EQ(OurSendFile(nullptr, 0), KV_ERR_FILE_OPEN);
-  EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_TMP_WRITE) << "the job was delivered: no spool file is open";
+  EXPECT_EQ(Pulse("x", 0, 0), KV_OK);
+  EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_TMP_WRITE);
+  EXPECT_EQ(SpoolBytes(), "N\r\n");
   ASSERT_EQ(ClearTmpFile(), KV_OK);
   EXPECT_EQ(GetErrState(), KV_ERR_TMP_WRITE);
   EXPECT_EQ(SetPCComPort(9600, 0), KV_ERR_COM_STATE);

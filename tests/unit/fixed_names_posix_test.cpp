@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "connection.h"
@@ -92,15 +91,6 @@ TEST_F(FixedNamesTest, DeliverySendsOnlyAPlainSpoolFile) {
     EXPECT_EQ(GetErrState(), KV_ERR_TMP_READ);
     EXPECT_EQ(fs::symlink_status(spool).type(), c.fifo ? fs::file_type::fifo : fs::file_type::symlink);
   }
-}
-
-TEST_F(FixedNamesTest, SpoolFileFilledByTheCallerIsStillSent) {
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
-  {
-    std::ofstream out(dir_ / "KIRVtemp.prn", std::ios::binary | std::ios::app);
-    out << "N\r\nP1\r\n";
-  }
-  EXPECT_EQ(KV_WritePrinter(), KV_OK);
 }
 
 TEST_F(FixedNamesTest, NothingIsMadeOrTruncatedAtANameThatIsNotAPlainFile) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "connection.h"
@@ -154,12 +155,8 @@ TEST(TextPlacement, ImageSizeAndOriginByOrientation) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.orientation);
-    const kv::TextPlacement p = kv::PlaceText(c.orientation, 33, 20);  // a text 33 wide, 20 high
-    EXPECT_EQ(p.escapement, c.expected.escapement);
-    EXPECT_EQ(p.width, c.expected.width);
-    EXPECT_EQ(p.height, c.expected.height);
-    EXPECT_EQ(p.x, c.expected.x);
-    EXPECT_EQ(p.y, c.expected.y);
+    const kv::TextPlacement p = kv::PlaceText(c.orientation, 33, 20), e = c.expected;  // a text 33 wide, 20 high
+    EXPECT_EQ(std::tie(p.escapement, p.width, p.height, p.x, p.y), std::tie(e.escapement, e.width, e.height, e.x, e.y));
   }
   EXPECT_EQ(kv::PlaceText(0, 32, 64).width, 32);
   EXPECT_EQ(kv::PlaceText(0, 1, 1).height, 32);

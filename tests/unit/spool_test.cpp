@@ -99,41 +99,28 @@ TEST_F(SpoolTest, PulseLengths) {
   struct Case {
     int length;
     int code;
+    bool no_data = false;
   } cases[] = {{10240, KV_OK},
                {10241, KV_ERR_PULSE_LENGTH},
                {0, KV_OK},
                {-1, KV_ERR_PULSE_LENGTH},
                {INT32_MIN, KV_ERR_PULSE_LENGTH},
+               {5, KV_ERR_PULSE_LENGTH, true},
+               {0, KV_ERR_PULSE_LENGTH, true},
                {1, KV_OK}};
   std::string expected;
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.length);
+    SCOPED_TRACE(testing::Message() << c.length << (c.no_data ? " bytes without data" : " bytes"));
     SetErrState(-77);
-    EXPECT_EQ(Pulse(data.data(), c.length, 0), c.code);
+    EXPECT_EQ(Pulse(c.no_data ? nullptr : data.data(), c.length, 0), c.code);
     if (c.code == KV_OK) {
       expected.append(data, 0, static_cast<std::size_t>(c.length));
       EXPECT_EQ(GetErrState(), 0) << "Pulse stores its result, 0 included";
     } else {
-      EXPECT_EQ(GetErrState(), -77) << "a refused length is not stored";
+      EXPECT_EQ(GetErrState(), -77) << "a refused call is not stored";
     }
     EXPECT_EQ(SpoolBytes(), expected);
   }
-}
-
-TEST_F(SpoolTest, PulseWithoutDataIsRefused) {
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
-  EXPECT_EQ(Pulse(nullptr, 5, 0), KV_ERR_PULSE_LENGTH);
-  EXPECT_EQ(Pulse(nullptr, 0, 0), KV_ERR_PULSE_LENGTH);
-  EXPECT_EQ(SpoolBytes(), "");
-}
-
-TEST_F(SpoolTest, WriteAfterDeliveryFailsUntilTheNextJob) {
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
-  ASSERT_EQ(KV_WritePrinter(), KV_OK);
-  EXPECT_EQ(Pulse("late", 4, 0), KV_ERR_TMP_WRITE);
-  EXPECT_EQ(GetErrState(), KV_ERR_TMP_WRITE);
-  EXPECT_EQ(Pulse("late", 0, 0), KV_OK) << "an append of zero bytes still succeeds";
-  EXPECT_EQ(SpoolBytes(), "N\r\n") << "the delivered job is left as it was";
 }
 
 TEST_F(SpoolTest, FileAppendersGoInPiecesOfOneBuffer) {
@@ -229,14 +216,6 @@ TEST_F(SpoolTest, DeliveryFromUnreadableSpoolFileSendsNothing) {
 
 TEST_F(SpoolTest, DeliveryWithoutAnyJobIsAReadFailure) {
   EXPECT_EQ(KV_WritePrinter(), KV_ERR_TMP_READ) << "no spool file was ever named";
-}
-
-TEST_F(SpoolTest, ClosePortClosesAnUndeliveredJobBeforeDeletingIt) {
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
-  const fs::path spool = SpoolFile();
-  ClosePort();
-  EXPECT_FALSE(fs::exists(spool));
-  EXPECT_EQ(conn.TmpFileHandle, kv::plat::kInvalidFile);
 }
 
 }  // namespace
