@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -24,6 +25,9 @@ namespace {
 constexpr std::size_t kMaxDocumentBytes = 256u << 20;  // a PDF read into memory
 constexpr int kMaxPictureSide = 16384;                 // a PNG's width or height, in dots
 constexpr std::size_t kMaxPicturePixels = 64u << 20;   // and its dots
+// Time a PDF job may spend drawing its pages, all copies together; each page has poppler's own bound as well
+// (DrawBounds), so that a document of slow pages cannot hold the printer for hours.
+constexpr double kMaxPdfDrawingSeconds = 300;
 
 // The job's print options, given back to PAPPL when done.
 struct Options {
@@ -47,6 +51,12 @@ Scaling ScalingOf(pappl_scaling_t scaling, Scaling automatic) {
     default:
       return automatic;
   }
+}
+
+// A reason as it stands inside a message of ours: without its own closing period.
+std::string Reason(std::string text) {
+  while (!text.empty() && text.back() == '.') text.pop_back();
+  return text;
 }
 
 // Prints the pages that `page` draws, one label each, `copies` times in order. `page` gives each page's
@@ -126,7 +136,7 @@ bool PrintPng(pappl_job_t* job, pappl_device_t* device, void*) {
   GreyImage picture;
   std::string error;
   if (!ReadPng(papplJobGetFilename(job), &picture, &error)) {
-    papplJobSetMessage(job, "Not printed: %s.", error.c_str());
+    papplJobSetMessage(job, "Not printed: %s.", Reason(error).c_str());
     return false;
   }
   return PrintPages(job, device, *options.value, *model, 1,
@@ -170,7 +180,7 @@ bool PrintPdf(pappl_job_t* job, pappl_device_t* device, void*) {
   std::vector<std::uint8_t> bytes;
   std::string error;
   if (!model || !ReadFile(papplJobGetFilename(job), &bytes, &error)) {
-    papplJobSetMessage(job, "Not printed: %s.", model ? error.c_str() : "the job's printer cannot be found");
+    papplJobSetMessage(job, "Not printed: %s.", model ? Reason(error).c_str() : "the job's printer cannot be found");
     return false;
   }
   if (bytes.empty()) {
@@ -180,7 +190,7 @@ bool PrintPdf(pappl_job_t* job, pappl_device_t* device, void*) {
   std::unique_ptr<PdfDocument> pdf = PdfDocument::Open(bytes, &error);
   bytes = std::vector<std::uint8_t>();
   if (!pdf) {
-    papplJobSetMessage(job, "Not printed: %s.", error.c_str());
+    papplJobSetMessage(job, "Not printed: %s.", Reason(error).c_str());
     return false;
   }
   const int pages = pdf->PageCount();
@@ -194,35 +204,48 @@ bool PrintPdf(pappl_job_t* job, pappl_device_t* device, void*) {
     return false;
   }
   const Scaling scaling = ScalingOf(options.value->print_scaling, Scaling::kFit);
-  return PrintPages(job, device, *options.value, *model, pages,
-                    [&](int index, const LabelSettings& settings, GreyImage* image, Scaling* page_scaling) {
-                      // The page is drawn at the resolution that makes it fit the label (turned when it lies across the
-                      // label), so that poppler draws every edge at the printer's dots; none is scaled again.
-                      double width_pt = 0, height_pt = 0;
-                      if (!pdf->PageSize(index, &width_pt, &height_pt) || width_pt <= 0 || height_pt <= 0) {
-                        papplJobSetMessage(job, "Not printed: page %d has no size.", index + 1);
-                        return false;
-                      }
-                      const double dots_w = width_pt / 72 * model->dpi, dots_h = height_pt / 72 * model->dpi;
-                      const Placement fit =
-                          Place(static_cast<int>(std::lround(dots_w)), static_cast<int>(std::lround(dots_h)),
-                                settings.width, settings.length, scaling);
-                      const double dpi = std::clamp(model->dpi * fit.scale, PdfDocument::kMinDpi, PdfDocument::kMaxDpi);
-                      std::string why;
-                      const std::size_t most = static_cast<std::size_t>(settings.width + 2) *
-                                               static_cast<std::size_t>(settings.length + 2) * 2;
-                      if (!pdf->RenderPage(index, dpi, most, image, &why)) {
-                        papplJobSetMessage(job, "Page %d not printed: %s.", index + 1, why.c_str());
-                        return false;
-                      }
-                      *page_scaling = Scaling::kNone;  // drawn at its size on the label already
-                      return true;
-                    });
+  const auto started = std::chrono::steady_clock::now();
+  return PrintPages(
+      job, device, *options.value, *model, pages,
+      [&](int index, const LabelSettings& settings, GreyImage* image, Scaling* page_scaling) {
+        // The page is drawn at the resolution that makes it fit the label (turned when it lies across the
+        // label), so that poppler draws every edge at the printer's dots; none is scaled again.
+        double width_pt = 0, height_pt = 0;
+        if (!pdf->PageSize(index, &width_pt, &height_pt) || width_pt <= 0 || height_pt <= 0) {
+          papplJobSetMessage(job, "Not printed: page %d has no size.", index + 1);
+          return false;
+        }
+        const double dots_w = width_pt / 72 * model->dpi, dots_h = height_pt / 72 * model->dpi;
+        const Placement fit = Place(static_cast<int>(std::lround(dots_w)), static_cast<int>(std::lround(dots_h)),
+                                    settings.width, settings.length, scaling);
+        const double dpi = std::clamp(model->dpi * fit.scale, PdfDocument::kMinDpi, PdfDocument::kMaxDpi);
+        std::string why;
+        const std::size_t most =
+            static_cast<std::size_t>(settings.width + 2) * static_cast<std::size_t>(settings.length + 2) * 2;
+        kv::printer::DrawBounds bounds;
+        const double left =
+            kMaxPdfDrawingSeconds - std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        if (left <= 0) {
+          papplJobSetMessage(job, "Stopped at page %d: the document takes more than %g s to draw.", index + 1,
+                             kMaxPdfDrawingSeconds);
+          return false;
+        }
+        bounds.seconds = std::min(bounds.seconds, left);
+        if (!pdf->RenderPage(index, dpi, most, image, &why, bounds)) {
+          papplJobSetMessage(job, "Page %d not printed: %s.", index + 1, Reason(why).c_str());
+          return false;
+        }
+        *page_scaling = Scaling::kNone;  // drawn at its size on the label already
+        return true;
+      });
 }
 
 }  // namespace
 
 void AddFilters(pappl_system_t* system) {
+  // poppler's remarks on a document (objects it repaired, fonts it stood in for) go to the log.
+  kv::printer::SetPdfMessageHandler(
+      [system](const std::string& remark) { papplLog(system, PAPPL_LOGLEVEL_INFO, "PDF: %s", remark.c_str()); });
   papplSystemAddMIMEFilter(system, "image/png", kCommandFormat, PrintPng, nullptr);
   papplSystemAddMIMEFilter(system, "application/pdf", kCommandFormat, PrintPdf, nullptr);
 }
