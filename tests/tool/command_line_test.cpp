@@ -26,12 +26,11 @@
 #include "test_env.h"
 #include "tool_test.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace kv::tool;
 using kvtest::ReadWhole;
+namespace fs = std::filesystem;
 
 struct Outcome {
   int code = -1;
@@ -39,55 +38,40 @@ struct Outcome {
   std::string err;
 };
 
+// The test spooler stopped for the life of the object: it takes connections and answers nothing.
+class StoppedSpooler {
+ public:
+  StoppedSpooler() : pid_(kvtest::SpoolerPid()) { EXPECT_TRUE(pid_ > 0 && kill(pid_, SIGSTOP) == 0); }
+  ~StoppedSpooler() {
+    if (pid_ > 0) kill(pid_, SIGCONT);
+  }
+
+ private:
+  pid_t pid_;
+};
+
 class CommandLineTest : public kvtest::ToolTest {
  protected:
   // Runs kvpanel with these arguments in the test's folder, without a display or a Qt platform
-  // plugin (the dialog could not start), and waits up to a minute for it.
+  // plugin (the dialog could not start), and gives it up to a minute to end.
   Outcome Panel(const std::vector<std::string>& args, const std::string& cups_server = "") {
     const char* program = std::getenv("KV_PANEL");
     EXPECT_NE(program, nullptr) << "run through ctest";
     if (program == nullptr) return {};
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string entry = *e;
-      if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
-          entry.rfind("QT_QPA_PLATFORM=", 0) == 0 || (!cups_server.empty() && entry.rfind("CUPS_SERVER=", 0) == 0))
-        continue;
-      env.push_back(entry);
-    }
-    env.push_back("QT_QPA_PLATFORM=kv-no-such-platform");
-    env.push_back("QT_PLUGIN_PATH=/nonexistent");
-    if (!cups_server.empty()) env.push_back("CUPS_SERVER=" + cups_server);
-    std::vector<char*> envp, argv{const_cast<char*>(program)};
-    for (std::string& e : env) envp.push_back(&e[0]);
-    envp.push_back(nullptr);
-    std::vector<std::string> copies = args;
-    for (std::string& a : copies) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-
-    const std::string out_path = (dir_ / "out.txt").string(), err_path = (dir_ / "err.txt").string();
-    const pid_t pid = fork();
-    if (pid == 0) {
-      if (freopen(out_path.c_str(), "w", stdout) == nullptr || freopen(err_path.c_str(), "w", stderr) == nullptr)
-        _exit(127);
-      execve(program, argv.data(), envp.data());
-      _exit(127);
-    }
+    auto quoted = [](const std::string& s) { return "'" + s + "'"; };  // no argument holds a quote
+    std::string command =
+        "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=kv-no-such-platform "
+        "QT_PLUGIN_PATH=/nonexistent ";
+    if (!cups_server.empty()) command += "CUPS_SERVER=" + quoted(cups_server) + " ";
+    command += "timeout -s KILL 60 " + quoted(program);
+    for (const std::string& a : args) command += " " + quoted(a);
+    const fs::path out = dir_ / "out.txt", err = dir_ / "err.txt";
+    const int status = std::system((command + " >" + quoted(out.string()) + " 2>" + quoted(err.string())).c_str());
     Outcome run;
-    int status = 0;
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > give_up) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        ADD_FAILURE() << "kvpanel did not end";
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
     run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadWhole(out_path);
-    run.err = ReadWhole(err_path);
+    EXPECT_NE(run.code, 128 + SIGKILL) << "kvpanel did not end";
+    run.out = ReadWhole(out);
+    run.err = ReadWhole(err);
     return run;
   }
 
@@ -230,31 +214,23 @@ TEST_F(CommandLineTest, SpoolerAbsentOrStopped) {
   const std::vector<std::vector<std::string>> commands = {
       {"--list"}, {"--status", "KIRV R5"}, {"--printer", "KIRV R5", "--set", "darkness", "5"}};
   kvtest::ScopedEnv bound("KV_SPOOLER_TIMEOUT_MS", "1000");
+  const auto each_ends_unreached = [&](const std::string& server) {
+    for (const auto& args : commands) {
+      SCOPED_TRACE(::testing::PrintToString(args));
+      const Outcome run = Panel(args, server);  // fails the test when kvpanel does not end within a minute
+      EXPECT_EQ(run.code, 2);
+      EXPECT_EQ(run.out, "");
+      EXPECT_NE(run.err.find("spooler cannot be reached"), std::string::npos) << run.err;
+    }
+  };
   const std::string absent = (dir_ / "no-spooler.sock").string();
-  for (const auto& args : commands) {
-    SCOPED_TRACE(::testing::PrintToString(args));
-    const Outcome run = Panel(args, absent);
-    EXPECT_EQ(run.code, 2);
-    EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err.find("spooler cannot be reached"), std::string::npos) << run.err;
-  }
+  each_ends_unreached(absent);
   const Outcome direct = Panel({"--printer", printer, "--set", "darkness", "7"}, absent);
   EXPECT_EQ(direct.code, 0) << direct.err;
   EXPECT_EQ(NextJob(), "#UM>OD07\r\n");
   EXPECT_EQ(Stored(printer, "OD"), "7");
-  const pid_t spooler = kvtest::SpoolerPid();
-  ASSERT_GT(spooler, 0);
-  ASSERT_EQ(kill(spooler, SIGSTOP), 0);
-  struct Resume {
-    pid_t pid;
-    ~Resume() { kill(pid, SIGCONT); }
-  } resume{spooler};
-  for (const auto& args : commands) {
-    SCOPED_TRACE(::testing::PrintToString(args));
-    const Outcome run = Panel(args);  // fails the test when kvpanel does not end within a minute
-    EXPECT_EQ(run.code, 2);
-    EXPECT_NE(run.err.find("spooler cannot be reached"), std::string::npos) << run.err;
-  }
+  const StoppedSpooler stopped;
+  each_ends_unreached("");
 }
 
 // The dialog's status timer against a spooler that has stopped answering: a tick holds the window no
@@ -263,14 +239,8 @@ TEST_F(CommandLineTest, StoppedSpoolerDoesNotHoldTheDialogsTimer) {
   kvtest::ScopedEnv bound("KV_SPOOLER_TIMEOUT_MS", "30000");
   Start();
   ASSERT_EQ(view_->Text(kIdStatusText), "This Printer is On Line!");
-  const pid_t spooler = kvtest::SpoolerPid();
-  ASSERT_GT(spooler, 0);
-  ASSERT_EQ(kill(spooler, SIGSTOP), 0);
   {
-    struct Resume {
-      pid_t pid;
-      ~Resume() { kill(pid, SIGCONT); }
-    } resume{spooler};
+    const StoppedSpooler stopped;
     const auto start = std::chrono::steady_clock::now();
     for (int tick = 0; tick < 5; ++tick) dialog_->OnTimer();
     // Each tick held for the spooler's bound would take two and a half minutes; the limit tells them apart.

@@ -24,9 +24,25 @@ using kvtest::ToolTest;
 
 using DialogTest = ToolTest;
 
-TEST_F(DialogTest, InitialisationInEnglish) {
-  Start(Language::English);
-  EXPECT_EQ(view_->menu_items, (std::vector<std::pair<unsigned, std::string>>{{16, "About KVPanel(&A)..."}}));
+TEST_F(DialogTest, Initialisation) {
+  const struct {
+    Language language;
+    const char* about;
+    const char* tear_off;
+    int language_entry;
+  } rows[] = {{Language::Chinese, "关于 KVPanel(&A)...", "撕纸位置调整", 0},
+              {Language::English, "About KVPanel(&A)...", "Adjust Tear-Off position", 1}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.about);
+    std::filesystem::remove(dir_ / "KV_setting.ini");
+    Start(row.language);
+    EXPECT_EQ(view_->menu_items, (std::vector<std::pair<unsigned, std::string>>{{16, row.about}}));
+    EXPECT_EQ(view_->EntryText(kIdOptionList, 3), row.tear_off);
+    EXPECT_EQ(view_->Selection(kIdLanguageList), row.language_entry);
+    EXPECT_EQ(Ini(), "[Setting]\r\nDisplayLan=" + std::to_string(row.language_entry) + "\r\n")
+        << "the first start's 0000000x, rewritten as a plain number";
+    EXPECT_EQ(view_->posted_closes, 0);
+  }
   EXPECT_TRUE(dialog_->Handle(view_->menu_items[0].first | 0x5, Event::MenuCommand)) << "low bits do not count";
   EXPECT_EQ(view_->abouts, 1);
   EXPECT_EQ(view_->timers, (std::vector<std::pair<unsigned, unsigned>>{{1, 1000}}));
@@ -36,8 +52,6 @@ TEST_F(DialogTest, InitialisationInEnglish) {
   EXPECT_EQ(options[19], "Net Config");
   EXPECT_EQ(view_->Selection(kIdOptionList), 0);
   EXPECT_EQ(view_->Text(kIdHelpText), ToolString(Language::English, HelpString(OptionKind::FactoryReset)));
-  EXPECT_EQ(view_->Selection(kIdLanguageList), 1);
-  EXPECT_EQ(Ini(), "[Setting]\r\nDisplayLan=1\r\n") << "the first start's 00000001, rewritten as a plain number";
   EXPECT_EQ(view_->Text(kIdPrinterList), "KIRV R5");
   EXPECT_GE(view_->Selection(kIdPrinterList), 0);
   EXPECT_NE(view_->Visible(kIdOnLinePicture), view_->Visible(kIdOffLinePicture)) << "exactly one lamp";
@@ -45,17 +59,6 @@ TEST_F(DialogTest, InitialisationInEnglish) {
   EXPECT_TRUE(dialog_->library().complete());
   EXPECT_TRUE(dialog_->TakeBackgroundPending());
   EXPECT_FALSE(dialog_->TakeBackgroundPending()) << "the background is drawn once";
-  EXPECT_EQ(view_->posted_closes, 0);
-}
-
-TEST_F(DialogTest, InitialisationInChinese) {
-  Start(Language::Chinese);
-  EXPECT_EQ(view_->menu_items[0].second, "关于 KVPanel(&A)...");
-  EXPECT_EQ(view_->EntryText(kIdOptionList, 3), "撕纸位置调整");
-  EXPECT_EQ(view_->Selection(kIdLanguageList), 0);
-  EXPECT_EQ(view_->Text(kIdLanguageList), "中文");
-  EXPECT_EQ(Ini(), "[Setting]\r\nDisplayLan=0\r\n");
-  EXPECT_EQ(view_->posted_closes, 0);
 }
 
 TEST_F(DialogTest, EveryOptionShowsItsControls) {
@@ -139,35 +142,37 @@ TEST_F(DialogTest, OptionButtons) {
   EXPECT_EQ(JobsBeforeMarker(), 0u) << "Enable and Disable belong to two options only";
 }
 
-TEST_F(DialogTest, AdvancedResetConfirmedOn300Dpi) {
-  StartWith("[Setting]\r\nDisplayLan=1\r\n[KIRV R5i]\r\nFD=1\r\nIA=10.0.0.1\r\n");
-  PickPrinter("KIRV R5i");
-  PickOption(12);
-  view_->answers.push_back(true);
-  dialog_->OnSet();
-  EXPECT_EQ(view_->questions, (std::vector<Box>{{"Set \"Advanced Reset\"?", "KVPanel"}}));
-  EXPECT_EQ(view_->question_icons, (std::vector<BoxIcon>{BoxIcon::Information}));
-  EXPECT_EQ(NextJob(), "#UM>IF\r\n");
-  EXPECT_EQ(Ini(),
-            "[Setting]\r\nDisplayLan=1\r\n[KIRV R5i]\r\nFD=220\r\nIA=192.168.8.180\r\nDL=12\r\nSP=10\r\nSD=177\r\n"
-            "ST=926\r\nDI=0\r\nPD=160\r\nDM=200\r\nMX=0\r\nMY=0\r\nOD=0\r\nOS=0\r\nMK=255.255.255.0\r\n"
-            "GT=0.0.0.0\r\nNP=9100\r\n");
-}
-
-TEST_F(DialogTest, AdvancedResetConfirmedOn200DpiAndDeclined) {
-  Start();
-  PickOption(12);
-  view_->answers = {false, true};
-  const std::string before = Ini();
-  dialog_->OnSet();
-  EXPECT_EQ(Ini(), before) << "declined: nothing stored";
-  EXPECT_EQ(JobsBeforeMarker(), 0u) << "declined: nothing sent";
-  dialog_->OnSet();
-  EXPECT_EQ(NextJob(), "#UM>IF\r\n");
-  EXPECT_EQ(Ini(),
-            "[Setting]\r\nDisplayLan=1\r\n[KIRV R5]\r\nFD=150\r\nDL=12\r\nSP=10\r\nSD=120\r\nST=628\r\nDI=0\r\n"
-            "PD=108\r\nDM=200\r\nMX=0\r\nMY=0\r\nOD=0\r\nOS=0\r\nIA=192.168.8.180\r\nMK=255.255.255.0\r\n"
-            "GT=0.0.0.0\r\nNP=9100\r\n");
+// Declined, nothing is sent or stored; confirmed, the printer's defaults by its resolution are stored
+// over the values there and before the others.
+TEST_F(DialogTest, AdvancedResetAsksThenSendsAndStoresTheDefaults) {
+  const struct {
+    const char* printer;
+    const char* before;
+    const char* after;
+  } rows[] = {
+      {"KIRV R5i", "FD=1\r\nIA=10.0.0.1\r\n",
+       "FD=220\r\nIA=192.168.8.180\r\nDL=12\r\nSP=10\r\nSD=177\r\nST=926\r\nDI=0\r\nPD=160\r\nDM=200\r\nMX=0\r\n"
+       "MY=0\r\nOD=0\r\nOS=0\r\nMK=255.255.255.0\r\nGT=0.0.0.0\r\nNP=9100\r\n"},
+      {"KIRV R5", "",
+       "FD=150\r\nDL=12\r\nSP=10\r\nSD=120\r\nST=628\r\nDI=0\r\nPD=108\r\nDM=200\r\nMX=0\r\nMY=0\r\nOD=0\r\nOS=0\r\n"
+       "IA=192.168.8.180\r\nMK=255.255.255.0\r\nGT=0.0.0.0\r\nNP=9100\r\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.printer);
+    const std::string ini = std::string("[Setting]\r\nDisplayLan=1\r\n[") + row.printer + "]\r\n" + row.before;
+    StartWith(ini);
+    PickPrinter(row.printer);
+    PickOption(12);
+    view_->answers = {false, true};
+    dialog_->OnSet();
+    EXPECT_EQ(Ini(), ini) << "declined: nothing stored";
+    EXPECT_EQ(JobsBeforeMarker(row.printer), 0u) << "declined: nothing sent";
+    dialog_->OnSet();
+    EXPECT_EQ(view_->questions, (std::vector<Box>(2, {"Set \"Advanced Reset\"?", "KVPanel"})));
+    EXPECT_EQ(view_->question_icons, (std::vector<BoxIcon>(2, BoxIcon::Information)));
+    EXPECT_EQ(NextJob(), "#UM>IF\r\n");
+    EXPECT_EQ(Ini(), std::string("[Setting]\r\nDisplayLan=1\r\n[") + row.printer + "]\r\n" + row.after);
+  }
 }
 
 TEST_F(DialogTest, NetworkSetSendsThreeJobsAndStoresThePort) {

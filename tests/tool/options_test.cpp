@@ -75,11 +75,9 @@ TEST(ComposeSetCommand, EveryOptionWithItsValue) {
     const char* command;
   };
   const Row rows[] = {
-      {OptionKind::AdvancedReset, 0, "#UM>IF\r\n"},
       {OptionKind::ErrorRange, 10, "#UM>SP10\r\n"},
       {OptionKind::Transmissive, -5, "#UM>ST-005\r\n^@\r\n"},
       {OptionKind::YOffset, 2000, "#UM>MY+2000\r\n"},
-      {OptionKind::Darkness, 123, "#UM>OD123\r\n"},
       {OptionKind::LabelLength, 10000, "#UM>DM10000\r\n"},
       // Options that act through their own buttons, and the network, send nothing on Set.
       {OptionKind::Direction, 1, ""},
@@ -107,14 +105,6 @@ TEST(ComposeSetCommand, NumbersAsPrintfFormatsThem) {
     std::snprintf(expected, sizeof expected, "#UM>OD%02d\r\n", v);
     ASSERT_EQ(ComposeSetCommand(OptionKind::Darkness, v), expected);
   }
-}
-
-TEST(EchoText, NormalisedValue) {
-  EXPECT_EQ(EchoText(SetValue{225, 18.76}, true, OptionKind::TearOff, kDotsPerMm300), "18.750mm") << "the dots, shown";
-  EXPECT_EQ(EchoText(SetValue{824, -5.0}, true, OptionKind::XOffset, kDotsPerMm200), "-5.000mm")
-      << "the offset as typed";
-  EXPECT_EQ(EchoText(SetValue{300, 0.0}, true, OptionKind::LabelLength, kDotsPerMm300), "300mm");
-  EXPECT_EQ(EchoText(SetValue{-3, 0.0}, false, OptionKind::Darkness, kDotsPerMm200), "-3");
 }
 
 TEST(DisplayXOffset, StoredNumbersAboveTheRangeAreNegative) {

@@ -78,7 +78,6 @@ TEST_F(SettingsTest, AbsentFileIsCreatedEmptyByARead) {
 TEST_F(SettingsTest, DirectoryWhereNothingCanBeCreated) {
   fs::current_path(kvtest::kUnwritableDirectory);
   ToolProcess process = StartProgram(kv::plat::kLangEnglishUs);
-  EXPECT_EQ(process.display_language, 0) << "the language stays Chinese";
   int value = 42;
   EXPECT_EQ(process.settings.ReadSettingInt("Setting", "DisplayLan", kSettingsFileName, &value), kErrSettingsFile);
   EXPECT_EQ(value, 42);

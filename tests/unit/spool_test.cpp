@@ -33,35 +33,28 @@ class SpoolTest : public kvtest::LibraryTest {
   }
 };
 
-TEST_F(SpoolTest, ClearTmpFileNamesTheFileInTheCurrentDirectoryAndEmptiesIt) {
+// ClearTmpFile names the file in the current directory once and empties it; the name stays when the
+// directory changes, and a closed connection leaves it alone.
+TEST_F(SpoolTest, SpoolFileIsNamedOnceInTheCurrentDirectory) {
   ASSERT_EQ(KV_ClearBuffer(), KV_OK);
   EXPECT_EQ(SpoolBytes(), "N\r\n");
-  EXPECT_TRUE(fs::equivalent(SpoolFile().parent_path(), fs::current_path()));
-  EXPECT_EQ(SpoolFile().filename(), "KIRVtemp.prn");
+  const fs::path first = SpoolFile();
+  EXPECT_TRUE(fs::equivalent(first.parent_path(), fs::current_path()));
+  EXPECT_EQ(first.filename(), "KIRVtemp.prn");
   ASSERT_EQ(Pulse("old job", 7, 0), KV_OK);
   ASSERT_EQ(ClearTmpFile(), KV_OK);
   EXPECT_EQ(SpoolBytes(), "");
   EXPECT_NE(conn.TmpFileHandle, kv::plat::kInvalidFile);
-}
-
-TEST_F(SpoolTest, SpoolFileNameStaysWhenTheDirectoryChanges) {
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
-  const fs::path first = SpoolFile();
   fs::create_directory(dir_ / "elsewhere");
   fs::current_path(dir_ / "elsewhere");
   ASSERT_EQ(Pulse("AB", 2, 0), KV_OK);
   EXPECT_EQ(SpoolFile(), first);
   EXPECT_EQ(ReadWhole(first), "AB");
-}
-
-TEST_F(SpoolTest, ClosedConnectionLeavesTheNameAlone) {
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
-  const std::string name = conn.TmpFileName;
   ClosePort();
   const int stored = GetErrState();
   EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CLOSED);
   EXPECT_EQ(KV_ClearBuffer(), KV_ERR_TMP_CLOSED);
-  EXPECT_EQ(conn.TmpFileName, name);
+  EXPECT_EQ(SpoolFile(), first);
   EXPECT_EQ(GetErrState(), stored) << "closed codes are returned, not stored";
 }
 
@@ -198,6 +191,7 @@ TEST_F(SpoolTest, FailedPieceEndsTheTransferAndKeepsWhatCameBefore) {
 }
 
 TEST_F(SpoolTest, DeliveryFromUnreadableSpoolFileSendsNothing) {
+  EXPECT_EQ(KV_WritePrinter(), KV_ERR_TMP_READ) << "no spool file was ever named";
   struct Case {
     FaultSite site;
     const char* what;
@@ -212,10 +206,6 @@ TEST_F(SpoolTest, DeliveryFromUnreadableSpoolFileSendsNothing) {
     EXPECT_EQ(GetErrState(), KV_ERR_TMP_READ);
     EXPECT_TRUE(kv::plat::fault_now(FaultSite::SpoolStartDoc)) << "no document was started";
   }
-}
-
-TEST_F(SpoolTest, DeliveryWithoutAnyJobIsAReadFailure) {
-  EXPECT_EQ(KV_WritePrinter(), KV_ERR_TMP_READ) << "no spool file was ever named";
 }
 
 }  // namespace
