@@ -24,12 +24,12 @@ set(kv_components "")
 #            [NO_SHLIBDEPS] [CONTROL_EXTRA file...]): one Debian package of the install rules' component.
 function(kv_package component name section)
   cmake_parse_arguments(PARSE_ARGV 3 arg "NO_SHLIBDEPS" "ARCHITECTURE;DESCRIPTION"
-                        "DEPENDS;RECOMMENDS;ENHANCES;CONTROL_EXTRA")
+                        "DEPENDS;RECOMMENDS;SUGGESTS;ENHANCES;CONTROL_EXTRA")
   string(TOUPPER ${component} c)
   set(CPACK_DEBIAN_${c}_PACKAGE_NAME ${name} PARENT_SCOPE)
   set(CPACK_DEBIAN_${c}_PACKAGE_SECTION ${section} PARENT_SCOPE)
   set(CPACK_COMPONENT_${c}_DESCRIPTION "${arg_DESCRIPTION}" PARENT_SCOPE)
-  foreach(field ARCHITECTURE DEPENDS RECOMMENDS ENHANCES)
+  foreach(field ARCHITECTURE DEPENDS RECOMMENDS SUGGESTS ENHANCES)
     if(arg_${field})
       list(JOIN arg_${field} ", " value)
       set(CPACK_DEBIAN_${c}_PACKAGE_${field} "${value}" PARENT_SCOPE)
@@ -125,6 +125,15 @@ if(TARGET kvlabel)
     DESCRIPTION "label renderer for KIRV thermal label printers
 Draws the labels of a job in the printer's command language as pictures, and
 serves as a virtual printer.")
+endif()
+
+if(TARGET kvprinter)
+  kv_package(kvprinter kvprinter net SUGGESTS "avahi-daemon" "cups"
+    DESCRIPTION "printer application for KIRV thermal label printers
+An IPP Everywhere server (PAPPL) that CUPS, desktop programs and phones see as
+driverless printers: PDF, PNG, JPEG, PWG and Apple raster become labels in
+the printer's command language, and jobs in that language pass unchanged.
+Listens on localhost; a systemd unit runs it as a service.")
 endif()
 
 set(CPACK_GENERATOR DEB)

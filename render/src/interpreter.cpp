@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fields.h"
+#include "kv/models.h"
 #include "kv/render/renderer.h"
 #include "marks.h"
 #include "pcx.h"
@@ -139,8 +140,8 @@ struct Printer::State {
       : dpi(d == 300 ? 300 : 203),
         limits(l),
         // Until the job sets a size: 4 x 6 inches, the common shipping label.
-        width(std::min(dpi == 300 ? 1200 : 812, l.max_dots)),
-        height(std::min(dpi == 300 ? 1800 : 1218, l.max_dots)),
+        width(std::min(DefaultLabelWidth(dpi), l.max_dots)),
+        height(std::min(DefaultLabelLength(dpi), l.max_dots)),
         marks(l.max_marks, l.max_dots) {}
 };
 

@@ -11,6 +11,7 @@ import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 HARNESS = os.path.join(ROOT, "tests", "support", "harness.py")
+MODELS_HEADER = os.path.join(ROOT, "platform", "include", "kv", "models.h")
 
 
 # A C program that prints one label on the printer named by its argument, and the bytes it sends.
@@ -33,13 +34,10 @@ LABEL_BYTES += b"W1,1\r\n"
 
 
 def supported_models():
-    """The models the tool knows, with their resolution: the 203 dpi model the tool starts with and the
-    300 dpi models of its string table."""
-    with open(os.path.join(ROOT, "tool", "resources", "strings.cpp"), encoding="utf-8") as f:
-        text = f.read()
-    models = {"KIRV R5": 203}
-    for number, name in re.findall(r'\{(800[1-8]), "([^"]+)"', text):
-        models[name] = 300
+    """The models of the table of models (kv/models.h), with their resolution."""
+    sys.path.insert(0, os.path.join(ROOT, "data"))
+    import make_ppd
+    models = {m.name: m.dpi for m in make_ppd.read_models(MODELS_HEADER)}
     assert len(models) == 9, models
     return models
 

@@ -1,4 +1,5 @@
-"""The printer descriptions in data/ppd: one per model the tool knows, valid, raw, of the right resolution."""
+"""The printer descriptions the build makes (KV_PPD_DIR): one per model of the table of models, valid, raw, of the
+right resolution."""
 
 import glob
 import os
@@ -9,7 +10,7 @@ import pytest
 
 from common import ROOT, Spooler, supported_models
 
-PPD_DIR = os.path.join(ROOT, "data", "ppd")
+PPD_DIR = os.environ.get("KV_PPD_DIR") or os.path.join(ROOT, "build", "linux", "data", "ppd")
 
 
 def read_ppd(name):
@@ -36,7 +37,7 @@ def test_descriptions_pass_cupstestppd_and_none_is_extra():
 
 
 def test_the_spooler_lists_every_model_and_a_queue_from_one_prints_raw(tmp_path):
-    spooler = Spooler()
+    spooler = Spooler(ppd_dir=PPD_DIR)
     try:
         listed = spooler.run("lpinfo", "-m", check=True).stdout
         for model in supported_models():

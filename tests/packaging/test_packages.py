@@ -83,6 +83,10 @@ def test_packages_hold_what_they_promise(root):
     assert "./usr/include/kvtaglib.h" in listing["libkvtaglib-dev"]
     assert "libkvtaglib.so " not in listing["libkvtaglib1"]  # the unversioned link is for building only
     assert os.path.islink(os.path.join(root, LIBDIR, "libkvtaglib.so.1"))
+    assert "libpappl1" in field("kvprinter", "Depends")
+    for path in ("usr/bin/kvprinter", "usr/lib/systemd/system/kvprinter.service",
+                 "usr/lib/systemd/user/kvprinter.service", "usr/share/man/man1/kvprinter.1.gz"):
+        assert f"./{path}\n" in listing["kvprinter"], path
 
 
 def test_lintian_finds_no_error():

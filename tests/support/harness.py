@@ -9,6 +9,7 @@
   harness.py capture DIR    (internal) run the capture printer in the foreground
   harness.py restart DIR    start cupsd again (after a test has stopped or killed it), same queues
 
+KV_HARNESS_DOCUMENTS=yes makes it type and convert documents as any CUPS does (queues made with -m everywhere).
 KV_HARNESS_JOB_HISTORY=No makes cupsd forget each job once it is done (the default keeps them all).
 With KV_HARNESS_TCP_PORT set, cupsd also listens on 127.0.0.1:PORT (IPP over TCP), as a print server
 of a site does; clients reach it with CUPS_SERVER=127.0.0.1:PORT.
@@ -24,9 +25,10 @@ stands in for a printer's device file: what one writer sends between its open an
 (two writers in quick succession may arrive as one). The queue Raw_Unreachable points at a closed
 loopback port: CUPS accepts its jobs and holds them.
 
-The queues take their printer descriptions from data/ppd (the shipped ones) or tests/support/ppd (made-up
-test printers); the spooler offers the shipped ones as its models kirv/NAME.ppd, or those of the folder
-named by KV_HARNESS_PPD_DIR (an unpacked package's).
+The queues take their printer descriptions from DIR/ppd (the shipped ones, made from the table of models
+by data/make_ppd.py as the build makes them) or tests/support/ppd (made-up test printers); the spooler
+offers the shipped ones as its models kirv/NAME.ppd, or those of the folder named by KV_HARNESS_PPD_DIR (an
+unpacked package's).
 
 cupsd refuses to run its filters and backends as root, so it runs them as User lp; DIR is
 made readable for lp. The server listens only on DIR/cups.sock.
@@ -43,15 +45,27 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-# The printer descriptions that users install live in data/ppd; those of made-up test printers stay here.
-# KV_HARNESS_PPD_DIR names another folder of installed descriptions (an unpacked package's), which the
-# spooler then also offers as its models kirv/NAME.ppd (lpinfo -m, lpadmin -m).
-SHIPPED_PPD_DIR = os.environ.get("KV_HARNESS_PPD_DIR") or os.path.join(HERE, "..", "..", "data", "ppd")
+sys.path.insert(0, os.path.join(HERE, "..", "..", "data"))
+import make_ppd  # noqa: E402
+
+MODELS_HEADER = os.path.join(HERE, "..", "..", "platform", "include", "kv", "models.h")
+# The printer descriptions that users install are made from the table of models; those of made-up test
+# printers stay here. KV_HARNESS_PPD_DIR names another folder of installed descriptions (an unpacked
+# package's), which the spooler then also offers as its models kirv/NAME.ppd (lpinfo -m, lpadmin -m).
 TEST_PPD_DIR = os.path.join(HERE, "ppd")
 
 
-def ppd_path(name):
-    shipped = os.path.join(SHIPPED_PPD_DIR, name)
+def shipped_ppd_dir(d):
+    named = os.environ.get("KV_HARNESS_PPD_DIR")
+    if named:
+        return named
+    made = os.path.join(d, "ppd")
+    make_ppd.write_all(MODELS_HEADER, made)
+    return made
+
+
+def ppd_path(d, name):
+    shipped = os.path.join(shipped_ppd_dir(d), name)
     return shipped if os.path.exists(shipped) else os.path.join(TEST_PPD_DIR, name)
 
 # queue name -> (printer description file or None for a plain raw queue, state)
@@ -238,7 +252,12 @@ DataDir {d}/data
         if name == "kirv":
             continue  # the installed package's descriptions: the tests offer the tree's (or KV_HARNESS_PPD_DIR's)
         os.symlink(os.path.join("/usr/share/cups/model", name), os.path.join(data, "model", name))
-    os.symlink(os.path.abspath(SHIPPED_PPD_DIR), os.path.join(data, "model", "kirv"))
+    os.symlink(os.path.abspath(shipped_ppd_dir(d)), os.path.join(data, "model", "kirv"))
+    # KV_HARNESS_DOCUMENTS=yes keeps the system's typing and conversion rules as well, so that documents (PDF,
+    # pictures) are typed and converted as on any CUPS, for queues made with -m everywhere.
+    if os.environ.get("KV_HARNESS_DOCUMENTS") == "yes":
+        for name in os.listdir("/usr/share/cups/mime"):
+            os.symlink(os.path.join("/usr/share/cups/mime", name), os.path.join(data, "mime", name))
     with open(os.path.join(data, "mime", "raw.types"), "w") as f:
         f.write("application/octet-stream\napplication/vnd.cups-raw\n")
     with open(os.path.join(data, "mime", "raw.convs"), "w") as f:
@@ -299,7 +318,7 @@ def start(d):
         queue_uri = uri if state != "unreachable" else f"socket://127.0.0.1:{closed_port()}/?snmp=false"
         args = ["lpadmin", "-p", queue, "-v", queue_uri, "-E"]
         if ppd:
-            args += ["-P", ppd_path(ppd)]
+            args += ["-P", ppd_path(d, ppd)]
         else:
             args += ["-m", "raw"]
         r = lp(d, *args, check=False)
@@ -389,7 +408,7 @@ def stop(d):
 
 
 def add_queue(d, name, uri):
-    lp(d, "lpadmin", "-p", name, "-v", uri, "-E", "-P", ppd_path("KIRV_R5.ppd"))
+    lp(d, "lpadmin", "-p", name, "-v", uri, "-E", "-P", ppd_path(d, "KIRV_R5.ppd"))
 
 
 def main():

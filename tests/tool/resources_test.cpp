@@ -40,17 +40,15 @@ TEST(Strings, EveryTextInBothLanguages) {
   std::vector<int> ids = {kStrAboutMenu, kStrAskAdvancedReset, kStrAskSendTestFile,
                           kStrOnLine,    kStrOffLine,          kStrCommandRefused};
   for (const auto& range : {Range(kStrDefaultsFirst, kStrDefaultsLast), Range(kStrHelpFirst, kStrHelpLast),
-                            Range(kStrOptionFirst, kStrOptionLast), Range(kStrModelFirst, kStrModelLast)})
+                            Range(kStrOptionFirst, kStrOptionLast)})
     ids.insert(ids.end(), range.begin(), range.end());
   for (int id : ids) {
     EXPECT_STRNE(ToolString(Language::English, id), "") << id;
     EXPECT_STRNE(ToolString(Language::Chinese, id), "") << id;
   }
   EXPECT_STREQ(ToolString(Language::English, 9999), "");
-  // The texts that are the same in both languages: default values and model names.
+  // The texts that are the same in both languages: default values.
   for (int id : Range(kStrDefaultsFirst, kStrDefaultsLast))
-    EXPECT_STREQ(ToolString(Language::English, id), ToolString(Language::Chinese, id)) << id;
-  for (int id : Range(kStrModelFirst, kStrModelLast))
     EXPECT_STREQ(ToolString(Language::English, id), ToolString(Language::Chinese, id)) << id;
   // Every other Chinese text is Chinese, stored in UTF-8.
   for (const auto& range : {Range(kStrHelpFirst, kStrHelpLast), Range(kStrOptionFirst, kStrOptionLast),

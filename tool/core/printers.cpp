@@ -6,9 +6,8 @@
 #include <thread>
 
 #include "codes.h"
+#include "kv/models.h"
 #include "options.h"
-#include "resources/resource_ids.h"
-#include "resources/strings.h"
 
 namespace kv::tool {
 
@@ -19,9 +18,8 @@ bool BeginsWithFilterWord(const std::string& text) {
 }
 
 Resolution ResolutionOf(const std::string& printer_name) {
-  // The model names are the same in both languages.
-  for (int id = kStrModelFirst; id <= kStrModelLast; ++id)
-    if (printer_name.find(ToolString(Language::English, id)) != std::string::npos)
+  for (const Model& model : kModels)
+    if (model.dpi == 300 && printer_name.find(model.name) != std::string::npos)
       return Resolution{kDotsPerMm300, kClass300};
   return Resolution{kDotsPerMm200, kClass200};
 }

@@ -25,8 +25,8 @@ struct Resolution {
   int resolution_class;  // ResolutionClass
 };
 
-// The resolution of a printer: the 300-DPI class when its name holds one of the model names of
-// strings 8001 to 8008 anywhere (with regard to case), else the 200-DPI class.
+// The resolution of a printer: the 300-DPI class when its name holds the name of one of the 300 dpi
+// models of the table of models (kv/models.h) anywhere (with regard to case), else the 200-DPI class.
 Resolution ResolutionOf(const std::string& printer_name);
 
 // The spooler's listing, shared by the printer list and the on-line test. A failure shows its message

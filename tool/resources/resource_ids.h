@@ -70,8 +70,6 @@ inline constexpr int kStrHelpFirst = 2105;  // help texts of the options, 2105 t
 inline constexpr int kStrHelpLast = 2124;
 inline constexpr int kStrOptionFirst = 3001;  // option names, 3001 + index
 inline constexpr int kStrOptionLast = 3020;
-inline constexpr int kStrModelFirst = 8001;  // models of the 300-DPI class, 8001 to 8008
-inline constexpr int kStrModelLast = 8008;
 
 // Advanced Reset defaults: the value of each stored key for the 200-DPI and the 300-DPI class.
 inline constexpr int kStrResetTearOff200 = 2020;

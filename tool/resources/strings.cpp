@@ -160,15 +160,6 @@ constexpr StringEntry kStrings[] = {
      "网关：0.0.0.0，端口号：9100\n"
      "功能：配置打印机内置网口的网络参数。\n"
      "（端口号仅供参考，不能修改！）"},
-    // Models of the 300-DPI class, the same in both languages.
-    {8001, "KIRV R5i", "KIRV R5i"},
-    {8002, "KIRV R500i", "KIRV R500i"},
-    {8003, "KIRV 20i", "KIRV 20i"},
-    {8004, "KIRV 26i", "KIRV 26i"},
-    {8005, "KIRV Tallmir 7i", "KIRV Tallmir 7i"},
-    {8006, "KIRV QNB 815TS", "KIRV QNB 815TS"},
-    {8007, "pilto 417", "pilto 417"},
-    {8008, "Tallmir 7i", "Tallmir 7i"},
 };
 
 }  // namespace

@@ -1,0 +1,608 @@
+// kvprinter as users run it: a server of the test's own (a free loopback port, its own state and spool
+// folders), the virtual printer (kvlabel serve) as each printer's socket:// device, and the clients users
+// have: ipptool and kvprinter submit. What arrives at the printer is checked byte for byte where the bytes are
+// the point, and as the printer draws it (>= 99 % of the dots, the barcode read back) where the picture is.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <png.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+// jpeglib.h needs FILE declared first.
+#include <jpeglib.h>
+
+// The reader gives its text as UTF-8.
+#define ZX_USE_UTF8 1
+#include <ZXing/ReadBarcode.h>
+
+#include <cairo-pdf.h>
+
+#include "kv/render/png.h"
+#include "kv/render/renderer.h"
+#include "label_check.h"
+#include "shipping_label.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+std::string ReadWhole(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteWhole(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+
+// Starts a program with its standard output and error in a file; its pid, or -1. It is stopped when the test
+// program ends, however that ends, so that no server outlives a failed test.
+pid_t Start(const std::vector<std::string>& args, const fs::path& out) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0 || dup2(fd, 1) < 0 || dup2(fd, 2) < 0) _exit(127);
+  execvp(argv[0], argv.data());
+  _exit(127);
+}
+
+// Waits for a program, killing it after `seconds`: its exit status, or -1.
+int Wait(pid_t pid, int seconds = 60) {
+  const auto end = Clock::now() + std::chrono::seconds(seconds);
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (Clock::now() > end) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct Ran {
+  int status;
+  std::string output;
+};
+
+Ran RunProgram(const std::vector<std::string>& args, const fs::path& scratch) {
+  const pid_t pid = Start(args, scratch);
+  Ran r{pid < 0 ? -1 : Wait(pid), ""};
+  r.output = ReadWhole(scratch);
+  return r;
+}
+
+// The socket through which kvprinter's sub-commands reach the server of this user.
+std::string ServerSocket() {
+  if (geteuid() == 0) return "/run/kvprinter.sock";
+  const char* tmp = std::getenv("TMPDIR");
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/kvprinter" + std::to_string(geteuid()) + ".sock";
+}
+
+// Whether a server answers on the Unix socket at `path`.
+bool SocketAnswers(const std::string& path) {
+  const int s = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  std::snprintf(a.sun_path, sizeof a.sun_path, "%s", path.c_str());
+  const bool answers = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  close(s);
+  return answers;
+}
+
+int FreePort() {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  int port = 0;
+  if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+      getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+    port = ntohs(a.sin_port);
+  close(s);
+  return port;
+}
+
+template <typename Test>
+bool WaitUntil(Test test, int seconds = 30) {
+  const auto end = Clock::now() + std::chrono::seconds(seconds);
+  while (!test()) {
+    if (Clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+// The sample label: text, a box and a Code 128 barcode, as the printer draws it at `dpi`.
+constexpr const char kSampleBarcode[] = "KV-12345";
+kv::render::Bitmap SampleLabel(int dpi) {
+  const std::string job = std::string("N\r\nq") + (dpi == 300 ? "1200" : "812") + "\r\nQ" +
+                          (dpi == 300 ? "1800" : "1218") +
+                          ",24\r\nT40,30,0,4,2,2,N,\"Hello label\"\r\nB40,150,0,1,3,6,150,B,\"" + kSampleBarcode +
+                          "\"\r\nX20,20,4,780,1180\r\nW1,1\r\n";
+  kv::render::Printer printer(dpi);
+  kv::render::Bitmap label;
+  printer.Run(job.data(), job.size(), [&](const kv::render::RenderedLabel& l) { label = l.image; });
+  return label;
+}
+
+// The label as an 8-bit grey PNG (`bits` 8) or as a one-bit PNG (`bits` 1), or as a grey JPEG.
+void WritePng(const kv::render::Bitmap& label, int bits, const fs::path& path) {
+  if (bits == 1) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::string error;
+    ASSERT_TRUE(kv::render::WritePng(f, label, 203, error)) << error;
+    std::fclose(f);
+    return;
+  }
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = static_cast<png_uint_32>(label.width());
+  png.height = static_cast<png_uint_32>(label.height());
+  png.format = PNG_FORMAT_GRAY;
+  std::vector<std::uint8_t> grey(static_cast<std::size_t>(label.width()) * label.height());
+  for (int y = 0; y < label.height(); ++y)
+    for (int x = 0; x < label.width(); ++x)
+      grey[static_cast<std::size_t>(y) * label.width() + x] = label.Black(x, y) ? 0 : 255;
+  ASSERT_TRUE(png_image_write_to_file(&png, path.c_str(), 0, grey.data(), 0, nullptr)) << png.message;
+}
+
+void WriteJpeg(int width, int height, const std::function<std::uint8_t(int, int)>& grey_at, const fs::path& path) {
+  jpeg_compress_struct c{};
+  jpeg_error_mgr err{};
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  jpeg_stdio_dest(&c, f);
+  c.image_width = static_cast<JDIMENSION>(width);
+  c.image_height = static_cast<JDIMENSION>(height);
+  c.input_components = 1;
+  c.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 95, TRUE);
+  jpeg_start_compress(&c, TRUE);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(width));
+  while (c.next_scanline < c.image_height) {
+    for (int x = 0; x < width; ++x) row[static_cast<std::size_t>(x)] = grey_at(x, static_cast<int>(c.next_scanline));
+    JSAMPROW rows[] = {row.data()};
+    jpeg_write_scanlines(&c, rows, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  std::fclose(f);
+}
+
+// The Code 128 symbol on a label, read as symbols_test.cpp reads them; "" when none is found.
+std::string ReadCode128(const kv::render::Bitmap& label) {
+  std::vector<std::uint8_t> grey(static_cast<std::size_t>(label.width()) * label.height());
+  for (int y = 0; y < label.height(); ++y)
+    for (int x = 0; x < label.width(); ++x)
+      grey[static_cast<std::size_t>(y) * label.width() + x] = label.Black(x, y) ? 0 : 255;
+  ZXing::DecodeHints hints;
+  hints.setFormats(ZXing::BarcodeFormat::Code128);
+  hints.setTryHarder(true);
+  hints.setTryRotate(true);
+  const ZXing::Result r =
+      ZXing::ReadBarcode(ZXing::ImageView(grey.data(), label.width(), label.height(), ZXing::ImageFormat::Lum), hints);
+  return r.isValid() ? r.text() : "";
+}
+
+double Agreement(const kv::render::Bitmap& want, const kv::render::Bitmap& got) {
+  if (want.width() != got.width() || want.height() != got.height()) return 0;
+  long same = 0;
+  for (int y = 0; y < want.height(); ++y)
+    for (int x = 0; x < want.width(); ++x) same += want.Black(x, y) == got.Black(x, y);
+  return static_cast<double>(same) / (static_cast<double>(want.width()) * want.height());
+}
+
+// One virtual printer: kvlabel serve on a free port, its jobs in its own folder.
+struct VirtualPrinter {
+  explicit VirtualPrinter(int resolution = 203) : dpi(resolution) {}
+  int dpi, port = 0, jobs = 0;  // jobs: how many it has received
+  pid_t pid = -1;
+  fs::path out;
+  fs::path Job(int n) const { return out / ("job-" + std::to_string(n) + ".prn"); }
+  fs::path Label(int n) const { return out / ("job-" + std::to_string(n) + ".png"); }
+};
+
+class KvPrinter : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char pattern[] = "/tmp/kvprinter-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    // The sub-commands that manage the server reach it through one socket per user: another server there
+    // would take the test's printers. A server a client starts by itself keeps its state in the test's folder.
+    ASSERT_FALSE(SocketAnswers(ServerSocket())) << "another kvprinter server is running";
+    setenv("XDG_STATE_HOME", (dir_ / "user-state").c_str(), 1);
+    for (auto& [name, vp] : printers_) {
+      vp.out = dir_ / ("out-" + name);
+      fs::create_directories(vp.out);
+      const fs::path log = dir_ / ("serve-" + name + ".log");
+      vp.pid =
+          Start({KV_KVLABEL, "serve", "--port", "0", "--out", vp.out.string(), "--dpi", std::to_string(vp.dpi)}, log);
+      ASSERT_TRUE(WaitUntil([&] { return ReadWhole(log).find("listening on 127.0.0.1:") != std::string::npos; }));
+      const std::string said = ReadWhole(log);
+      vp.port = std::stoi(said.substr(said.find("127.0.0.1:") + 10));
+    }
+    port_ = FreePort();
+    server_ =
+        Start({KV_KVPRINTER, "server", "-o", "server-port=" + std::to_string(port_), "-o",
+               "state-directory=" + (dir_ / "state").string(), "-o", "spool-directory=" + (dir_ / "spool").string(),
+               "-o", "log-file=" + (dir_ / "kvprinter.log").string(), "-o", "log-level=info", "-o", "dnssd=off"},
+              dir_ / "server.out");
+    ASSERT_GT(server_, 0);
+    ASSERT_TRUE(WaitUntil([] { return SocketAnswers(ServerSocket()); })) << ReadWhole(dir_ / "server.out");
+    for (const auto& [name, vp] : printers_) {
+      const Ran added = Kv({"add", "-d", name, "-v", "socket://127.0.0.1:" + std::to_string(vp.port), "-m",
+                            vp.dpi == 300 ? "kirv_r5i" : "kirv_r5"});
+      ASSERT_EQ(added.status, 0) << added.output;
+    }
+  }
+
+  static void TearDownTestSuite() {
+    if (server_ > 0) {
+      Kv({"shutdown"});
+      // The server looks at the request when something wakes it: a connection does.
+      int status = 0;
+      const bool stopped = WaitUntil([&] {
+        const int s = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<std::uint16_t>(port_));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        close(s);
+        return waitpid(server_, &status, WNOHANG) == server_;
+      });
+      if (!stopped) ADD_FAILURE() << "the server did not stop", kill(server_, SIGKILL), Wait(server_);
+    }
+    for (auto& [name, vp] : printers_)
+      if (vp.pid > 0) kill(vp.pid, SIGTERM), Wait(vp.pid);
+    if (!::testing::Test::HasFailure()) fs::remove_all(dir_);
+  }
+
+  static Ran Kv(std::vector<std::string> args) {
+    args.insert(args.begin(), KV_KVPRINTER);
+    return RunProgram(args, dir_ / "client.out");
+  }
+
+  static std::string Uri(const std::string& printer) {
+    return "ipp://localhost:" + std::to_string(port_) + "/ipp/print/" + printer;
+  }
+
+  // Sends a document with ipptool: the job's id, or 0 with the reason in *refused.
+  static int IppPrint(const std::string& printer, const fs::path& file, const std::string& format,
+                      const std::string& attributes = "", std::string* refused = nullptr) {
+    const fs::path test = dir_ / "print.test";
+    WriteWhole(test,
+               "{\n OPERATION Print-Job\n GROUP operation-attributes-tag\n"
+               " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
+               " ATTR uri printer-uri $uri\n ATTR name requesting-user-name tester\n"
+               " ATTR mimeMediaType document-format " +
+                   format + "\n GROUP job-attributes-tag\n" + attributes + " FILE " + file.string() +
+                   "\n DISPLAY job-id\n DISPLAY status-message\n}\n");
+    const Ran r = RunProgram({"ipptool", "-t", Uri(printer), test.string()}, dir_ / "ipptool.out");
+    const std::size_t at = r.output.find("job-id (integer) = ");
+    if (r.status != 0 || at == std::string::npos) {
+      if (refused) *refused = r.output;
+      return 0;
+    }
+    return std::stoi(r.output.substr(at + 19));
+  }
+
+  // The job's state (9 completed, 8 aborted, ...) once it has ended, and its message.
+  static int JobEnd(const std::string& printer, int job, std::string* message = nullptr) {
+    const fs::path test = dir_ / "state.test";
+    WriteWhole(test,
+               "{\n OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n"
+               " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
+               " ATTR uri printer-uri $uri\n ATTR integer job-id " +
+                   std::to_string(job) +
+                   "\n ATTR name requesting-user-name tester\n DISPLAY job-state\n DISPLAY job-state-message\n}\n");
+    int state = 0;
+    WaitUntil(
+        [&] {
+          const Ran r = RunProgram({"ipptool", "-t", Uri(printer), test.string()}, dir_ / "ipptool.out");
+          const std::size_t at = r.output.find("job-state (enum) = ");
+          if (at == std::string::npos) return false;
+          const std::string name = r.output.substr(at + 19, r.output.find('\n', at) - at - 19);
+          state = name == "completed" ? 9 : name == "aborted" ? 8 : name == "canceled" ? 7 : 0;
+          const std::size_t m = r.output.find("job-state-message (textWithoutLanguage) = ");
+          if (message && m != std::string::npos) *message = r.output.substr(m + 42, r.output.find('\n', m) - m - 42);
+          return state >= 7;
+        },
+        120);
+    return state;
+  }
+
+  // Submits with `kvprinter submit`: the job's id, or 0.
+  static int Submit(const std::string& printer, const fs::path& file, const std::vector<std::string>& options = {}) {
+    std::vector<std::string> args = {"submit", "-u", Uri(printer)};
+    for (const std::string& o : options) args.insert(args.end(), {"-o", o});
+    args.push_back(file.string());
+    const Ran r = Kv(args);
+    // It answers with the job's id ("7"; "R5-7" when the printer was named with -d).
+    const std::size_t digits = r.output.find_last_not_of("0123456789\n");
+    return r.status == 0 ? std::atoi(r.output.c_str() + (digits == std::string::npos ? 0 : digits + 1)) : 0;
+  }
+
+  // Waits for the next job at the virtual printer and for its job to end as completed.
+  static void Printed(const std::string& printer, int job) {
+    ASSERT_GT(job, 0);
+    ASSERT_EQ(JobEnd(printer, job), 9) << ReadWhole(dir_ / "kvprinter.log").substr(0, 4000);
+    VirtualPrinter& vp = printers_.at(printer);
+    ++vp.jobs;
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(vp.Job(vp.jobs)) && fs::exists(vp.Label(vp.jobs)); }));
+  }
+
+  static fs::path dir_;
+  static int port_;
+  static pid_t server_;
+  static std::map<std::string, VirtualPrinter> printers_;
+};
+
+fs::path KvPrinter::dir_;
+int KvPrinter::port_ = 0;
+pid_t KvPrinter::server_ = -1;
+std::map<std::string, VirtualPrinter> KvPrinter::printers_ = {{"R5", VirtualPrinter(203)},
+                                                              {"R5i", VirtualPrinter(300)}};
+
+TEST_F(KvPrinter, CommandLanguageJobsArriveByteForByte) {
+  std::string job = "N\r\nq812\r\nQ1218,24\r\nT40,30,0,4,1,1,N,\"raw \xff\xfe\"\r\nGW10,10,2,2\r\n";
+  job += std::string("\x00\xff\x80\x01", 4) + "\r\nW1,1\r\n";
+  WriteWhole(dir_ / "job.prn", job);
+  Printed("R5", Submit("R5", dir_ / "job.prn"));  // no format given: recognised by its first line
+  EXPECT_EQ(ReadWhole(printers_["R5"].Job(printers_["R5"].jobs)), job);
+  Printed("R5", IppPrint("R5", dir_ / "job.prn", "application/vnd.kirv-label"));
+  EXPECT_EQ(ReadWhole(printers_["R5"].Job(printers_["R5"].jobs)), job);
+}
+
+TEST_F(KvPrinter, PicturesAreDrawnAsSentAndTheirBarcodesRead) {
+  const kv::render::Bitmap want = SampleLabel(203);
+  WritePng(want, 1, dir_ / "one-bit.png");
+  WritePng(want, 8, dir_ / "grey.png");
+  WriteJpeg(
+      want.width(), want.height(), [&](int x, int y) { return want.Black(x, y) ? 0 : 255; }, dir_ / "label.jpg");
+  struct Case {
+    const char* name;
+    bool submit;  // kvprinter submit, else ipptool
+    const char* file;
+    const char* format;
+  };
+  const Case cases[] = {
+      {"one-bit PNG, submit", true, "one-bit.png", ""},
+      {"grey PNG, ipptool", false, "grey.png", "image/png"},
+      {"JPEG, submit", true, "label.jpg", ""},
+      {"JPEG, ipptool", false, "label.jpg", "image/jpeg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path file = dir_ / c.file;
+    Printed("R5", c.submit ? Submit("R5", file) : IppPrint("R5", file, c.format));
+    const VirtualPrinter& vp = printers_["R5"];
+    kv::render::Bitmap got;
+    ASSERT_TRUE(kv::render::ReadPng(vp.Label(vp.jobs).string(), got, 32768, nullptr));
+    EXPECT_GE(Agreement(want, got), 0.99);
+    EXPECT_EQ(ReadCode128(got), kSampleBarcode);
+  }
+}
+
+TEST_F(KvPrinter, PdfShippingLabelMatchesPopplerAtBothResolutions) {
+  std::vector<std::uint8_t> pdf;
+  std::string error;
+  ASSERT_TRUE(kv::examples::MakeShippingLabelPdf(&pdf, &error)) << error;
+  WriteWhole(dir_ / "ship.pdf", std::string(pdf.begin(), pdf.end()));
+  for (const auto& [printer, dpi] : {std::pair<std::string, int>{"R5", 203}, {"R5i", 300}}) {
+    SCOPED_TRACE(printer);
+    Printed(printer, Submit(printer, dir_ / "ship.pdf"));
+    const VirtualPrinter& vp = printers_[printer];
+    const kvtest::Agreement a = kvtest::CompareWithPdftoppm(dir_ / "ship.pdf", 0, dpi, vp.Label(vp.jobs));
+    EXPECT_EQ(a.error, "");
+    EXPECT_GE(a.share, 0.99);
+    const auto found = kvtest::ReadBarcodes(vp.Label(vp.jobs));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].text, kv::examples::kShippingBarcode);
+  }
+}
+
+TEST_F(KvPrinter, OptionsGiveTheirCommands) {
+  WritePng(SampleLabel(203), 8, dir_ / "grey.png");
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+    std::string head, tail;
+  };
+  const Case cases[] = {
+      {"defaults", {}, "N\r\nq812\r\nQ1218,24\r\nH10\r\n", "W1,1\r\n"},
+      {"darkest, 6 ips, 3 copies",
+       {"print-darkness=50", "print-speed=15240", "copies=3"},
+       "N\r\nq812\r\nQ1218,24\r\nH20\r\nS6\r\n",
+       "W1,3\r\n"},
+      {"4 x 2 in, continuous",
+       {"media=oe_4x2-label_4x2in", "media-type=continuous"},
+       "N\r\nq812\r\nQ406,0\r\nH10\r\n",
+       "W1,1\r\n"},
+      {"100 x 150 mm, lightest",
+       {"media=om_100x150mm_100x150mm", "print-darkness=-100"},
+       "N\r\nq799\r\nQ1199,24\r\nH0\r\n",
+       "W1,1\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Printed("R5", Submit("R5", dir_ / "grey.png", c.options));
+    const std::string got = ReadWhole(printers_["R5"].Job(printers_["R5"].jobs));
+    EXPECT_EQ(got.substr(0, c.head.size()), c.head);
+    ASSERT_GE(got.size(), c.tail.size());
+    EXPECT_EQ(got.substr(got.size() - c.tail.size()), c.tail);
+  }
+}
+
+TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
+  // Pictures too large to print (a JPEG as wide as the format allows, a PNG 100,000 dots wide, a PNG that
+  // claims 100,000 x 100,000 dots in a few bytes), a damaged PNG, JPEG and PDF: each job ends with a reason.
+  WriteJpeg(
+      65000, 2, [](int x, int) { return static_cast<std::uint8_t>(x); }, dir_ / "wide.jpg");
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = 100000, png.height = 2, png.format = PNG_FORMAT_GRAY;
+  std::vector<std::uint8_t> grey(200000, 128);
+  ASSERT_TRUE(png_image_write_to_file(&png, (dir_ / "wide.png").c_str(), 0, grey.data(), 0, nullptr));
+  WritePng(SampleLabel(203), 8, dir_ / "good.png");
+  const std::string good = ReadWhole(dir_ / "good.png");
+  std::string bomb = ReadWhole(dir_ / "wide.png");         // IHDR: width and height at 16, its CRC at 29
+  const unsigned char side[4] = {0x00, 0x01, 0x86, 0xa0};  // 100,000
+  bomb.replace(16, 4, reinterpret_cast<const char*>(side), 4);
+  bomb.replace(20, 4, reinterpret_cast<const char*>(side), 4);
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(bomb.data() + 12), 17);
+  for (int i = 0; i < 4; ++i) bomb[29 + i] = static_cast<char>((crc >> (24 - 8 * i)) & 0xff);
+  WriteWhole(dir_ / "bomb.png", bomb);
+  WriteWhole(dir_ / "cut.png", good.substr(0, good.size() / 2));
+  WriteWhole(dir_ / "cut.jpg", "\xff\xd8\xff\xe0" + std::string(500, 'x'));
+  WriteWhole(dir_ / "bad.pdf", "%PDF-1.7\n1 0 obj << /Type /Catalog >>\ntrailer\n%%EOF\n");
+  // And an empty document, and a format no printer here knows.
+  WriteWhole(dir_ / "empty.prn", "");
+  const std::pair<const char*, const char*> cases[] = {{"wide.jpg", "image/jpeg"},
+                                                       {"wide.png", "image/png"},
+                                                       {"bomb.png", "image/png"},
+                                                       {"cut.png", "image/png"},
+                                                       {"cut.jpg", "image/jpeg"},
+                                                       {"bad.pdf", "application/pdf"},
+                                                       {"empty.prn", "application/vnd.kirv-label"},
+                                                       {"good.png", "application/x-unknown"}};
+  const int before = printers_["R5"].jobs;
+  for (const auto& [file, format] : cases) {
+    SCOPED_TRACE(file);
+    std::string refused;
+    const int job = IppPrint("R5", dir_ / file, format, "", &refused);
+    if (job == 0) {  // refused at once, with the reason
+      EXPECT_NE(refused.find("status-message (textWithoutLanguage) = "), std::string::npos) << refused;
+      continue;
+    }
+    std::string message;
+    EXPECT_EQ(JobEnd("R5", job, &message), 8);  // aborted, with the reason
+    EXPECT_GT(message.size(), 10u) << message;
+  }
+  EXPECT_FALSE(fs::exists(printers_["R5"].Job(before + 1)));  // nothing reached the printer
+  // Still serving: a good picture, and a PDF of a thousand 2 x 1 in pages, one label each, drawn one at a time.
+  Printed("R5", Submit("R5", dir_ / "good.png"));
+  std::string pages;
+  cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(
+      [](void* out, const unsigned char* data, unsigned int size) {
+        static_cast<std::string*>(out)->append(reinterpret_cast<const char*>(data), size);
+        return CAIRO_STATUS_SUCCESS;
+      },
+      &pages, 144, 72);
+  cairo_t* cr = cairo_create(surface);
+  for (int i = 1; i <= 1000; ++i) {
+    cairo_rectangle(cr, 10, 10, 20 + i % 100, 40);
+    cairo_fill(cr);
+    cairo_show_page(cr);
+  }
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+  WriteWhole(dir_ / "pages.pdf", pages);
+  Printed("R5", Submit("R5", dir_ / "pages.pdf", {"media=oe_2x1-label_2x1in"}));
+  const std::string labels = ReadWhole(printers_["R5"].Job(printers_["R5"].jobs));
+  std::size_t printed = 0;
+  for (std::size_t at = 0; (at = labels.find("W1,1\r\n", at)) != std::string::npos; ++at) ++printed;
+  EXPECT_EQ(printed, 1000u);
+  std::ifstream status("/proc/" + std::to_string(server_) + "/status");
+  long peak_kib = 0;
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) peak_kib = std::stol(line.substr(6));
+  EXPECT_GT(peak_kib, 0);
+  EXPECT_LT(peak_kib, 256 * 1024);
+}
+
+}  // namespace
+
+TEST_F(KvPrinter, TheKitsDevicePathsArePrinters) {
+  // A FIFO stands in for a printer's device file (/dev/usb/lp0): a job is one open, write and close.
+  const fs::path fifo = dir_ / "lp0";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] {
+    const int fd = open(fifo.c_str(), O_RDONLY);
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<std::size_t>(n));
+    close(fd);
+  });
+  const Ran added = Kv({"add", "-d", "Direct", "-v", "device://" + fifo.string(), "-m", "kirv_r5"});
+  ASSERT_EQ(added.status, 0) << added.output;
+  const std::string job = "N\r\nT10,10,0,3,1,1,N,\"through the device file\"\r\nW1,1\r\n";
+  WriteWhole(dir_ / "direct.prn", job);
+  const int id = Submit("Direct", dir_ / "direct.prn");
+  EXPECT_EQ(JobEnd("Direct", id), 9);
+  reader.join();
+  EXPECT_EQ(received, job);
+}
+
+TEST_F(KvPrinter, CupsDrivesItAsADriverlessPrinter) {
+  // A spooler of the test's own that types and converts documents as any CUPS does, with a queue made by
+  // -m everywhere on each printer's URI: the shipping label PDF through lp arrives drawn as poppler draws it.
+  const fs::path spooler = dir_ / "sp";
+  fs::permissions(dir_, fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);  // for User lp
+  setenv("KV_HARNESS_DOCUMENTS", "yes", 1);
+  const Ran started = RunProgram({KV_PYTHON, KV_HARNESS, "start", spooler.string()}, dir_ / "harness.out");
+  unsetenv("KV_HARNESS_DOCUMENTS");
+  struct Stop {  // the spooler goes, however the test ends
+    fs::path folder;
+    ~Stop() {
+      unsetenv("CUPS_SERVER");
+      RunProgram({KV_PYTHON, KV_HARNESS, "stop", folder.string()}, folder.parent_path() / "harness.out");
+    }
+  } stop{spooler};
+  ASSERT_EQ(started.status, 0) << started.output;
+  setenv("CUPS_SERVER", (spooler / "cups.sock").c_str(), 1);
+  std::vector<std::uint8_t> pdf;
+  std::string error;
+  ASSERT_TRUE(kv::examples::MakeShippingLabelPdf(&pdf, &error)) << error;
+  WriteWhole(dir_ / "ship.pdf", std::string(pdf.begin(), pdf.end()));
+  for (const auto& [printer, dpi] : {std::pair<std::string, int>{"R5", 203}, {"R5i", 300}}) {
+    SCOPED_TRACE(printer);
+    const Ran made = RunProgram({"lpadmin", "-p", "App_" + printer, "-E", "-v", Uri(printer), "-m", "everywhere"},
+                                dir_ / "lpadmin.out");
+    ASSERT_EQ(made.status, 0) << made.output;
+    const Ran queued = RunProgram({"lp", "-d", "App_" + printer, (dir_ / "ship.pdf").string()}, dir_ / "lp.out");
+    ASSERT_EQ(queued.status, 0) << queued.output;
+    VirtualPrinter& vp = printers_[printer];
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(vp.Label(vp.jobs + 1)); }, 120));
+    ++vp.jobs;
+    const kvtest::Agreement a = kvtest::CompareWithPdftoppm(dir_ / "ship.pdf", 0, dpi, vp.Label(vp.jobs));
+    EXPECT_EQ(a.error, "");
+    EXPECT_GE(a.share, 0.99);
+    const auto found = kvtest::ReadBarcodes(vp.Label(vp.jobs));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].text, kv::examples::kShippingBarcode);
+  }
+}
