@@ -48,9 +48,10 @@ constexpr Text kConfirm = {"I confirm the reset", "确认复位"};
 constexpr Text kConfirmFirst = {"Confirm the reset first: tick the box beside its button.",
                                 "请先勾选按钮旁的方框以确认复位。"};
 constexpr Text kSent = {"Sent to the printer.", "已发送到打印机。"};
-constexpr Text kBadSession = {"This form is not one of this page's (or it has expired): nothing was sent. Reload "
-                              "the page and try again.",
-                              "此表单不是本页面发出的（或已过期）：未发送任何内容。请重新载入页面后再试。"};
+constexpr Text kBadSession = {
+    "This form is not one of this page's (or it has expired): nothing was sent. Reload "
+    "the page and try again.",
+    "此表单不是本页面发出的（或已过期）：未发送任何内容。请重新载入页面后再试。"};
 constexpr Text kNetworkParts[] = {{"Address", "IP 地址"}, {"Subnet mask", "子网掩码"}, {"Gateway", "网关"}};
 constexpr Text kNone = {"(none)", "（无）"};
 
@@ -145,7 +146,8 @@ void OptionForm(pappl_client_t* client, const std::string& action, const OptionV
     papplClientHTMLPuts(client, "\"> ");
   }
   if (IsReset(o.key))
-    papplClientHTMLPrintf(client, "<label><input type=\"checkbox\" name=\"confirm\" value=\"yes\" required> %s</label> ",
+    papplClientHTMLPrintf(client,
+                          "<label><input type=\"checkbox\" name=\"confirm\" value=\"yes\" required> %s</label> ",
                           Say(english, kConfirm));
   if (o.buttons.empty()) {
     papplClientHTMLPrintf(client, "<input type=\"submit\" value=\"%s\">", Say(english, kSet));
@@ -194,8 +196,8 @@ std::string SetPosted(pappl_printer_t* printer, bool english, int num_form, cups
 }
 
 pappl_printer_t* PrinterOf(pappl_client_t* client, void* data) {
-  return papplSystemFindPrinter(papplClientGetSystem(client), nullptr, static_cast<int>(reinterpret_cast<intptr_t>(data)),
-                                nullptr);
+  const int id = static_cast<int>(reinterpret_cast<intptr_t>(data));
+  return papplSystemFindPrinter(papplClientGetSystem(client), nullptr, id, nullptr);
 }
 
 bool SettingsPage(pappl_client_t* client, void* data) {
