@@ -15,6 +15,7 @@
 #include "command_line.h"
 #include "driver.h"
 #include "kv/models.h"
+#include "preview.h"
 
 namespace kv::printer {
 
@@ -268,6 +269,7 @@ void AddPrinterPages(pappl_printer_t* printer, void*) {
   papplPrinterGetPath(printer, "kvsettings", path, sizeof path);
   papplSystemAddResourceCallback(system, path, "text/html", SettingsPage, id);
   papplPrinterAddLink(printer, "Label settings", path, PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_STATUS);
+  AddPreviewPages(printer);
 }
 
 }  // namespace kv::printer
