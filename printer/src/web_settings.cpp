@@ -120,7 +120,8 @@ void OptionForm(pappl_client_t* client, const std::string& action, const OptionV
     papplClientHTMLPrintf(client, "<p>%s: <span class=\"kv-stored\" id=\"stored-", Say(english, kStored));
     Escaped(client, o.key);
     papplClientHTMLPuts(client, "\">");
-    Escaped(client, o.stored.empty() ? Say(english, kNone) : o.stored);
+    const bool none = o.stored.find_first_not_of(',') == std::string::npos;  // network: three empty texts
+    Escaped(client, none ? Say(english, kNone) : o.stored);
     papplClientHTMLPuts(client, "</span></p>\n");
   }
   if (o.field == tool::ValueField::Network) {

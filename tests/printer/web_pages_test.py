@@ -9,8 +9,11 @@ Environment: KV_KVPRINTER, KV_KVLABEL, KV_PANEL (programs), KV_SET_CASES (the ta
 folder for the browser's pictures), KV_CHROMIUM (the browser; the browser tests skip without it).
 """
 
+import base64
 import codecs
+import fcntl
 import html.parser
+import json
 import os
 import re
 import shutil
@@ -372,6 +375,209 @@ class SettingsPage(Test):
         self.assertIn("已保存的值", chinese)
         self.assertIn("标签打印机设置", SERVER.get("/R5/kvsettings?lang=zh", "en"))
         self.assertIn("/R5/kvsettings", SERVER.get("/R5"), "the printer's page links the settings page")
+
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+LABEL_JOB = os.path.join(SOURCE, "tests", "fuzz", "corpus", "render_fuzz", "barcodes.prn")
+
+
+def newest_job(printer):
+    """The id of the newest job on the printer's preview list, 0 without one."""
+    found = re.search(r'<div class="kv-job" id="job-(\d+)"', SERVER.get(f"/{printer}/kvpreview?part=jobs"))
+    return int(found.group(1)) if found else 0
+
+
+def submit(printer, path):
+    """Prints a file through the application as users do (kvprinter submit): the device's job count and the
+    preview list's newest job before."""
+    before = (len(SERVER.jobs(printer)), newest_job(printer))
+    subprocess.run([KVPRINTER, "submit", "-d", printer, path], check=True, env=SERVER.env, capture_output=True)
+    return before
+
+
+def preview_of(printer, after):
+    """The preview list's line of the printer's first job after `after` once it is drawn: (job id, its pictures'
+    PNG bytes, its warnings)."""
+    found = {}
+
+    def drawn():
+        text = SERVER.get(f"/{printer}/kvpreview?part=jobs")
+        jobs = re.findall(r'<div class="kv-job" id="job-(\d+)"(.*?)</div>', text, re.S)
+        if not jobs or int(jobs[0][0]) <= after or "kv-label" not in jobs[0][1]:
+            return False
+        found["id"], found["line"] = int(jobs[0][0]), jobs[0][1]
+        return True
+
+    assert wait_until(drawn), "the job's preview did not appear"
+    pngs = []
+    for src in re.findall(r'<img class="kv-label" src="([^"]+)"', found["line"]):
+        with urllib.request.urlopen(SERVER.url(src.replace("&amp;", "&")), timeout=30) as r:
+            pngs.append(r.read())
+    warnings = [html.unescape(w) for w in re.findall(r"<li>(.*?)</li>", found["line"])]
+    return found["id"], pngs, warnings
+
+
+class Preview(Test):
+    def test_a_label_in_the_printers_language_is_kvlabel_renders_picture(self):
+        before, last = submit("R5", LABEL_JOB)
+        SERVER.new_bytes("R5", before)
+        _, pngs, _ = preview_of("R5", last)
+        rendered = os.path.join(SERVER.dir, "rendered.png")
+        subprocess.run([KVLABEL, "render", LABEL_JOB, "-o", rendered], check=True, capture_output=True)
+        # The same drawing written by the same PNG writer: equal files are equal dot for dot.
+        self.assertEqual(pngs, [read(rendered, "rb")])
+
+    def test_a_picture_job_shows_the_applications_bitmap(self):
+        picture = os.path.join(SERVER.dir, "picture.png")
+        subprocess.run([KVLABEL, "render", LABEL_JOB, "-o", picture], check=True, capture_output=True)
+        before, last = submit("R5i", picture)
+        SERVER.new_bytes("R5i", before)
+        _, pngs, _ = preview_of("R5i", last)
+        out = SERVER.devices["R5i"][0]
+        # What the virtual printer drew of the bytes it received: the bitmap the application made.
+        drawn = os.path.join(out, SERVER.jobs("R5i")[before].replace(".prn", ".png"))
+        self.assertTrue(wait_until(lambda: os.path.exists(drawn)))
+        self.assertEqual(pngs, [read(drawn, "rb")])
+
+    def test_the_renderers_warnings_stand_beside_the_picture(self):
+        job = os.path.join(SOURCE, "tests", "fuzz", "corpus", "render_fuzz", "forms_calling.prn")
+        ran = subprocess.run([KVLABEL, "render", job, "-o", os.path.join(SERVER.dir, "cut.png")], capture_output=True,
+                             text=True)
+        expected = [l[len("kvlabel: "):] for l in ran.stderr.splitlines() if re.match(r"kvlabel: line \d+:", l)]
+        self.assertTrue(expected, "the job was to give warnings")
+        before, last = submit("R5", job)
+        SERVER.new_bytes("R5", before)
+        _, _, warnings = preview_of("R5", last)
+        self.assertEqual([w for w in warnings if w.startswith("line ")], expected)
+
+
+class Browser:
+    """Headless Chromium driven through the DevTools protocol over a pipe (fds 3 and 4)."""
+
+    def __init__(self):
+        self.profile = tempfile.mkdtemp(prefix="kvprinter-chromium-")
+        # The browser reads commands on fd 3 and answers on fd 4. Its ends of the pipes are moved above
+        # them (closed at exec), so that putting one in place cannot close the other; Python's own
+        # descriptors are not inherited (close_fds=False passes only 3 and 4 on).
+        def above(fd):
+            high = fcntl.fcntl(fd, fcntl.F_DUPFD_CLOEXEC, 10)
+            os.close(fd)
+            return high
+
+        to_browser, self.writer = os.pipe()
+        self.reader, from_browser = os.pipe()
+        to_browser, from_browser = above(to_browser), above(from_browser)
+        self.proc = subprocess.Popen(
+            [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+             "--disable-background-networking", "--disable-component-update", "--disable-sync",
+             f"--user-data-dir={self.profile}", "--remote-debugging-pipe", "about:blank"],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, close_fds=False,
+            preexec_fn=lambda: (os.dup2(to_browser, 3), os.dup2(from_browser, 4)))
+        os.close(to_browser)
+        os.close(from_browser)
+        self.buffer, self.next_id = b"", 0
+        target = self.call("Target.createTarget", url="about:blank")["targetId"]
+        self.session = self.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
+        self.call("Network.enable", session=True)
+        self.call("Emulation.setDeviceMetricsOverride", session=True, width=1000, height=1400, deviceScaleFactor=1,
+                  mobile=False)
+
+    def call(self, method, session=False, **params):
+        self.next_id += 1
+        message = {"id": self.next_id, "method": method, "params": params}
+        if session:
+            message["sessionId"] = self.session
+        os.write(self.writer, json.dumps(message).encode() + b"\0")
+        while True:
+            while b"\0" not in self.buffer:
+                chunk = os.read(self.reader, 1 << 20)
+                if not chunk:
+                    raise RuntimeError("the browser closed its pipe")
+                self.buffer += chunk
+            raw, self.buffer = self.buffer.split(b"\0", 1)
+            answer = json.loads(raw)
+            if answer.get("id") == self.next_id:
+                if "error" in answer:
+                    raise RuntimeError(f"{method}: {answer['error']}")
+                return answer.get("result", {})
+
+    def evaluate(self, expression):
+        result = self.call("Runtime.evaluate", session=True, expression=expression, returnByValue=True,
+                           awaitPromise=True)
+        return result.get("result", {}).get("value")
+
+    def open(self, url, language="en-GB"):
+        self.call("Network.setExtraHTTPHeaders", session=True, headers={"Accept-Language": language})
+        self.call("Page.navigate", session=True, url=url)
+        assert wait_until(lambda: self.evaluate("document.readyState") == "complete" and
+                          self.evaluate("location.href") == url), f"{url} did not load"
+
+    def screenshot(self, name):
+        folder = os.environ.get("KV_SCREENSHOTS", os.path.join(SERVER.dir, "screenshots"))
+        os.makedirs(folder, exist_ok=True)
+        data = self.call("Page.captureScreenshot", session=True, format="png", captureBeyondViewport=True)["data"]
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(base64.b64decode(data))
+
+    def close(self):
+        try:
+            self.call("Browser.close")
+        except (RuntimeError, OSError):
+            pass
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        os.close(self.writer)
+        os.close(self.reader)
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+
+@unittest.skipUnless(os.access(CHROMIUM, os.X_OK), "no Chromium")
+class InTheBrowser(Test):
+    @classmethod
+    def setUpClass(cls):
+        cls.browser = Browser()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.browser.close()
+
+    def test_settings_page_in_both_languages(self):
+        for language, title, picture in (("en-GB,en", "Label printer settings", "settings-en.png"),
+                                         ("zh-CN,zh", "标签打印机设置", "settings-zh.png")):
+            with self.subTest(language):
+                self.browser.open(SERVER.url("/R5/kvsettings"), language)
+                self.assertEqual(self.browser.evaluate("document.querySelector('h1.title').textContent"), title)
+                self.assertEqual(self.browser.evaluate("document.querySelectorAll('.kv-option form').length"), 20)
+                self.browser.screenshot(picture)
+
+    def test_a_form_submitted_in_the_browser(self):
+        self.browser.open(SERVER.url("/R5/kvsettings"))
+        before = len(SERVER.jobs("R5"))
+        self.browser.evaluate("""(() => {
+            const form = document.querySelector('input[name=option][value=speed]').form;
+            form.querySelector('input[name=value]').value = '3';
+            form.querySelector('input[type=submit]').click(); })()""")
+        self.assertEqual(SERVER.new_bytes("R5", before), b"#UM>OS03\r\n")
+        self.assertTrue(wait_until(lambda: self.browser.evaluate(
+            "(document.getElementById('stored-speed') || {}).textContent") == "3"))
+
+    def test_the_live_page_shows_a_new_job(self):
+        self.browser.open(SERVER.url("/R5/kvpreview"))
+        for attempt in range(2):  # a loaded machine may hold one poll back; twice is a fault
+            before, last = submit("R5", LABEL_JOB)
+            SERVER.new_bytes("R5", before)
+            ended = time.monotonic()
+            job_id, _, _ = preview_of("R5", last)
+            shown = f"!!(document.getElementById('job-{job_id}') || document).querySelector('img.kv-label')"
+            appeared = wait_until(lambda: self.browser.evaluate(shown), 2.0 + 0.5)
+            if appeared and time.monotonic() - ended <= 2.0 + 0.5:
+                break
+        else:
+            self.fail("the live page did not show the new job within 2 s of its end")
+        self.browser.screenshot("preview.png")
 
 
 if __name__ == "__main__":
