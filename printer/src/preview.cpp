@@ -27,9 +27,9 @@ namespace {
 struct Kept {
   int job_id = 0;
   std::string name;
-  std::string bytes;       // the first kPreviewJobBytes sent
-  std::size_t total = 0;   // every byte sent
-  bool drawn = false;      // the pictures and warnings below are made
+  std::string bytes;      // the first kPreviewJobBytes sent
+  std::size_t total = 0;  // every byte sent
+  bool drawn = false;     // the pictures and warnings below are made
   std::vector<std::string> pngs;
   std::vector<std::string> warnings;
   std::size_t labels = 0;  // labels the job prints (drawn or counted)
@@ -48,7 +48,10 @@ Store& TheStore() {
 
 std::size_t BytesKept(const std::deque<std::shared_ptr<Kept>>& jobs) {
   std::size_t bytes = 0;
-  for (const auto& k : jobs) bytes += k->bytes.size();
+  for (const auto& k : jobs) {
+    bytes += k->bytes.size();
+    for (const std::string& png : k->pngs) bytes += png.size();
+  }
   return bytes;
 }
 
@@ -108,12 +111,15 @@ void Draw(const std::shared_ptr<Kept>& kept, int dpi) {
   limits.max_labels = kPreviewLabels;
   render::Printer printer(dpi, limits);
   std::vector<std::string> pngs;
-  const render::JobSummary summary = printer.Run(kept->bytes.data(), kept->bytes.size(),
-                                                 [&](const render::RenderedLabel& label) {
-                                                   if (pngs.size() < kPreviewLabels)
-                                                     pngs.push_back(PngOf(label.image, dpi));
-                                                 });
+  const render::JobSummary summary =
+      printer.Run(kept->bytes.data(), kept->bytes.size(), [&](const render::RenderedLabel& label) {
+        if (pngs.size() < kPreviewLabels) pngs.push_back(PngOf(label.image, dpi));
+        // A picture that does not compress (noise) is not kept: it would outweigh the jobs' bytes.
+        if (!pngs.empty() && pngs.back().size() > kPreviewPictureBytes) pngs.back().clear();
+      });
   std::vector<std::string> warnings;
+  for (std::size_t i = 0; i < pngs.size(); ++i)
+    if (pngs[i].empty()) warnings.push_back("label " + std::to_string(i + 1) + ": no picture (too large to keep)");
   for (const render::Message& m : summary.messages) warnings.push_back(render::Describe(m));
   if (summary.messages_not_kept > 0)
     warnings.push_back(std::to_string(summary.messages_not_kept) + " more warning(s) not shown");
@@ -183,14 +189,15 @@ void JobList(pappl_client_t* client, pappl_printer_t* printer, const char* png_p
       papplClientHTMLPuts(client, "<p>Printing…</p>\n");
     } else {
       if (kept->labels > 0)
-        papplClientHTMLPrintf(client, "<p>%lu label(s), %d x %d dots</p>\n",
-                              static_cast<unsigned long>(kept->labels), kept->width, kept->height);
+        papplClientHTMLPrintf(client, "<p>%lu label(s), %d x %d dots</p>\n", static_cast<unsigned long>(kept->labels),
+                              kept->width, kept->height);
       for (int i = 0; i < static_cast<int>(kept->pngs.size()); ++i)
-        papplClientHTMLPrintf(client,
-                              "<a href=\"%s?job=%d&amp;label=%d\"><img class=\"kv-label\" src=\"%s?job=%d&amp;"
-                              "label=%d\" alt=\"label %d\" style=\"max-width:200px;max-height:300px;border:1px "
-                              "solid #888;margin:4px\"></a>\n",
-                              png_path, kept->job_id, i + 1, png_path, kept->job_id, i + 1, i + 1);
+        if (!kept->pngs[static_cast<std::size_t>(i)].empty())
+          papplClientHTMLPrintf(client,
+                                "<a href=\"%s?job=%d&amp;label=%d\"><img class=\"kv-label\" src=\"%s?job=%d&amp;"
+                                "label=%d\" alt=\"label %d\" style=\"max-width:200px;max-height:300px;border:1px "
+                                "solid #888;margin:4px\"></a>\n",
+                                png_path, kept->job_id, i + 1, png_path, kept->job_id, i + 1, i + 1);
       if (!kept->warnings.empty()) {
         papplClientHTMLPuts(client, "<ul class=\"kv-warnings\">\n");
         for (const std::string& w : kept->warnings) {
@@ -231,21 +238,22 @@ bool PreviewPage(pappl_client_t* client, void* data) {
                         static_cast<int>(kPreviewJobs), static_cast<int>(kPreviewJobBytes >> 20),
                         static_cast<int>(kPreviewLabels), path);
   JobList(client, printer, png_path);
-  papplClientHTMLPrintf(client,
-                        "</div>\n<script>\n"
-                        "// New jobs without a reload: the list is asked for again every second.\n"
-                        "(function () {\n"
-                        "  var list = document.getElementById('kv-jobs'), last = null;\n"
-                        "  function ask() {\n"
-                        "    fetch('%s?part=jobs', {cache: 'no-store', credentials: 'same-origin'})\n"
-                        "      .then(function (r) { return r.ok ? r.text() : null; })\n"
-                        "      .then(function (t) { if (t !== null && t !== last) { last = t; list.innerHTML = t; } })\n"
-                        "      .catch(function () {})\n"
-                        "      .then(function () { setTimeout(ask, 1000); });\n"
-                        "  }\n"
-                        "  setTimeout(ask, 1000);\n"
-                        "})();\n</script>\n</div></div>\n",
-                        path);
+  papplClientHTMLPrintf(
+      client,
+      "</div>\n<script>\n"
+      "// New jobs without a reload: the list is asked for again every second.\n"
+      "(function () {\n"
+      "  var list = document.getElementById('kv-jobs'), last = null;\n"
+      "  function ask() {\n"
+      "    fetch('%s?part=jobs', {cache: 'no-store', credentials: 'same-origin'})\n"
+      "      .then(function (r) { return r.ok ? r.text() : null; })\n"
+      "      .then(function (t) { if (t !== null && t !== last) { last = t; list.innerHTML = t; } })\n"
+      "      .catch(function () {})\n"
+      "      .then(function () { setTimeout(ask, 1000); });\n"
+      "  }\n"
+      "  setTimeout(ask, 1000);\n"
+      "})();\n</script>\n</div></div>\n",
+      path);
   papplClientHTMLPrinterFooter(client);
   return true;
 }

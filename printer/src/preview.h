@@ -17,6 +17,8 @@ inline constexpr std::size_t kPreviewPrinterBytes = std::size_t{32} << 20;
 // Labels drawn a job (later labels are counted), and the largest side of a label drawn, in dots.
 inline constexpr std::size_t kPreviewLabels = 4;
 inline constexpr int kPreviewMaxSide = 8192;
+// The largest PNG kept of one label (its pictures count towards the printer's bytes too).
+inline constexpr std::size_t kPreviewPictureBytes = std::size_t{2} << 20;
 
 // Writes bytes of a job to the printer's device and keeps them for the job's preview; true when the device
 // took them all.
