@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -158,11 +159,6 @@ std::vector<std::shared_ptr<Kept>> JobsOf(pappl_printer_t* printer) {
   return jobs;
 }
 
-pappl_printer_t* PrinterOf(pappl_client_t* client, void* data) {
-  const int id = static_cast<int>(reinterpret_cast<intptr_t>(data));
-  return papplSystemFindPrinter(papplClientGetSystem(client), nullptr, id, nullptr);
-}
-
 // A whole number of the query, 0 when missing or not one.
 int QueryNumber(int num_form, cups_option_t* form, const char* name) {
   const char* text = cupsGetOption(name, num_form, form);
@@ -212,8 +208,8 @@ void JobList(pappl_client_t* client, pappl_printer_t* printer, const char* png_p
   }
 }
 
-bool PreviewPage(pappl_client_t* client, void* data) {
-  pappl_printer_t* printer = PrinterOf(client, data);
+bool PreviewPage(pappl_client_t* client, void*) {
+  pappl_printer_t* printer = PrinterOfPage(client);
   if (printer == nullptr) return false;
   if (!papplClientHTMLAuthorize(client)) return true;
   cups_option_t* form = nullptr;
@@ -258,8 +254,8 @@ bool PreviewPage(pappl_client_t* client, void* data) {
   return true;
 }
 
-bool PreviewPicture(pappl_client_t* client, void* data) {
-  pappl_printer_t* printer = PrinterOf(client, data);
+bool PreviewPicture(pappl_client_t* client, void*) {
+  pappl_printer_t* printer = PrinterOfPage(client);
   if (printer == nullptr) return false;
   if (!papplClientHTMLAuthorize(client)) return true;
   cups_option_t* form = nullptr;
@@ -290,15 +286,31 @@ bool WriteAndKeep(pappl_job_t* job, pappl_device_t* device, const void* data, st
   return written;
 }
 
+pappl_printer_t* PrinterOfPage(pappl_client_t* client) {
+  const char* uri = papplClientGetURI(client);
+  if (uri == nullptr || uri[0] != '/') return nullptr;
+  const char* end = std::strchr(uri + 1, '/');
+  if (end == nullptr) return nullptr;
+  const std::string resource = "/ipp/print" + std::string(uri, static_cast<std::size_t>(end - uri));
+  return papplSystemFindPrinter(papplClientGetSystem(client), resource.c_str(), 0, nullptr);
+}
+
+void AddPrinterPage(pappl_printer_t* printer, const char* page, const char* format, pappl_resource_cb_t cb) {
+  static std::mutex lock;
+  static std::set<std::string> added;  // PAPPL keeps the first resource of a path
+  char path[256];
+  papplPrinterGetPath(printer, page, path, sizeof path);
+  std::lock_guard<std::mutex> hold(lock);
+  if (added.insert(path).second)
+    papplSystemAddResourceCallback(papplPrinterGetSystem(printer), path, format, cb, nullptr);
+}
+
 void AddPreviewPages(pappl_printer_t* printer) {
-  pappl_system_t* system = papplPrinterGetSystem(printer);
-  void* id = reinterpret_cast<void*>(static_cast<intptr_t>(papplPrinterGetID(printer)));
+  AddPrinterPage(printer, "kvpreview", "text/html", PreviewPage);
+  AddPrinterPage(printer, "kvpreview.png", "image/png", PreviewPicture);
   char path[256];
   papplPrinterGetPath(printer, "kvpreview", path, sizeof path);
-  papplSystemAddResourceCallback(system, path, "text/html", PreviewPage, id);
   papplPrinterAddLink(printer, "Label previews", path, PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_JOB);
-  papplPrinterGetPath(printer, "kvpreview.png", path, sizeof path);
-  papplSystemAddResourceCallback(system, path, "image/png", PreviewPicture, id);
 }
 
 }  // namespace kv::printer

@@ -24,6 +24,13 @@ inline constexpr std::size_t kPreviewPictureBytes = std::size_t{2} << 20;
 // took them all.
 bool WriteAndKeep(pappl_job_t* job, pappl_device_t* device, const void* data, std::size_t size);
 
+// The printer a page of ours belongs to, from the request's path (/NAME/...): a printer deleted and added
+// again under its name keeps its pages. Null when there is none.
+pappl_printer_t* PrinterOfPage(pappl_client_t* client);
+
+// Adds a printer page of ours at /NAME/`page`, once a name.
+void AddPrinterPage(pappl_printer_t* printer, const char* page, const char* format, pappl_resource_cb_t cb);
+
 // Adds the printer's preview page (/NAME/kvpreview), its pictures (/NAME/kvpreview.png?job=ID&label=N)
 // and a link to the page.
 void AddPreviewPages(pappl_printer_t* printer);

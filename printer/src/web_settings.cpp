@@ -197,13 +197,8 @@ std::string SetPosted(pappl_printer_t* printer, bool english, int num_form, cups
   return code == 0 ? Say(english, kSent) : err.str();
 }
 
-pappl_printer_t* PrinterOf(pappl_client_t* client, void* data) {
-  const int id = static_cast<int>(reinterpret_cast<intptr_t>(data));
-  return papplSystemFindPrinter(papplClientGetSystem(client), nullptr, id, nullptr);
-}
-
-bool SettingsPage(pappl_client_t* client, void* data) {
-  pappl_printer_t* printer = PrinterOf(client, data);
+bool SettingsPage(pappl_client_t* client, void*) {
+  pappl_printer_t* printer = PrinterOfPage(client);
   if (printer == nullptr) return false;
   if (!papplClientHTMLAuthorize(client)) return true;
 
@@ -264,11 +259,9 @@ bool SettingsPage(pappl_client_t* client, void* data) {
 void SetSettingsFolder(const std::string& folder) { SettingsFolder() = folder; }
 
 void AddPrinterPages(pappl_printer_t* printer, void*) {
-  pappl_system_t* system = papplPrinterGetSystem(printer);
-  void* id = reinterpret_cast<void*>(static_cast<intptr_t>(papplPrinterGetID(printer)));
+  AddPrinterPage(printer, "kvsettings", "text/html", SettingsPage);
   char path[256];
   papplPrinterGetPath(printer, "kvsettings", path, sizeof path);
-  papplSystemAddResourceCallback(system, path, "text/html", SettingsPage, id);
   papplPrinterAddLink(printer, "Label settings", path, PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_STATUS);
   AddPreviewPages(printer);
 }
