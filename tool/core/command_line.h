@@ -37,12 +37,12 @@ int SetOwnPrinterOption(ToolProcess& process, const OwnPrinter& printer, const s
 
 // One option as such a front end shows it, in the process's display language.
 struct OptionView {
-  std::string key;                   // the command line's name of the option (--set's OPTION)
-  std::string name, help;            // the dialog's option text and help text
-  ValueField field;                  // what value it takes
-  std::string shape;                 // the value's shape as --options shows it; empty without a value
-  std::vector<std::string> buttons;  // the words of its own buttons, if it has any
-  std::string stored;                // the value field's text for the stored value (network: three, by commas)
+  std::string key;                     // the command line's name of the option (--set's OPTION)
+  std::string name, help;              // the dialog's option text and help text
+  ValueField field = ValueField::Off;  // what value it takes
+  std::string shape;                   // the value's shape as --options shows it; empty without a value
+  std::vector<std::string> buttons;    // the words of its own buttons, if it has any
+  std::string stored;                  // the value field's text for the stored value (network: three, by commas)
 };
 
 // Every option of the option list, with its stored value for the printer.
