@@ -10,6 +10,7 @@
 
 #include "kv/models.h"
 #include "label_writer.h"
+#include "preview.h"
 
 namespace kv::printer {
 
@@ -93,10 +94,8 @@ namespace {
 
 // One raster job: the label being written and the row it is assembled in.
 struct RasterJob {
-  explicit RasterJob(pappl_device_t* device)
-      : writer([device](const void* data, std::size_t size) {
-          return papplDeviceWrite(device, data, size) == static_cast<ssize_t>(size);
-        }) {}
+  RasterJob(pappl_job_t* job, pappl_device_t* device)
+      : writer([job, device](const void* data, std::size_t size) { return WriteAndKeep(job, device, data, size); }) {}
   LabelWriter writer;
   LabelSettings settings;
   std::vector<std::uint8_t> row;
@@ -106,7 +105,7 @@ struct RasterJob {
 };
 
 bool StartJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
-  papplJobSetData(job, new RasterJob(device));
+  papplJobSetData(job, new RasterJob(job, device));
   return true;
 }
 
@@ -189,7 +188,7 @@ bool PrintRaw(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
       return false;
     }
     if (got == 0) break;
-    if (papplDeviceWrite(device, buffer.get(), static_cast<std::size_t>(got)) != got) {
+    if (!WriteAndKeep(job, device, buffer.get(), static_cast<std::size_t>(got))) {
       papplJobSetMessage(job, "The printer stopped taking the job after %zu bytes.", total);
       close(fd);
       return false;

@@ -16,6 +16,7 @@
 #include "driver.h"
 #include "page.h"
 #include "pdf_document.h"
+#include "preview.h"
 
 namespace kv::printer {
 
@@ -64,9 +65,8 @@ std::string Reason(std::string text) {
 template <typename DrawPage>
 bool PrintPages(pappl_job_t* job, pappl_device_t* device, const pappl_pr_options_t& options, const Model& model,
                 int pages, DrawPage draw_page) {
-  LabelWriter writer([device](const void* data, std::size_t size) {
-    return papplDeviceWrite(device, data, size) == static_cast<ssize_t>(size);
-  });
+  LabelWriter writer(
+      [job, device](const void* data, std::size_t size) { return WriteAndKeep(job, device, data, size); });
   LabelSettings settings = SettingsOf(model, options, model.print_width, DefaultLabelLength(model.dpi));
   // One page: the printer makes the copies (W1,n); several: the document again for each copy, in order.
   const int copies = std::clamp(options.copies, 1, kMaxCopies);

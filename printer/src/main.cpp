@@ -15,6 +15,7 @@
 #include "driver.h"
 #include "filters.h"
 #include "kvtaglib.h"
+#include "web_settings.h"
 
 namespace {
 
@@ -113,7 +114,8 @@ pappl_system_t* MakeSystem(int num_options, cups_option_t* options, void* /*data
   if (const char* group = Option(num_options, options, "admin-group")) papplSystemSetAdminGroup(system, group);
 
   papplSystemSetPrinterDrivers(system, static_cast<int>(Drivers().size()), Drivers().data(),
-                               kv::printer::AutoAddCallback, nullptr, kv::printer::DriverCallback, nullptr);
+                               kv::printer::AutoAddCallback, kv::printer::AddPrinterPages, kv::printer::DriverCallback,
+                               nullptr);
   papplSystemSetMIMECallback(system, kv::printer::DetectFormat, nullptr);
   kv::printer::AddFilters(system);
   kv::printer::AddDeviceSchemes();
@@ -121,6 +123,7 @@ pappl_system_t* MakeSystem(int num_options, cups_option_t* options, void* /*data
   // Bounded memory for pictures: PAPPL refuses larger ones before it decodes them.
   papplSystemSetMaxImageSize(system, 64 * 1024 * 1024, 16384, 16384);
 
+  kv::printer::SetSettingsFolder(state);
   static std::string state_file;  // one system a process
   state_file = state + "/kvprinter.state";
   papplSystemLoadState(system, state_file.c_str());

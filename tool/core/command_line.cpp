@@ -248,13 +248,17 @@ int Refuse(std::ostream& err, Language language, const Text& text, const std::st
 
 class Runner {
  public:
-  Runner(ToolProcess& process, Language language, bool yes, std::ostream& out, std::ostream& err)
+  Runner(ToolProcess& process, Language language, bool yes, std::ostream& out, std::ostream& err,
+         const OwnPrinter* own_printer = nullptr)
       : language_(language),
         process_(process),
         view_(MainDialogLayout(language), yes),
         dialog_(view_, process),
         out_(out),
-        err_(err) {}
+        err_(err),
+        own_printer_(own_printer) {
+    dialog_.UseOwnPrinter(own_printer);
+  }
 
   bool Start() {
     const bool started = dialog_.OnInitDialog() && !view_.exited();
@@ -309,7 +313,7 @@ class Runner {
   // Selects the printer as the user would in the list; a printer addressed directly joins the list.
   bool SelectPrinter(const std::string& name) {
     const bool direct = plat::spool_is_direct_name(name.c_str());
-    if (!direct && !SpoolerReached()) return false;
+    if (!direct && own_printer_ == nullptr && !SpoolerReached()) return false;
     int index = FindPrinter(name);
     if (index < 0 && direct) {
       view_.AddEntry(kIdPrinterList, name);
@@ -381,6 +385,29 @@ class Runner {
   }
 
   int Refuse(const Text& text, const std::string& detail) { return tool::Refuse(err_, language_, text, detail); }
+
+  // The options as a page shows them, each with the value the dialog's field shows as stored.
+  std::vector<OptionView> Describe() {
+    std::vector<OptionView> views;
+    for (int i = 0; i < kOptionCount; ++i) {
+      const OptionInfo* option = OptionAt(i);
+      OptionView v;
+      v.key = ShortKeyOf(option->kind);
+      v.name = ToolString(language_, kStrOptionFirst + i);
+      v.help = ToolString(language_, HelpString(option->kind));
+      v.field = option->field;
+      if (const ValueCheck* check = CheckOf(option->field)) v.shape = check->shape;
+      for (const Button& b : kButtons)
+        if (b.kind == option->kind) v.buttons.push_back(b.word);
+      view_.Select(kIdOptionList, i);
+      dialog_.OnOptionSelected();
+      v.stored = option->field == ValueField::Network
+                     ? view_.Text(kIdIpAddress) + ',' + view_.Text(kIdSubnetMask) + ',' + view_.Text(kIdGateway)
+                     : view_.Text(kIdValue);
+      views.push_back(std::move(v));
+    }
+    return views;
+  }
 
  private:
   // The messages the dialog showed, on standard error; true when there have been any in this run
@@ -465,10 +492,37 @@ class Runner {
   MainDialog dialog_;
   std::ostream& out_;
   std::ostream& err_;
+  const OwnPrinter* own_printer_;
   bool reported_ = false;
 };
 
 }  // namespace
+
+int SetOwnPrinterOption(ToolProcess& process, const OwnPrinter& printer, const std::string& option,
+                        const std::string* value, bool confirmed, std::ostream& err) {
+  const Language language = LanguageOf(process.display_language);
+  for (const std::string* text : {&printer.name, &option, value})
+    if (text != nullptr && HoldsControlCharacter(*text)) return Refuse(err, language, kMsgBadArgument, *text);
+  std::ostream null_out(nullptr);
+  Runner runner(process, language, confirmed, null_out, err, &printer);
+  if (!runner.Start()) return kFailed;
+  if (!runner.SelectPrinter(printer.name)) return kBadArgument;
+  Arguments set;
+  set.command = Command::Set;
+  set.printer = printer.name;
+  set.option = option;
+  set.has_value = value != nullptr;
+  if (value != nullptr) set.value = *value;
+  set.yes = confirmed;
+  return runner.Set(set);
+}
+
+std::vector<OptionView> DescribeOwnPrinterOptions(ToolProcess& process, const OwnPrinter& printer) {
+  std::ostream null_out(nullptr);
+  Runner runner(process, LanguageOf(process.display_language), false, null_out, null_out, &printer);
+  if (!runner.Start() || !runner.SelectPrinter(printer.name)) return {};
+  return runner.Describe();
+}
 
 bool WantsCommandLine(int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {

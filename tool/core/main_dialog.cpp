@@ -51,6 +51,16 @@ bool MainDialog::OnInitDialog() {
   data_.option_text = view_.EntryText(kIdOptionList, 0);
   OnOptionSelected();
   OnLanguageSelected();
+  if (own_printer_ != nullptr) {
+    view_.ResetEntries(kIdPrinterList);
+    view_.AddEntry(kIdPrinterList, own_printer_->name);
+    view_.Select(kIdPrinterList, 0);
+    LoadDialogData(view_, data_);
+    SaveDialogData(view_, data_);
+    OnPrinterSelected();
+    english_messages_ = language_ == Language::English;
+    return true;  // the front end sends the commands: no library, no test file, no status timer
+  }
   FillPrinterList();
   CheckOptionalFiles();
   LoadDialogData(view_, data_);
@@ -306,6 +316,15 @@ int MainDialog::StoreResetDefaults(const std::string& section) {
 int MainDialog::SendConfigCommand(const char* key, OptionKind kind) {
   if (key == nullptr) key = "";
   const std::string printer = view_.Text(kIdPrinterList).substr(0, kPrinterNameChars);
+  if (own_printer_ != nullptr) {
+    const int sent = config_command_.empty() ? 0 : own_printer_->send(config_command_);
+    if (sent == kErrNoPrinter) {
+      view_.ShowMessage(english_messages_ ? kMsgOpenPrinterFailedEnglish : kMsgOpenPrinterFailed, kProgramName);
+      return 0;
+    }
+    if (sent != 0) return sent;
+    return StoreSent(printer, key, kind);
+  }
   plat::SpoolHandle handle = plat::spool_open(printer.c_str());
   if (handle == nullptr) {
     view_.ShowMessage(english_messages_ ? kMsgOpenPrinterFailedEnglish : kMsgOpenPrinterFailed, kProgramName);
@@ -315,7 +334,10 @@ int MainDialog::SendConfigCommand(const char* key, OptionKind kind) {
   // Every exchange closes the printer it opened, whatever became of the document.
   plat::spool_close(handle);
   if (sent != 0) return sent;
+  return StoreSent(printer, key, kind);
+}
 
+int MainDialog::StoreSent(const std::string& printer, const char* key, OptionKind kind) {
   if (kind == OptionKind::FactoryReset) return 0;
   if (kind == OptionKind::AdvancedReset) return StoreResetDefaults(printer);
   if (key[0] == '\0') return 0;
@@ -335,12 +357,12 @@ void MainDialog::FillPrinterList() {
 void MainDialog::OnPrinterSelected() {
   const int sel = view_.Selection(kIdPrinterList);
   if (sel >= 0) data_.printer_name = view_.EntryText(kIdPrinterList, sel);
-  const Resolution resolution = ResolutionOf(data_.printer_name);
+  const Resolution resolution = own_printer_ != nullptr ? own_printer_->resolution : ResolutionOf(data_.printer_name);
   dots_per_mm_ = resolution.dots_per_mm;
   resolution_class_ = resolution.resolution_class;
   OnOptionSelected();
   LoadDialogData(view_, data_);
-  UpdatePrinterStatus();
+  if (own_printer_ == nullptr) UpdatePrinterStatus();
 }
 
 int MainDialog::UpdatePrinterStatus() {

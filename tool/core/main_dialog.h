@@ -5,6 +5,7 @@
 #define KV_TOOL_MAIN_DIALOG_H
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,16 @@ enum class Event {
 // The longest the timer's status update waits for the spooler's listing.
 inline constexpr std::chrono::milliseconds kTimerListingWait{500};
 
+// A printer that a front end reaches itself rather than through the spooler (the printer application's
+// settings page): its name (the list's entry and the settings section), its model's resolution, and how
+// a command's bytes reach it (0 when the printer has them, kErrNoPrinter when it cannot be opened, else
+// kErrWriteData).
+struct OwnPrinter {
+  std::string name;
+  Resolution resolution;
+  std::function<int(const std::string& bytes)> send;
+};
+
 class MainDialog {
  public:
   // The dialog of a started program; its texts are in the display language fixed at start.
@@ -39,6 +50,10 @@ class MainDialog {
   ~MainDialog() = default;
   MainDialog(const MainDialog&) = delete;
   MainDialog& operator=(const MainDialog&) = delete;
+
+  // Speaks to this printer instead of the spooler's (before OnInitDialog; it must outlive the dialog):
+  // start-up then lists it alone and loads no library, and status updates ask no spooler.
+  void UseOwnPrinter(const OwnPrinter* printer) { own_printer_ = printer; }
 
   // Runs the handler that the wiring table gives this id and event. False when there is none: the
   // front end then does what its toolkit does by default.
@@ -115,6 +130,8 @@ class MainDialog {
   int SendDocument(void* printer) const;
   int StoreResetDefaults(const std::string& section);
   int SendButtonCommand(const char* command, const char* key);
+  // Stores what a command that reached the printer sets (SendConfigCommand's second half).
+  int StoreSent(const std::string& printer, const char* key, OptionKind kind);
   int Store(const std::string& section, const char* key, const char* value);
   bool ShowStatus(bool listed, const std::vector<plat::PrinterRecord>& records);
 
@@ -123,6 +140,7 @@ class MainDialog {
 
   View& view_;
   ToolProcess& process_;
+  const OwnPrinter* own_printer_ = nullptr;
   const Language language_;
   DialogData data_;
   PrinterLister lister_;
