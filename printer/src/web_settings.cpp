@@ -103,6 +103,17 @@ bool EnglishFor(pappl_client_t* client, const char* asked) {
 
 void Escaped(pappl_client_t* client, const std::string& text) { papplClientHTMLEscape(client, text.c_str(), 0); }
 
+// The printer's section in the settings file: its name, with the characters that would end a section header
+// or start a key (']', '[', '=', ';') and control characters read as '_', so that no printer name can break the
+// file or reach another printer's values.
+std::string SectionName(pappl_printer_t* printer) {
+  const char* name = papplPrinterGetName(printer);
+  std::string section = name != nullptr ? name : "";
+  for (char& c : section)
+    if (c == ']' || c == '[' || c == '=' || c == ';' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '_';
+  return section;
+}
+
 // One option's form: its name, help text, stored value, value fields and buttons.
 void OptionForm(pappl_client_t* client, const std::string& action, const OptionView& o, bool english) {
   papplClientHTMLPuts(client, "<div class=\"kv-option\" style=\"border-top:1px solid #ccc;padding:0.5em 0\">\n<h3>");
@@ -189,7 +200,7 @@ std::string SetPosted(pappl_printer_t* printer, bool english, int num_form, cups
   std::lock_guard<std::mutex> hold(SettingsLock());
   tool::ToolProcess process{tool::Settings(SettingsFolder()), static_cast<std::uint16_t>(english ? 1 : 0)};
   process.settings.SetReadOnly(true);
-  const OwnPrinter own{papplPrinterGetName(printer), ResolutionOf(printer),
+  const OwnPrinter own{SectionName(printer), ResolutionOf(printer),
                        [printer](const std::string& bytes) { return SendToDevice(printer, bytes); }};
   std::ostringstream err;
   const int code = tool::SetOwnPrinterOption(process, own, key, has_value ? &value : nullptr, confirmed, err);
@@ -231,7 +242,7 @@ bool SettingsPage(pappl_client_t* client, void*) {
     std::lock_guard<std::mutex> hold(SettingsLock());
     tool::ToolProcess process{tool::Settings(SettingsFolder()), static_cast<std::uint16_t>(english ? 1 : 0)};
     process.settings.SetReadOnly(true);
-    const OwnPrinter own{papplPrinterGetName(printer), ResolutionOf(printer), nullptr};
+    const OwnPrinter own{SectionName(printer), ResolutionOf(printer), nullptr};
     options = tool::DescribeOwnPrinterOptions(process, own);
   }
 
