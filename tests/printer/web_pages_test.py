@@ -327,6 +327,20 @@ class SettingsPage(Test):
         stored = self.page("R5").stored["network"]
         self.assertEqual(stored, "192.168.7.20,255.255.255.0,192.168.7.1")
 
+    def test_a_printer_name_cannot_break_the_settings_file(self):
+        # A name with the characters of a section header and a key keeps its values in a section of its own.
+        name = "Bay[2]=x"
+        subprocess.run([KVPRINTER, "add", "-d", name, "-v", f"socket://127.0.0.1:{SERVER.devices['R5'][1]}", "-m",
+                        "kirv_r5"], env=SERVER.env, check=True, capture_output=True)
+        form = Forms(SERVER.get(f"/{urllib.parse.quote(name)}/kvsettings?lang=en")).form_of("darkness")
+        before = len(SERVER.jobs("R5"))
+        status, _ = SERVER.post(form["action"], posted(form, values={"value": "7"}))
+        self.assertEqual(status, 200)
+        SERVER.new_bytes("R5", before)
+        lines = read(os.path.join(SERVER.state, "KV_setting.ini")).splitlines()
+        self.assertIn("[Bay_2__x]", lines)
+        self.assertFalse([l for l in lines if l.startswith("[Bay[")], lines)
+
     def test_advanced_reset_is_confirmed_first(self):
         for key in ("advanced-reset", "factory-reset"):
             with self.subTest(key):
