@@ -558,6 +558,17 @@ class InTheBrowser(Test):
     def tearDownClass(cls):
         cls.browser.close()
 
+    def test_home_and_printer_pages(self):
+        # PAPPL's own pages with the kit's printers, and the links to the kit's pages on the printer's.
+        self.browser.open(SERVER.url("/"))
+        self.assertTrue(self.browser.evaluate("document.body.innerText.includes('R5i')"))
+        self.browser.screenshot("home.png")
+        self.browser.open(SERVER.url("/R5/"))
+        links = self.browser.evaluate("Array.from(document.querySelectorAll('a')).map(a => a.pathname).join(' ')")
+        self.assertIn("/R5/kvsettings", links)
+        self.assertIn("/R5/kvpreview", links)
+        self.browser.screenshot("printer.png")
+
     def test_settings_page_in_both_languages(self):
         for language, title, picture in (("en-GB,en", "Label printer settings", "settings-en.png"),
                                          ("zh-CN,zh", "标签打印机设置", "settings-zh.png")):
