@@ -59,6 +59,18 @@ std::string ReadWhole(const fs::path& p) {
 
 void WriteWhole(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
+// The demo's 4 x 6 in shipping label written as a PDF file; false (and a failure said) when it cannot be made.
+bool WriteShippingLabel(const fs::path& p) {
+  std::vector<std::uint8_t> pdf;
+  std::string error;
+  if (!kv::examples::MakeShippingLabelPdf(&pdf, &error)) {
+    ADD_FAILURE() << error;
+    return false;
+  }
+  WriteWhole(p, std::string(pdf.begin(), pdf.end()));
+  return true;
+}
+
 // Starts a program with its standard output and error in a file; its pid, or -1. It is stopped when the test
 // program ends, however that ends, so that no server outlives a failed test.
 pid_t Start(const std::vector<std::string>& args, const fs::path& out) {
@@ -449,10 +461,7 @@ TEST_F(KvPrinter, PicturesAreDrawnAsSentAndTheirBarcodesRead) {
 }
 
 TEST_F(KvPrinter, PdfShippingLabelMatchesPopplerAtBothResolutions) {
-  std::vector<std::uint8_t> pdf;
-  std::string error;
-  ASSERT_TRUE(kv::examples::MakeShippingLabelPdf(&pdf, &error)) << error;
-  WriteWhole(dir_ / "ship.pdf", std::string(pdf.begin(), pdf.end()));
+  ASSERT_TRUE(WriteShippingLabel(dir_ / "ship.pdf"));
   for (const auto& [printer, dpi] : {std::pair<std::string, int>{"R5", 203}, {"R5i", 300}}) {
     SCOPED_TRACE(printer);
     Printed(printer, Submit(printer, dir_ / "ship.pdf"));
@@ -616,10 +625,7 @@ TEST_F(KvPrinter, CupsDrivesItAsADriverlessPrinter) {
   } stop{spooler};
   ASSERT_EQ(started.status, 0) << started.output;
   setenv("CUPS_SERVER", (spooler / "cups.sock").c_str(), 1);
-  std::vector<std::uint8_t> pdf;
-  std::string error;
-  ASSERT_TRUE(kv::examples::MakeShippingLabelPdf(&pdf, &error)) << error;
-  WriteWhole(dir_ / "ship.pdf", std::string(pdf.begin(), pdf.end()));
+  ASSERT_TRUE(WriteShippingLabel(dir_ / "ship.pdf"));
   for (const auto& [printer, dpi] : {std::pair<std::string, int>{"R5", 203}, {"R5i", 300}}) {
     SCOPED_TRACE(printer);
     const Ran made = RunProgram({"lpadmin", "-p", "App_" + printer, "-E", "-v", Uri(printer), "-m", "everywhere"},
