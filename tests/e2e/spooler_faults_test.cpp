@@ -5,14 +5,13 @@
 #include <signal.h>
 
 #include <chrono>
-#include <filesystem>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "capture.h"
 #include "connection.h"
+#include "kv/platform/fault.h"
 #include "kv/platform/spooler.h"
 #include "kvtaglib.h"
 #include "posix_process.h"
@@ -20,7 +19,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using kvtest::kPrinter;
 using kvtest::ScopedEnv;
@@ -46,14 +44,6 @@ class ResumeAtEnd {
  private:
   pid_t pid_;
 };
-
-std::set<std::string> SpoolerFiles() {
-  std::set<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(kvtest::HarnessDir() / "spool", ec))
-    if (entry.is_regular_file(ec)) names.insert(entry.path().filename().string());
-  return names;
-}
 
 TEST_F(SpoolerFaultTest, AnyNumberOfPrinterHandlesHoldNoSpoolerConnection) {
   const int sockets = kvtest::OpenSocketCount();
@@ -109,37 +99,34 @@ TEST_F(SpoolerFaultTest, StoppedSpoolerFailsTheDeliveryWithinTheBound) {
   EXPECT_EQ(WaitForJob(first_), "N\r\n");
 }
 
+// The spooler of the running test, killed from inside a delivery; 0 when none is to be killed.
+pid_t spooler_to_kill = 0;
+
+// Kills the spooler and waits until it is gone, so that its end of the job's connection is closed.
+void KillSpooler() {
+  kill(spooler_to_kill, SIGKILL);
+  const auto give_up = Clock::now() + std::chrono::seconds(10);
+  const std::string stat = "/proc/" + std::to_string(spooler_to_kill) + "/stat";
+  while (Clock::now() < give_up) {
+    const std::string state = kvtest::ReadWhole(stat);
+    if (state.empty() || state.find(") Z ") != std::string::npos) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
 TEST_F(SpoolerFaultTest, SpoolerKilledMidJobRefusesTheDataAndTheJobCanBeSentAgain) {
   ScopedEnv bound("KV_SPOOLER_TIMEOUT_MS", "5000");
   const std::string job = "N\r\n" + kvtest::Bytes(64u << 20, 12) + "W1,1\r\n";
   ASSERT_EQ(OpenPort(kPrinter), KV_OK);
   ASSERT_EQ(ClearTmpFile(), KV_OK);
   kvtest::WriteWhole(SpoolFile(), job);  // a caller may fill the spool file itself
-  const std::set<std::string> before = SpoolerFiles();
-  const pid_t spooler = kvtest::SpoolerPid();
-  ASSERT_GT(spooler, 0);
-
-  int result = 0;
-  bool done = false;
-  std::thread delivery([&] {
-    result = KV_WritePrinter();
-    done = true;
-  });
-  // The spooler writes a document it is receiving into a new file of its spool folder: once that
-  // exists, the job's data is on its way, and the spooler is killed.
-  bool killed = false;
-  const auto give_up = Clock::now() + std::chrono::seconds(30);
-  while (!killed && Clock::now() < give_up) {
-    for (const std::string& name : SpoolerFiles()) {
-      if (before.count(name) == 0 && name[0] != 'c') {
-        killed = kill(spooler, SIGKILL) == 0;
-        break;
-      }
-    }
-  }
-  delivery.join();
+  spooler_to_kill = kvtest::SpoolerPid();
+  ASSERT_GT(spooler_to_kill, 0);
+  // The spooler has taken the job (its document is started) and dies before the job's data goes.
+  kv::plat::fault_before(kv::plat::FaultSite::SpoolWrite, 1, KillSpooler);
+  const int result = KV_WritePrinter();
+  kv::plat::fault_clear();
   kvtest::RestartSpooler();
-  ASSERT_TRUE(killed) << "the job's data never reached the spooler (delivery finished first: " << done << ")";
 
   EXPECT_EQ(result, KV_ERR_WRITE_DATA);
   ASSERT_EQ(SpoolBytes(), job) << "the spool file survives a refused delivery";

@@ -1,7 +1,7 @@
 // Fault injection: a seam through which tests make the Nth call of one kind of platform service fail,
 // so that a failure path runs exactly the code it runs in real life. The services of the seam's table
 // (platform/common/seam.cpp) check their site on every call; nothing is armed in normal use, and then
-// each check is one load and one compare.
+// each check is a few loads and compares.
 #ifndef KV_PLATFORM_FAULT_H
 #define KV_PLATFORM_FAULT_H
 
@@ -44,7 +44,12 @@ int fault_calls_checked();
 // The kind of the call that fault_arm_any made fail; Count while none has.
 FaultSite fault_failed_site();
 
-// Disarms every site.
+// Runs `action` once, just before the `nth` next call at `site` goes on (1: the very next), so that a test
+// can make something happen outside at an exact point of an operation: a spooler killed after it took a job
+// and before the job's data. The call itself goes on as usual; nth 0 removes the action.
+void fault_before(FaultSite site, int nth, void (*action)());
+
+// Disarms every site and removes the action of fault_before.
 void fault_clear();
 
 }  // namespace kv::plat
