@@ -1,11 +1,13 @@
 // PDF pages for the printer application: a document held in memory, its page sizes, and each page drawn
 // as grey dots at the printer's resolution (poppler). One page is drawn at a time, and a page whose
 // picture would be larger than the caller allows is refused before anything is allocated, so that
-// memory stays bounded for any document. A page is drawn in a child process of its own, stopped past a bound
-// of time and memory (poppler gives no way to stop a page being drawn, and a small document of forms that
-// draw forms can keep it busy for hours), so that no document holds a printer or takes the machine's memory,
-// and a fault in poppler ends only that child. One thread at a time uses a document; different documents may
-// be drawn on different threads at once.
+// memory stays bounded for any document. Pages are drawn in a process of their own, the document's drawer,
+// stopped past a bound of time and memory (poppler gives no way to stop a page being drawn, and a small document
+// of forms that draw forms can keep it busy for hours), so that no document holds a printer or takes the
+// machine's memory, and a fault in poppler ends only the drawer. The drawer is this program started anew
+// (/proc/self/exe, under the name "kv-pdf-drawer"): a program that links this module becomes a drawer before its
+// main runs when started so. One thread at a time uses a document; different documents may be drawn on
+// different threads at once.
 #ifndef KV_PRINTER_PDF_DOCUMENT_H
 #define KV_PRINTER_PDF_DOCUMENT_H
 

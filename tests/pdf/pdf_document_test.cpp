@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <iterator>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "label_check.h"
@@ -382,6 +384,38 @@ TEST(PdfDocumentTest, PageBeyondItsTimeIsStopped) {
   const auto label = PdfDocument::Open(ShippingLabel(), &error);
   ASSERT_TRUE(label) << error;
   EXPECT_TRUE(label->RenderPage(0, 203, std::size_t{1} << 24, &grey, &error, bounds)) << error;
+}
+
+// Pages drawn on several threads at once while another thread allocates and opens documents: a drawing
+// process that began as a copy of this one could wait for ever on a lock another thread held at that moment.
+TEST(PdfDocumentTest, DocumentsDrawnOnManyThreadsAtOnce) {
+  std::atomic<bool> done{false};
+  std::thread churn([&] {
+    std::string error;
+    while (!done) {
+      std::vector<std::unique_ptr<char[]>> blocks;
+      for (int i = 0; i < 64; ++i) blocks.emplace_back(new char[40960]);
+      PdfDocument::Open(ShippingLabel(), &error);
+    }
+  });
+  std::atomic<int> drawn{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&] {
+      std::string error;
+      kv::printer::DrawBounds bounds;
+      bounds.seconds = 10;
+      for (int i = 0; i < 5; ++i) {
+        const auto doc = PdfDocument::Open(ShippingLabel(), &error);
+        GreyImage grey;
+        for (int page = 0; page < 2; ++page)
+          drawn += doc && doc->RenderPage(0, 203, std::size_t{1} << 24, &grey, &error, bounds) ? 1 : 0;
+      }
+    });
+  for (std::thread& t : threads) t.join();
+  done = true;
+  churn.join();
+  EXPECT_EQ(drawn, 40);
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
