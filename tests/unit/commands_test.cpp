@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -54,6 +55,19 @@ const unsigned char kSixBytes[] = {0x00, 0xFF, '\r', '\n', 0x80, 'W'};
 int Download(const char* name, const std::string& content) {
   kvtest::WriteWhole("g.pcx", content);
   return KV_PcxGraphicsDownload(name, "g.pcx");
+}
+
+// Prints the file `path` (in this folder or "images"), made with `content`, as a graphic at 5,6.
+int PrintPcx(const char* path, const char* content) {
+  std::filesystem::create_directories("images");
+  kvtest::WriteWhole(path, content);
+  return KV_PrintPCX(5, 6, path);
+}
+
+// TrueType text 40 dots high; 2500 capital Ws make an image longer than a PCX header can hold.
+const std::string kWs(2500, 'W');
+int TrueType(const char* text, int orientation = 0, const char* face = "DejaVu Sans", const char* name = "TT") {
+  return KV_DrawTextTrueTypeW(0, 0, 40, 0, face, orientation, 400, 0, 0, 0, name, text);
 }
 
 int Pdf417(int y_module, int o, const char* data) {
@@ -164,6 +178,19 @@ const BuilderCase kCases[] = {
   {"BitmapNegativeRowBytes", [] { return KV_DrawBinGraphics(0, 0, -2, 3, kSixBytes); }, REFUSES(BIN_GRAPHICS)},
   {"BitmapSizeOverflows", [] { return KV_DrawBinGraphics(0, 0, 65536, 65536, kSixBytes); }, REFUSES(BIN_GRAPHICS)},
   {"BitmapNoData", [] { return KV_DrawBinGraphics(0, 0, 2, 3, nullptr); }, REFUSES(BIN_GRAPHICS)},
+  {"PrintPcxNamedByTheEndOfItsPath", [] { return PrintPcx("images/logo123.pcx", "P1"); }, 0, KV_ERR_PRINT_PCX_CLOSED,
+   KV_ERR_PRINT_PCX_FAILED, "GK\"ges/logo123.pcx\"\r\nGM\"ges/logo123.pcx\"2\r\nP1GG5,6,\"ges/logo123.pcx\"\r\n"},
+  {"PrintPcxPathOf15", [] { return PrintPcx("logo-000001.pcx", "P2"); }, 0, KV_ERR_PRINT_PCX_CLOSED,
+   KV_ERR_PRINT_PCX_FAILED, "GK\"logo-000001.pcx\"\r\nGM\"logo-000001.pcx\"2\r\nP2GG5,6,\"logo-000001.pcx\"\r\n"},
+  {"PrintPcxNoPath", [] { return KV_PrintPCX(5, 6, nullptr); }, REFUSES_AS(PRINT_PCX, FAILED)},
+  {"TrueTypeEmptyText", [] { return TrueType(""); }, REFUSES(TRUETYPE)},
+  {"TrueTypeNoText", [] { return TrueType(nullptr); }, REFUSES(TRUETYPE)},
+  {"TrueTypeNoFace", [] { return TrueType("x", 0, nullptr); }, REFUSES(TRUETYPE)},
+  {"TrueTypeNoGraphicName", [] { return TrueType("x", 0, "DejaVu Sans", nullptr); }, REFUSES(TRUETYPE)},
+  {"TrueTypeGraphicName17", [] { return TrueType("x", 0, "DejaVu Sans", k17.c_str()); }, REFUSES(TRUETYPE)},
+  {"TrueTypeTooLongUpright", [] { return TrueType(kWs.c_str(), 1); }, REFUSES(TRUETYPE)},
+  {"TrueTypeTooLongTurned", [] { return TrueType(kWs.c_str(), 2); }, REFUSES(TRUETYPE)},
+  {"TrueTypeTooLongUpsideDown", [] { return TrueType(kWs.c_str(), 3); }, REFUSES(TRUETYPE)},
 
   {"Info", [] { return KV_GetInfo(); }, ACCEPTS(GET_INFO),
    "KIRV ELECTRONIC CO.LTD\r\nCopyright (C) KIRV ELECTRONIC CO.LTD, label command library 2.0.0.1\r\n"
