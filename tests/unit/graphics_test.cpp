@@ -1,5 +1,5 @@
-// Graphics: image data in pieces of one buffer, KV_PrintPCX's names, the PCX row code, the download
-// of a drawn image, and TrueType text drawn, decoded back and looked at.
+// Graphics: image data in pieces of one buffer, KV_PrintPCX of a missing file, the PCX row code, the
+// download of a drawn image, and TrueType text drawn, decoded back and looked at.
 #include <gtest/gtest.h>
 
 #include <cstring>
