@@ -2,7 +2,6 @@
 // download of a drawn image, and TrueType text drawn, decoded back and looked at.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -330,18 +329,6 @@ TEST_F(TrueTypeTest, SecondReferencePrinterStandsInForTheFirst) {
   EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_ERR_TRUETYPE_NO_PRINTER);
   EXPECT_EQ(GetErrState(), KV_ERR_TRUETYPE_NO_PRINTER);
   EXPECT_EQ(SpoolBytes(), "");
-}
-
-TEST_F(TrueTypeTest, WorkFileNameTooLongIsRefusedNotCut) {
-  // The work file's full name, "KIRV.pcx" after the directory and its separator, must fit 260 bytes.
-  const std::size_t longest = kv::kMaxPath - 1 - std::strlen("/KIRV.pcx");
-  fs::current_path(kvtest::MakeDirectoryOfLength(dir_, longest + 1));
-  EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_ERR_PCX_FILE);
-  EXPECT_EQ(SpoolBytes(), "");
-  fs::current_path(kvtest::MakeDirectoryOfLength(dir_, longest));
-  EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_OK);
-  EXPECT_FALSE(fs::exists("KIRV.pcx"));
-  fs::current_path(dir_);
 }
 
 // The PCX header holds the last column and row in 16 bits: a text that runs down as far as it allows

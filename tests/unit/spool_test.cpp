@@ -66,7 +66,8 @@ TEST_F(SpoolTest, SpoolFileThatCannotBeCreatedLeavesNothingToAppendTo) {
   EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_TMP_WRITE);
 }
 
-// The full name (directory, separator, "KIRVtemp.prn", terminating zero) must fit in 260 bytes.
+// A work file's full name (directory, separator, name, terminating zero) must fit in 260 bytes: the spool
+// file's here, and the image work file's by the same rule.
 TEST_F(SpoolTest, CurrentDirectoryAtTheLimitOfTheName) {
   const std::size_t longest_dir = kv::kMaxPath - 1 - std::strlen("/KIRVtemp.prn");
   for (std::size_t length : {longest_dir, longest_dir + 1}) {
