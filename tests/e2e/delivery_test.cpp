@@ -128,9 +128,8 @@ TEST_P(AnyPrinterDeliveryTest, RefusedOpenKeepsThePrinterAndOneClosedAloneSendsN
 
 TEST_P(AnyPrinterDeliveryTest, RefusedDataLeavesNoDocumentBehind) {
   if (!kvtest::kAbortEndsTheDocument) {
-    // The refused document stays open on the printer handle, so the next document cannot start. On
-    // a stopped printer, so that the document ended when the printer is closed never reaches the
-    // capture printer.
+    // The refused document stays open on the printer handle and the next cannot start. On a stopped
+    // printer, so that the document ended with the printer never reaches the capture printer.
     ASSERT_EQ(OpenPort("KIRV R5 Stopped"), KV_OK);
     ASSERT_EQ(KV_ClearBuffer(), KV_OK);
     kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);

@@ -1,6 +1,5 @@
-// Printers opened without the spooler: names that cannot be opened, printers that cannot be reached
-// or stop reading, a terminal with serial settings. (Delivery byte for byte through a raw port and
-// a device file runs with the spooler's delivery tests.)
+// Printers opened without the spooler: names that cannot be opened, printers that cannot be reached or
+// stop reading, a terminal with serial settings. (Their deliveries byte for byte are in delivery_test.cpp.)
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>

@@ -58,10 +58,11 @@ TEST_F(SpoolTest, SpoolFileIsNamedOnceInTheCurrentDirectory) {
   EXPECT_EQ(GetErrState(), stored) << "closed codes are returned, not stored";
 }
 
-// The code and LastError of a spool file that cannot be created are swept in sweep_test.cpp.
+// KV_ClearBuffer, which makes the spool file the same way, is swept in sweep_test.cpp.
 TEST_F(SpoolTest, SpoolFileThatCannotBeCreatedLeavesNothingToAppendTo) {
   kv::plat::fault_arm(FaultSite::FileCreate, 1);
   EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CREATE);
+  EXPECT_EQ(GetErrState(), KV_ERR_TMP_CREATE);
   EXPECT_EQ(conn.TmpFileHandle, kv::plat::kInvalidFile);
   EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_TMP_WRITE);
 }

@@ -1,7 +1,5 @@
-// Fault sweeps over every export that allocates, opens, reads, writes or talks to the spooler: each
-// call of the platform layer made by the export fails in turn, and each time the code, LastError, the
-// spool and print files, the work files and the heap are checked (tests/support/fault_sweep.h).
-// The builders of fixed form are swept in commands_test.cpp, from their own table.
+// Fault sweeps (tests/support/fault_sweep.h) over the exports that allocate, open, read, write or talk
+// to the spooler, where no other sweep fails the same calls; the builders are swept in commands_test.cpp.
 #include <gtest/gtest.h>
 
 #include <string>

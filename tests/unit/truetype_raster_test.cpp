@@ -1,7 +1,6 @@
-// TrueType text drawn through FreeType: every dot in place when the image's edges cut the text, and
-// at the largest cell, in a child process whose address space is bounded, work memory of about one
-// bit per dot of the image, with lack of memory reported as such whether the image or a glyph does
-// not fit.
+// TrueType text drawn through FreeType: every dot in place when the image's edges cut the text; at the
+// largest cell, in a child process of bounded address space, work memory of about one bit per dot, and
+// lack of memory reported as such whether the image or a glyph does not fit.
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <sys/resource.h>
