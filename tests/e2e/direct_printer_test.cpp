@@ -1,11 +1,10 @@
-// Printers opened without the spooler: names that cannot be opened, printers that cannot be reached
-// or stop reading, a terminal with serial settings. (Delivery byte for byte through a raw port and
-// a device file runs with the spooler's delivery tests.)
+// Printers opened without the spooler: names that cannot be opened, printers that cannot be reached or
+// stop reading, a terminal with serial settings. (Their deliveries byte for byte are in delivery_test.cpp.)
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -195,16 +194,11 @@ TEST_F(DirectPrinterTest, DeviceWithoutReaderFailsToStartTheDocumentWithinTheCon
 // A pseudo-terminal stands in for a printer on a serial line.
 class Terminal {
  public:
+  // The line's own end stays open, so that the line stays up between the library's opens of it.
   Terminal() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    EXPECT_GE(master_, 0);
-    EXPECT_EQ(grantpt(master_), 0);
-    EXPECT_EQ(unlockpt(master_), 0);
-    const char* name = ptsname(master_);
-    slave_name_ = name != nullptr ? name : "";
-    // The line stays up between the library's opens of it.
-    slave_ = open(slave_name_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    EXPECT_GE(slave_, 0);
+    char name[128] = {};
+    EXPECT_EQ(openpty(&master_, &slave_, name, nullptr, nullptr), 0);
+    slave_name_ = name;
   }
   ~Terminal() {
     close(slave_);

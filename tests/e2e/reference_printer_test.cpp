@@ -1,7 +1,6 @@
-// The reference printer of TrueType text is asked of the spooler on every call: a printer removed
-// from the spooler gives the no-printer code at once, although the question goes over a connection
-// kept from earlier calls, and a printer added back is found again; a stopped spooler is waited for
-// no longer than the bound of every spooler exchange.
+// The reference printer of TrueType text is asked of the spooler on every call, over a connection kept
+// from earlier calls: a removed printer is missed at once and one added back found again; a stopped
+// spooler is waited for no longer than the bound of every spooler exchange.
 #include <gtest/gtest.h>
 #include <signal.h>
 

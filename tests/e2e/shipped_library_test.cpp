@@ -35,21 +35,14 @@ class ShippedLibrary {
 TEST(ShippedLibrary, PrintsAJobThroughItsExports) {
   ShippedLibrary lib;  // found in the current directory, where ctest starts this program
   ASSERT_TRUE(lib.loaded());
-  using Open = int(KV_CALL*)(const char*);
-  using NoArgs = int(KV_CALL*)();
-  using Close = void(KV_CALL*)();
-  using PulseFn = int(KV_CALL*)(const char*, int, int);
-  using SendFileEx = int(KV_CALL*)(const char*, int, void*, int*);
-  using DrawBarcode = int(KV_CALL*)(int, int, int, const char*, int, int, int, int, const char*);
-  using PrintLabel = int(KV_CALL*)(unsigned, unsigned);
-  auto open = lib.Bind<Open>("OpenPort");
-  auto clear = lib.Bind<NoArgs>("KV_ClearBuffer");
-  auto pulse = lib.Bind<PulseFn>("Pulse");
-  auto send_ex = lib.Bind<SendFileEx>("OurSendFileEx");
-  auto barcode = lib.Bind<DrawBarcode>("KV_DrawBarcode");
-  auto print = lib.Bind<PrintLabel>("KV_PrintLabel");
-  auto errors = lib.Bind<NoArgs>("GetErrState");
-  auto close = lib.Bind<Close>("ClosePort");
+  auto open = lib.Bind<int(KV_CALL*)(const char*)>("OpenPort");
+  auto clear = lib.Bind<int(KV_CALL*)()>("KV_ClearBuffer");
+  auto pulse = lib.Bind<int(KV_CALL*)(const char*, int, int)>("Pulse");
+  auto send_ex = lib.Bind<int(KV_CALL*)(const char*, int, void*, int*)>("OurSendFileEx");
+  auto barcode = lib.Bind<int(KV_CALL*)(int, int, int, const char*, int, int, int, int, const char*)>("KV_DrawBarcode");
+  auto print = lib.Bind<int(KV_CALL*)(unsigned, unsigned)>("KV_PrintLabel");
+  auto errors = lib.Bind<int(KV_CALL*)()>("GetErrState");
+  auto close = lib.Bind<void(KV_CALL*)()>("ClosePort");
   ASSERT_TRUE(open && clear && pulse && send_ex && barcode && print && errors && close);
 
   const auto work = std::filesystem::temp_directory_path() / "kvtest-shipped";

@@ -1,7 +1,8 @@
 // The connection's states and transitions, its codes and LastError, its messages.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 
 #include "connection.h"
@@ -22,15 +23,9 @@ const std::string kOpenFailed = "打开打印机出错！";
 const std::string kNotInstalled = "请检查打印机是否安装正常！";
 const std::string kCloseFailed = "关闭打印机出错！";
 
-bool AllZero(const char* block) {
-  for (int i = 0; i < kv::kBufferSize; ++i)
-    if (block[i] != 0) return false;
-  return true;
-}
-
 class ConnectionTest : public kvtest::LibraryTest {};
 
-TEST_F(ConnectionTest, OpenPortOpensPrinterAndZeroFilledBuffers) {
+TEST_F(ConnectionTest, OpenPortOpensPrinterAndZeroFilledBuffersAndASecondIsRefused) {
   // The spooler's queue KIRV_R5 is the printer "KIRV R5"; both spellings open it.
   ASSERT_EQ(OpenPort("KIRV_R5"), KV_OK);
   ClosePort();
@@ -40,13 +35,9 @@ TEST_F(ConnectionTest, OpenPortOpensPrinterAndZeroFilledBuffers) {
   EXPECT_EQ(conn.PortHandle, conn.PrinterHandle);
   ASSERT_NE(conn.CmdBuffer, nullptr);
   ASSERT_NE(conn.ScratchBuffer, nullptr);
-  EXPECT_TRUE(AllZero(conn.CmdBuffer));
-  EXPECT_TRUE(AllZero(conn.ScratchBuffer));
-  EXPECT_EQ(ClearTmpFile(), KV_OK) << "OpenPort creates no spool file; ClearTmpFile does";
-}
-
-TEST_F(ConnectionTest, SecondOpenPortIsRefusedAndChangesNothing) {
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
+  EXPECT_EQ(std::count(conn.CmdBuffer, conn.CmdBuffer + kv::kBufferSize, 0), kv::kBufferSize);
+  EXPECT_EQ(std::count(conn.ScratchBuffer, conn.ScratchBuffer + kv::kBufferSize, 0), kv::kBufferSize);
+  kv::SetErrState(-77);
   const auto before = conn;
   EXPECT_EQ(OpenPort(kPrinter), KV_ERR_ALREADY_OPEN);
   EXPECT_EQ(TakeMessages(), Messages{kAlreadyOpen});
@@ -54,7 +45,8 @@ TEST_F(ConnectionTest, SecondOpenPortIsRefusedAndChangesNothing) {
   EXPECT_EQ(conn.PortHandle, before.PortHandle);
   EXPECT_EQ(conn.CmdBuffer, before.CmdBuffer);
   EXPECT_EQ(conn.ScratchBuffer, before.ScratchBuffer);
-  EXPECT_EQ(GetErrState(), 0) << "-4000 is returned, not stored";
+  EXPECT_EQ(GetErrState(), -77) << "-4000 is returned, not stored";
+  EXPECT_EQ(ClearTmpFile(), KV_OK) << "OpenPort creates no spool file; ClearTmpFile does";
 }
 
 TEST_F(ConnectionTest, UnknownNullAndEmptyPrinterNamesShowTwoMessagesAndStayClosed) {
@@ -140,20 +132,24 @@ TEST_F(ConnectionTest, PrinterOnlyHasNoBuffersSoComposingIsRefused) {
   EXPECT_EQ(conn.CmdBuffer, nullptr);
   EXPECT_EQ(KV_ClearBuffer(), KV_ERR_TMP_CLOSED);
   EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_RAW_CLOSED);
-  EXPECT_EQ(OurSendFile("anything", 0), KV_ERR_RAW_CLOSED);
-  int counter = 0;
-  EXPECT_EQ(OurSendFileEx("anything", 0, nullptr, &counter), KV_ERR_RAW_CLOSED);
+  EXPECT_EQ(OurSendFile("anything", 0), KV_ERR_RAW_CLOSED) << "as OurSendFileEx, through the same steps";
   // OpenPort refuses while this printer is open.
   EXPECT_EQ(OpenPort(kPrinter), KV_ERR_ALREADY_OPEN);
   EXPECT_EQ(TakeMessages(), Messages{kAlreadyOpen});
 }
 
+// Every field of the serial settings, in order.
+std::vector<std::int64_t> Fields(const kv::plat::SerialSettings& s) {
+  return {s.DCBlength,    s.BaudRate,    s.fBinary,     s.fParity,         s.fOutxCtsFlow,
+          s.fOutxDsrFlow, s.fDtrControl, s.fRtsControl, s.fDsrSensitivity, s.fTXContinueOnXoff,
+          s.fOutX,        s.fInX,        s.fErrorChar,  s.fNull,           s.fAbortOnError,
+          s.XonLim,       s.XoffLim,     s.ByteSize,    s.Parity,          s.StopBits,
+          s.XonChar,      s.XoffChar,    s.ErrorChar,   s.EofChar,         s.EvtChar};
+}
+
 TEST_F(ConnectionTest, SerialSettingsFollowTheHandshakeFlag) {
   EXPECT_EQ(SetPCComPort(9600, 1), KV_ERR_COM_CLOSED);
-  const auto& s = conn.ComSettings;
-  EXPECT_EQ(s.DCBlength + s.BaudRate + s.fBinary + s.fParity + s.fOutxCtsFlow + s.fDtrControl + s.fRtsControl, 0u)
-      << "nothing is touched before an open";
-  EXPECT_EQ(s.XonLim + s.XoffLim + s.ByteSize + s.XonChar + s.XoffChar, 0);
+  EXPECT_EQ(Fields(conn.ComSettings), std::vector<std::int64_t>(25, 0)) << "nothing is touched before an open";
   ASSERT_EQ(OpenPort(kPrinter), KV_OK);
   struct Case {
     unsigned baud;
@@ -165,24 +161,11 @@ TEST_F(ConnectionTest, SerialSettingsFollowTheHandshakeFlag) {
     SCOPED_TRACE(testing::Message() << c.baud << "/" << c.handshake);
     // A spooler queue has no serial line behind it: the settings are kept but cannot be applied.
     EXPECT_EQ(SetPCComPort(c.baud, c.handshake), KV_ERR_COM_STATE);
-    EXPECT_EQ(s.DCBlength, 28u);
-    EXPECT_EQ(s.BaudRate, c.baud);
-    EXPECT_EQ(s.fBinary, 1u);
-    EXPECT_EQ(s.fParity, 1u);
-    EXPECT_EQ(s.fOutxCtsFlow, c.flow);
-    EXPECT_EQ(s.fOutxDsrFlow, c.flow);
-    EXPECT_EQ(s.fDtrControl, c.control);
-    EXPECT_EQ(s.fRtsControl, c.control);
-    EXPECT_EQ(s.fDsrSensitivity + s.fTXContinueOnXoff + s.fOutX + s.fInX + s.fErrorChar + s.fNull + s.fAbortOnError,
-              0u);
-    EXPECT_EQ(s.XonLim, 2048);
-    EXPECT_EQ(s.XoffLim, 3072);
-    EXPECT_EQ(s.ByteSize, 8);
-    EXPECT_EQ(s.Parity, 0);
-    EXPECT_EQ(s.StopBits, 0);
-    EXPECT_EQ(s.XonChar, 17);
-    EXPECT_EQ(s.XoffChar, 19);
-    EXPECT_EQ(s.ErrorChar + s.EofChar + s.EvtChar, 0);
+    const std::vector<std::int64_t> expected = {
+        28,   c.baud, 1, 1, c.flow, c.flow, c.control, c.control,         // size, rate, binary, parity, flow, control
+        0,    0,      0, 0, 0,      0,      0,                            // no other flag
+        2048, 3072,   8, 0, 0,      17,     19,        0,         0, 0};  // limits, 8N1, XON, XOFF, no other character
+    EXPECT_EQ(Fields(conn.ComSettings), expected);
   }
   EXPECT_EQ(GetErrState(), 0) << "SetPCComPort stores nothing";
 }

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "connection.h"
@@ -20,36 +21,13 @@ using kvtest::ReadWhole;
 using kvtest::WriteWhole;
 
 TEST(TagTable, RecognisesEachTagByItsWholeText) {
-  const struct {
-    std::string bytes;
-    int number;
-  } cases[] = {
-      {"#BD#", 1},
-      {"#ED#", 2},
-      {"#BP#", 3},
-      {"#EP#", 4},
-      {"#YR#", 5},
-      {"#XA#", 6},
-      {std::string("qp\0\0", 4), 7},
-      {"#CP#", 8},
-      {"#TG#", 9},
-      {"#TB#", 10},
-      {"#TC#", 11},
-      {"#DG#", 12},
-      {"#DB#", 13},
-      {"#DC#", 14},
-      {"#CO#", 15},
-      {std::string("ql\0x", 4), 16},
-      {std::string("\t \0\0", 4), 100},
-      {"qpqp", 0},
-      {"#bd#", 0},
-      {std::string(4, '\0'), 0},
-      {"#BD ", 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.bytes);
-    EXPECT_EQ(kv::RecognizeTag(c.bytes.data()), c.number);
-  }
+  const std::string numbered[] = {
+      "#BD#", "#ED#", "#BP#", "#EP#", "#YR#", "#XA#", std::string("qp\0\0", 4), "#CP#", "#TG#",
+      "#TB#", "#TC#", "#DG#", "#DB#", "#DC#", "#CO#", std::string("ql\0x", 4)};
+  for (int n = 1; n <= 16; ++n) EXPECT_EQ(kv::RecognizeTag(numbered[n - 1].data()), n) << numbered[n - 1];
+  EXPECT_EQ(kv::RecognizeTag(std::string("\t \0\0", 4).data()), 100);
+  for (const std::string& none : {std::string("qpqp"), std::string("#bd#"), std::string(4, '\0'), std::string("#BD ")})
+    EXPECT_EQ(kv::RecognizeTag(none.data()), 0) << none;
 }
 
 class CopiesTest : public kvtest::LibraryTest {
@@ -67,70 +45,46 @@ class CopiesTest : public kvtest::LibraryTest {
   static void SetErrState(int code) { kv::SetErrState(code); }
 };
 
-TEST_F(CopiesTest, RewritesTheCountAndNothingElse) {
-  const std::string rest = Bytes(3 * 10240 + 5, 9);
+// The count rewritten, every other byte kept, in the file's own folder; or the file left as it was.
+TEST_F(CopiesTest, RewritesTheCountAndNothingElseOrRefusesTheFile) {
+  fs::create_directory(dir_ / "jobs");
+  const std::string rest = Bytes(3 * 10240 + 5, 9), absolute = (dir_ / "jobs" / "full.prn").string();
   const struct {
     const char* name;
     std::string before;
     int copies;
-    std::string after;
+    int rc;
+    std::string after = "";  // when rewritten
+    std::string file = "label.prn";
   } cases[] = {
-      {"one becomes 25", "#BD##CP#1\r\n" + rest, 25, "#BD##CP#25\r\n" + rest},
-      {"no digits", "#BD##CP#,x", 3, "#BD##CP#3,x"},
-      {"zero", "#BD##CP#77\r\n", 0, "#BD##CP#0\r\n"},
-      {"negative", "#BD##CP#9 ", -2, "#BD##CP#-2 "},
-      {"smallest", "#BD##CP#1\n", INT_MIN, "#BD##CP#-2147483648\n"},
-      {"stops at any non-digit", "#BD##CP#12-34", 5, "#BD##CP#5-34"},
-      {"longest old count", "#BD##CP#" + std::string(10239, '7') + ";", 1, "#BD##CP#1;"},
+      {"one becomes 25", "#BD##CP#1\r\n" + rest, 25, KV_OK, "#BD##CP#25\r\n" + rest},
+      {"no digits", "#BD##CP#,x", 3, KV_OK, "#BD##CP#3,x"},
+      {"zero", "#BD##CP#77\r\n", 0, KV_OK, "#BD##CP#0\r\n"},
+      {"negative", "#BD##CP#9 ", -2, KV_OK, "#BD##CP#-2 "},
+      {"smallest", "#BD##CP#1\n", INT_MIN, KV_OK, "#BD##CP#-2147483648\n"},
+      {"stops at any non-digit", "#BD##CP#12-34", 5, KV_OK, "#BD##CP#5-34"},
+      {"longest old count", "#BD##CP#" + std::string(10239, '7') + ";", 1, KV_OK, "#BD##CP#1;"},
+      {"in another folder", "#BD##CP#1,tail", 12, KV_OK, "#BD##CP#12,tail", "jobs/label.prn"},
+      {"by its full name", "#BD##CP#1,tail", 3, KV_OK, "#BD##CP#3,tail", absolute},
+      {"called like the work file", "#BD##CP#1,own", 2, KV_OK, "#BD##CP#2,own", "PrnTmp"},
+      {"no #BD#", "#XA##CP#1\r\n", 5, KV_ERR_COPIES_NO_BD},
+      {"#CO# after #BD#", "#BD##CO#1\r\n", 5, KV_ERR_COPIES_NO_CP},
+      {"empty file", "", 5, KV_ERR_COPIES_NO_BD},
+      {"three bytes", "#BD", 5, KV_ERR_COPIES_NO_BD},
+      {"six bytes", "#BD##C", 5, KV_ERR_COPIES_NO_CP},
+      {"ends after #CP#", "#BD##CP#", 5, KV_ERR_COPIES_TRUNCATED},
+      {"ends inside the count", "#BD##CP#123", 5, KV_ERR_COPIES_TRUNCATED},
+      {"count too long", "#BD##CP#" + std::string(10240, '7') + ";", 5, KV_ERR_COPIES_COUNT_TOO_LONG},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteWhole(dir_ / "label.prn", c.before);
-    EXPECT_EQ(ChangeCopies("label.prn", c.copies), KV_OK);
-    EXPECT_EQ(ReadWhole(dir_ / "label.prn"), c.after);
+    WriteWhole(c.file, c.before);
+    EXPECT_EQ(ChangeCopies(c.file.c_str(), c.copies), c.rc);
+    EXPECT_EQ(ReadWhole(c.file), c.rc == KV_OK ? c.after : c.before);
+    fs::remove(c.file);
+    EXPECT_TRUE(fs::is_empty(dir_ / "jobs")) << "no work file is left";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1) << "no work file is left";
   }
-}
-
-TEST_F(CopiesTest, RefusalsLeaveTheFileByteIdentical) {
-  const struct {
-    const char* name;
-    std::string content;
-    int code;
-  } cases[] = {
-      {"no #BD#", "#XA##CP#1\r\n", KV_ERR_COPIES_NO_BD},
-      {"#CO# after #BD#", "#BD##CO#1\r\n", KV_ERR_COPIES_NO_CP},
-      {"empty file", "", KV_ERR_COPIES_NO_BD},
-      {"three bytes", "#BD", KV_ERR_COPIES_NO_BD},
-      {"six bytes", "#BD##C", KV_ERR_COPIES_NO_CP},
-      {"ends after #CP#", "#BD##CP#", KV_ERR_COPIES_TRUNCATED},
-      {"ends inside the count", "#BD##CP#123", KV_ERR_COPIES_TRUNCATED},
-      {"count too long", "#BD##CP#" + std::string(10240, '7') + ";", KV_ERR_COPIES_COUNT_TOO_LONG},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    WriteWhole(dir_ / "label.prn", c.content);
-    EXPECT_EQ(ChangeCopies("label.prn", 5), c.code);
-    EXPECT_EQ(ReadWhole(dir_ / "label.prn"), c.content);
-  }
-}
-
-TEST_F(CopiesTest, FileInAnotherDirectoryIsReplacedThere) {
-  fs::create_directory(dir_ / "jobs");
-  WriteWhole(dir_ / "jobs" / "label.prn", "#BD##CP#1,tail");
-  EXPECT_EQ(ChangeCopies("jobs/label.prn", 12), KV_OK);
-  EXPECT_EQ(ReadWhole(dir_ / "jobs" / "label.prn"), "#BD##CP#12,tail");
-  EXPECT_FALSE(fs::exists(dir_ / "jobs" / "PrnTmp"));
-  const std::string absolute = (dir_ / "jobs" / "label.prn").string();
-  EXPECT_EQ(ChangeCopies(absolute.c_str(), 3), KV_OK);
-  EXPECT_EQ(ReadWhole(dir_ / "jobs" / "label.prn"), "#BD##CP#3,tail");
-}
-
-TEST_F(CopiesTest, FileCalledLikeTheWorkFileIsNotOverwrittenByIt) {
-  WriteWhole(dir_ / "PrnTmp", "#BD##CP#1,own");
-  EXPECT_EQ(ChangeCopies("PrnTmp", 2), KV_OK);
-  EXPECT_EQ(ReadWhole(dir_ / "PrnTmp"), "#BD##CP#2,own");
-  fs::remove(dir_ / "PrnTmp");
-  EXPECT_FALSE(fs::exists(dir_ / "PrnTmp~"));
 }
 
 TEST_F(CopiesTest, FilesThatCannotBeUsed) {

@@ -1,6 +1,5 @@
-// The font layer: its matches agree with fontconfig's own answers; its cell glyphs: refused sizes,
-// where the ink falls in the cell, the cache keeping sizes apart, and the fallback for characters
-// the monospaced face lacks.
+// The font layer: its matches agree with fontconfig's; its cell glyphs' refused sizes, their ink in the
+// cell, sizes kept apart in the cache, and the fallback for characters the monospaced face lacks.
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 

@@ -1,11 +1,10 @@
-// Graphics: image data in pieces of one buffer, KV_PrintPCX's names, the PCX row code, the download
-// of a drawn image, and TrueType text drawn, decoded back and looked at.
+// Graphics: image data in pieces of one buffer, KV_PrintPCX of a missing file, the PCX row code, the
+// download of a drawn image, and TrueType text drawn, decoded back and looked at.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "connection.h"
@@ -78,25 +77,11 @@ TEST_F(GraphicsTest, BitmapGoesInPiecesAndItsLineFailureStillSendsTheData) {
   EXPECT_EQ(SpoolBytes(), image) << "the data follows a line that could not be written";
 }
 
-TEST_F(GraphicsTest, PrintPcxNamesTheGraphicByTheEndOfItsPath) {
-  fs::create_directory(dir_ / "images");
-  WriteWhole(dir_ / "images" / "logo123.pcx", "P1");  // an 18-character path
-  WriteWhole(dir_ / "logo-000001.pcx", "P2");         // a 15-character path
-  EXPECT_EQ(KV_PrintPCX(5, 6, "images/logo123.pcx"), KV_OK);
-  EXPECT_EQ(KV_PrintPCX(7, 8, "logo-000001.pcx"), KV_OK);
-  EXPECT_EQ(SpoolBytes(),
-            "GK\"ges/logo123.pcx\"\r\nGM\"ges/logo123.pcx\"2\r\nP1GG5,6,\"ges/logo123.pcx\"\r\n"
-            "GK\"logo-000001.pcx\"\r\nGM\"logo-000001.pcx\"2\r\nP2GG7,8,\"logo-000001.pcx\"\r\n");
-}
-
 TEST_F(GraphicsTest, PrintPcxOfAMissingFileKeepsTheDeleteItAppended) {
   kv::SetErrState(-77);
   EXPECT_EQ(KV_PrintPCX(1, 2, "C:\\labels\\logo.pcx"), KV_ERR_PRINT_PCX_FAILED);
   EXPECT_EQ(GetErrState(), KV_ERR_PRINT_PCX_FAILED);
   EXPECT_EQ(SpoolBytes(), "GK\"labels\\logo.pcx\"\r\n");
-  EXPECT_EQ(KV_PrintPCX(1, 2, nullptr), KV_ERR_PRINT_PCX_FAILED);
-  ClosePort();
-  EXPECT_EQ(KV_PrintPCX(1, 2, "logo.pcx"), KV_ERR_PRINT_PCX_CLOSED);
 }
 
 // ---- the PCX row code ------------------------------------------------------------------------
@@ -147,23 +132,6 @@ TEST(PcxEncodeRow, RunsAndSingles) {
       EXPECT_EQ(encoded, c.encoded);
     }
   }
-}
-
-TEST(TextPlacement, ImageSizeAndOriginByOrientation) {
-  const struct {
-    int orientation;
-    kv::TextPlacement expected;
-  } cases[] = {
-      {0, {0, 64, 32, 0, 0}},    {1, {0, 64, 32, 0, 0}},      {5, {0, 64, 32, 0, 0}},
-      {2, {900, 32, 64, 0, 64}}, {3, {1800, 64, 32, 64, 32}}, {4, {2700, 32, 64, 32, 0}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.orientation);
-    const kv::TextPlacement p = kv::PlaceText(c.orientation, 33, 20), e = c.expected;  // a text 33 wide, 20 high
-    EXPECT_EQ(std::tie(p.escapement, p.width, p.height, p.x, p.y), std::tie(e.escapement, e.width, e.height, e.x, e.y));
-  }
-  EXPECT_EQ(kv::PlaceText(0, 32, 64).width, 32);
-  EXPECT_EQ(kv::PlaceText(0, 1, 1).height, 32);
 }
 
 // ---- the download of a drawn image -------------------------------------------------------------
@@ -243,8 +211,11 @@ TEST_F(TrueTypeTest, UprightTextLiesInItsCellAndTheMarginStaysClear) {
   ASSERT_EQ(d.rc, KV_OK);
   EXPECT_EQ(GetErrState(), 0) << "a successful call stores 0";
   EXPECT_EQ(d.placed, "10,20");
-  EXPECT_EQ(d.image.width, kv::RoundUp32(cx));
-  EXPECT_EQ(d.image.height, kv::RoundUp32(cy));
+  for (const auto& [side, text] : {std::pair(d.image.width, cx), std::pair(d.image.height, cy)}) {
+    EXPECT_EQ(side % 32, 0) << "the image is the text's size rounded up to 32 dots";
+    EXPECT_GE(side, text);
+    EXPECT_LT(side, text + 32);
+  }
   int left, top, right, bottom;
   d.image.DarkBox(&left, &top, &right, &bottom);
   EXPECT_GT(d.image.DarkCount(), 100);
@@ -344,29 +315,6 @@ TEST_F(TrueTypeTest, ChineseTextIsDrawnWithAFontThatHasIt) {
   EXPECT_NE(a.image.bits, b.image.bits);
 }
 
-TEST_F(TrueTypeTest, UnusableArgumentsAppendNothing) {
-  const struct {
-    const char* name;
-    const char* face;
-    const char* graphic;
-    const char* text;
-  } cases[] = {
-      {"empty text", "DejaVu Sans", "TT", ""},
-      {"no text", "DejaVu Sans", "TT", nullptr},
-      {"no face", nullptr, "TT", "x"},
-      {"no graphic name", "DejaVu Sans", nullptr, "x"},
-      {"graphic name of 17", "DejaVu Sans", "abcdefghijklmnopq", "x"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, c.face, 0, 400, 0, 0, 0, c.graphic, c.text), KV_ERR_TRUETYPE_CHECK);
-    EXPECT_EQ(GetErrState(), KV_ERR_TRUETYPE_CHECK);
-  }
-  EXPECT_EQ(SpoolBytes(), "");
-  ClosePort();
-  EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_ERR_TRUETYPE_CLOSED);
-}
-
 TEST_F(TrueTypeTest, AbsentFaceIsSubstitutedAndStillDrawn) {
   const Drawn d = Draw("Substitute", 36, 0, 400, 0, "No Such Face 12345");
   ASSERT_EQ(d.rc, KV_OK);
@@ -383,45 +331,15 @@ TEST_F(TrueTypeTest, SecondReferencePrinterStandsInForTheFirst) {
   EXPECT_EQ(SpoolBytes(), "");
 }
 
-TEST_F(TrueTypeTest, WorkFileNameTooLongIsRefusedNotCut) {
-  // The work file's full name, "KIRV.pcx" after the directory and its separator, must fit 260 bytes.
-  const std::size_t longest = kv::kMaxPath - 1 - std::strlen("/KIRV.pcx");
-  fs::current_path(kvtest::MakeDirectoryOfLength(dir_, longest + 1));
-  EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_ERR_PCX_FILE);
-  EXPECT_EQ(SpoolBytes(), "");
-  fs::current_path(kvtest::MakeDirectoryOfLength(dir_, longest));
-  EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 30, 0, "DejaVu Sans", 0, 400, 0, 0, 0, "TT", "x"), KV_OK);
-  EXPECT_FALSE(fs::exists("KIRV.pcx"));
-  fs::current_path(dir_);
-}
-
-// The PCX header holds the last column and row in 16 bits: a text whose image would be longer than
-// 65,536 dots in either direction is refused before anything is drawn or appended, upright or turned.
-TEST_F(TrueTypeTest, ImageLongerThanAPcxHeaderCanHoldIsRefused) {
-  const struct {
-    int letters;  // capital Ws of about 34 dots each at a cell of 40
-    int orientation;
-    int rc;
-  } cases[] = {{1500, 2, KV_OK},
-               {2500, 2, KV_ERR_TRUETYPE_CHECK},
-               {2500, 1, KV_ERR_TRUETYPE_CHECK},
-               {2500, 3, KV_ERR_TRUETYPE_CHECK}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.letters << " letters, orientation " << c.orientation);
-    const std::string text(static_cast<std::size_t>(c.letters), 'W');
-    if (c.rc == KV_OK) {
-      const Drawn d = Draw(text.c_str(), 40, c.orientation);
-      ASSERT_EQ(d.rc, KV_OK);
-      EXPECT_GT(d.image.height, 32768) << "the text runs down the image";
-      EXPECT_LE(d.image.height, 65536);
-      EXPECT_GT(d.image.DarkCount(), c.letters * 100);
-      continue;
-    }
-    ASSERT_EQ(ClearTmpFile(), KV_OK);
-    EXPECT_EQ(KV_DrawTextTrueTypeW(0, 0, 40, 0, "DejaVu Sans", c.orientation, 400, 0, 0, 0, "TT", text.c_str()), c.rc);
-    EXPECT_EQ(GetErrState(), c.rc);
-    EXPECT_EQ(SpoolBytes(), "");
-  }
+// The PCX header holds the last column and row in 16 bits: a text that runs down as far as it allows
+// is drawn. (A longer one is refused in commands_test.cpp.)
+TEST_F(TrueTypeTest, ImageAsLongAsAPcxHeaderCanHoldIsDrawn) {
+  const std::string text(1500, 'W');  // capital Ws of about 34 dots each at a cell of 40
+  const Drawn d = Draw(text.c_str(), 40, 2);
+  ASSERT_EQ(d.rc, KV_OK);
+  EXPECT_GT(d.image.height, 32768) << "the text runs down the image";
+  EXPECT_LE(d.image.height, 65536);
+  EXPECT_GT(d.image.DarkCount(), 1500 * 100);
 }
 
 }  // namespace

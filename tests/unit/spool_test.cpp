@@ -58,15 +58,17 @@ TEST_F(SpoolTest, SpoolFileIsNamedOnceInTheCurrentDirectory) {
   EXPECT_EQ(GetErrState(), stored) << "closed codes are returned, not stored";
 }
 
-// The code and LastError of a spool file that cannot be created are swept in sweep_test.cpp.
+// KV_ClearBuffer, which makes the spool file the same way, is swept in sweep_test.cpp.
 TEST_F(SpoolTest, SpoolFileThatCannotBeCreatedLeavesNothingToAppendTo) {
   kv::plat::fault_arm(FaultSite::FileCreate, 1);
   EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CREATE);
+  EXPECT_EQ(GetErrState(), KV_ERR_TMP_CREATE);
   EXPECT_EQ(conn.TmpFileHandle, kv::plat::kInvalidFile);
   EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_TMP_WRITE);
 }
 
-// The full name (directory, separator, "KIRVtemp.prn", terminating zero) must fit in 260 bytes.
+// A work file's full name (directory, separator, name, terminating zero) must fit in 260 bytes: the spool
+// file's here, and the image work file's by the same rule.
 TEST_F(SpoolTest, CurrentDirectoryAtTheLimitOfTheName) {
   const std::size_t longest_dir = kv::kMaxPath - 1 - std::strlen("/KIRVtemp.prn");
   for (std::size_t length : {longest_dir, longest_dir + 1}) {
@@ -116,78 +118,52 @@ TEST_F(SpoolTest, PulseLengths) {
   }
 }
 
+// The file appenders go in pieces of one buffer. With a window and a counter, the counter grows by each
+// piece and the window is painted after it; a failed piece ends the transfer and keeps what came before.
 TEST_F(SpoolTest, FileAppendersGoInPiecesOfOneBuffer) {
-  const std::string content = Bytes(2 * kv::kBufferSize + 1234, 7);
-  WriteWhole(dir_ / "payload.bin", content);
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
-  ASSERT_EQ(OurSendFile("payload.bin", 0), KV_OK);
-  EXPECT_EQ(SpoolBytes(), content);
-
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
-  int counter = 5;  // the library adds to whatever the caller put there
-  kvtest::PaintRecorder window(&counter);
-  ASSERT_EQ(OurSendFileEx("payload.bin", 0, window.window(), &counter), KV_OK);
-  EXPECT_EQ(SpoolBytes(), content);
-  EXPECT_EQ(counter, 5 + static_cast<int>(content.size()));
-  const std::vector<int> paints = {5 + 10240, 5 + 20480, 5 + 20480 + 1234};
-  EXPECT_EQ(window.paints(), paints) << "one paint after each piece, with the counter already added to";
-}
-
-// Without a window nothing is counted or painted; without a counter the window is still told of
-// each piece and nothing is written through the null pointer.
-TEST_F(SpoolTest, NoWindowOrNoCounter) {
-  WriteWhole(dir_ / "payload.bin", Bytes(15000));
-  for (const bool window_given : {false, true}) {
-    SCOPED_TRACE(window_given);
+  constexpr int B = kv::kBufferSize;
+  const std::string content = Bytes(2 * B + 1234, 7);
+  WriteWhole(dir_ / "data", content);
+  WriteWhole(dir_ / "empty", "");
+  constexpr FaultSite kNone = FaultSite::Count, kWrite = FaultSite::FileWrite, kRead = FaultSite::FileRead;
+  const struct {
+    const char* name;
+    const char* file;
+    bool window, counter;  // given, or not
+    FaultSite failing;     // its second call fails
+    int rc;
+    int stored;  // LastError after the call; -77 is untouched
+    std::size_t appended;
+    std::vector<int> paints;  // the counter at each paint, which it keeps after the last
+  } cases[] = {
+      {"whole", "data", true, true, kNone, KV_OK, -77, content.size(), {5 + B, 5 + 2 * B, 5 + 2 * B + 1234}},
+      {"no window", "data", false, true, kNone, KV_OK, -77, content.size(), {}},
+      {"no counter", "data", true, false, kNone, KV_OK, -77, content.size(), {5, 5, 5}},
+      {"empty file", "empty", true, true, kNone, KV_OK, -77, 0, {}},
+      {"missing file", "missing", true, true, kNone, KV_ERR_FILE_OPEN, -77, 0, {}},
+      {"piece not appended", "data", true, true, kWrite, KV_ERR_TMP_WRITE, KV_ERR_TMP_WRITE, B, {5 + B}},
+      {"piece not read", "data", true, true, kRead, KV_ERR_FILE_READ, KV_ERR_FILE_READ, B, {5 + B}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     ASSERT_EQ(ClearTmpFile(), KV_OK);
-    int counter = 42;
+    SetErrState(-77);
+    int counter = 5;  // the library adds to whatever the caller put there
     kvtest::PaintRecorder window(&counter);
-    ASSERT_EQ(
-        OurSendFileEx("payload.bin", 0, window_given ? window.window() : kNoWindow, window_given ? nullptr : &counter),
-        KV_OK);
-    EXPECT_EQ(counter, 42);
-    EXPECT_EQ(window.paints().size(), window_given ? 2u : 0u);
-    EXPECT_EQ(SpoolBytes().size(), 15000u);
+    if (c.failing != kNone) kv::plat::fault_arm(c.failing, 2);
+    EXPECT_EQ(OurSendFileEx(c.file, 0, c.window ? window.window() : kNoWindow, c.counter ? &counter : nullptr), c.rc);
+    EXPECT_EQ(GetErrState(), c.stored);
+    EXPECT_EQ(SpoolBytes(), content.substr(0, c.appended)) << "the spool file is never rolled back";
+    EXPECT_EQ(window.paints(), c.paints);
+    EXPECT_EQ(counter, c.paints.empty() ? 5 : c.paints.back());
   }
-}
-
-TEST_F(SpoolTest, EmptyAndMissingFiles) {
-  WriteWhole(dir_ / "empty.bin", "");
   ASSERT_EQ(ClearTmpFile(), KV_OK);
-  int counter = 0;
-  kvtest::PaintRecorder window(&counter);
   SetErrState(-77);
-  EXPECT_EQ(OurSendFileEx("empty.bin", 0, window.window(), &counter), KV_OK);
-  EXPECT_TRUE(window.paints().empty()) << "no paint at the end of the file";
-  EXPECT_EQ(OurSendFile("missing.bin", 0), KV_ERR_FILE_OPEN);
-  EXPECT_EQ(OurSendFileEx("missing.bin", 0, window.window(), &counter), KV_ERR_FILE_OPEN);
-  EXPECT_EQ(OurSendFile(nullptr, 0), KV_ERR_FILE_OPEN);
-  EXPECT_EQ(OurSendFile(".", 0), KV_ERR_FILE_OPEN) << "a directory is no file to append";
-  EXPECT_TRUE(window.paints().empty());
-  EXPECT_EQ(counter, 0);
+  EXPECT_EQ(OurSendFile("data", 0), KV_OK);
+  EXPECT_EQ(SpoolBytes(), content);
+  for (const char* unusable : {"missing", static_cast<const char*>(nullptr), "."})  // "." is a directory
+    EXPECT_EQ(OurSendFile(unusable, 0), KV_ERR_FILE_OPEN) << (unusable != nullptr ? unusable : "null");
   EXPECT_EQ(GetErrState(), -77) << "-2222 is returned, not stored";
-  EXPECT_EQ(SpoolBytes(), "");
-}
-
-TEST_F(SpoolTest, FailedPieceEndsTheTransferAndKeepsWhatCameBefore) {
-  const std::string content = Bytes(3 * kv::kBufferSize);
-  WriteWhole(dir_ / "payload.bin", content);
-  struct Case {
-    FaultSite site;
-    int code;
-  } cases[] = {{FaultSite::FileWrite, KV_ERR_TMP_WRITE}, {FaultSite::FileRead, KV_ERR_FILE_READ}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.code);
-    ASSERT_EQ(ClearTmpFile(), KV_OK);
-    int counter = 0;
-    kvtest::PaintRecorder window(&counter);
-    kv::plat::fault_arm(c.site, 2);
-    EXPECT_EQ(OurSendFileEx("payload.bin", 0, window.window(), &counter), c.code);
-    EXPECT_EQ(GetErrState(), c.code);
-    EXPECT_EQ(SpoolBytes(), content.substr(0, kv::kBufferSize)) << "the spool file is never rolled back";
-    EXPECT_EQ(counter, kv::kBufferSize) << "no count for the failed piece";
-    EXPECT_EQ(window.paints(), std::vector<int>{kv::kBufferSize});
-  }
 }
 
 TEST_F(SpoolTest, DeliveryFromUnreadableSpoolFileSendsNothing) {

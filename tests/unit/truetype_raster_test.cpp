@@ -1,22 +1,24 @@
-// TrueType text drawn through FreeType: every dot in place when the image's edges cut the text, and
-// at the largest cell, in a child process whose address space is bounded, work memory of about one
-// bit per dot of the image, with lack of memory reported as such whether the image or a glyph does
-// not fit.
+// TrueType text drawn through FreeType: every dot in place when the image's edges cut the text; at the
+// largest cell, in a child process of bounded address space, work memory of about one bit per dot, and
+// lack of memory reported as such whether the image or a glyph does not fit.
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "kv/platform/text_raster.h"
 #include "kvtaglib.h"
+#include "pcx_reader.h"
 #include "test_env.h"
 #include "truetype.h"
 
 namespace {
+
+using kvtest::Bitmap;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressSanitizer = true;  // it reserves more address space than any bound allows
@@ -29,12 +31,8 @@ constexpr const char kText[] = "WW";
 
 // The bytes of the address space in use now.
 std::size_t AddressSpace() {
-  std::FILE* f = std::fopen("/proc/self/statm", "r");
-  unsigned long pages = 0;
-  if (f != nullptr) {
-    if (std::fscanf(f, "%lu", &pages) != 1) pages = 0;
-    std::fclose(f);
-  }
+  std::size_t pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
   return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 }
 
@@ -64,27 +62,20 @@ TEST_F(TrueTypeRasterTest, DrawingIntoAPartOfTheTextKeepsEveryDotInPlace) {
     int cx = 0, cy = 0;
     ASSERT_TRUE(kv::plat::raster_measure(raster, "Clip jig", &cx, &cy));
     const int side = kv::RoundUp32(2 * (cx + cy)), centre = side / 2;
-    std::vector<unsigned char> whole(static_cast<std::size_t>(side / 8) * static_cast<std::size_t>(side), 0xFF);
-    ASSERT_EQ(kv::plat::raster_draw(raster, "Clip jig", side, side, centre, centre, whole.data()),
+    Bitmap whole{side, side, std::vector<std::uint8_t>(static_cast<std::size_t>(side / 8 * side), 0xFF)};
+    ASSERT_EQ(kv::plat::raster_draw(raster, "Clip jig", side, side, centre, centre, whole.bits.data()),
               kv::plat::DrawResult::Drawn);
-    auto dark = [](const std::vector<unsigned char>& bits, int width, int x, int y) {
-      return (bits[static_cast<std::size_t>(y) * static_cast<std::size_t>(width / 8) +
-                   static_cast<std::size_t>(x / 8)] &
-              (0x80 >> (x % 8))) == 0;
-    };
     int inked = 0;
     // Windows of 32 x 24 dots, stepped so that their edges cut the glyphs at every bit of a byte.
     for (int top = centre - cx - 20; top < centre + cx + 20; top += 7) {
       for (int left = centre - cx - 40; left < centre + cx + 40; left += 5) {
-        std::vector<unsigned char> part(4 * 24, 0xFF);
-        ASSERT_EQ(kv::plat::raster_draw(raster, "Clip jig", 32, 24, centre - left, centre - top, part.data()),
+        Bitmap part{32, 24, std::vector<std::uint8_t>(4 * 24, 0xFF)};
+        ASSERT_EQ(kv::plat::raster_draw(raster, "Clip jig", 32, 24, centre - left, centre - top, part.bits.data()),
                   kv::plat::DrawResult::Drawn);
         for (int y = 0; y < 24; ++y)
-          for (int x = 0; x < 32; ++x) {
-            ASSERT_EQ(dark(part, 32, x, y), dark(whole, side, left + x, top + y))
-                << "dot " << left + x << "," << top + y;
-            inked += dark(part, 32, x, y) ? 1 : 0;
-          }
+          for (int x = 0; x < 32; ++x)
+            ASSERT_EQ(part.Dark(x, y), whole.Dark(left + x, top + y)) << "dot " << left + x << "," << top + y;
+        inked += part.DarkCount();
       }
     }
     EXPECT_GT(inked, 200) << "the windows saw the text";
