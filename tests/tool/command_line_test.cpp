@@ -1,9 +1,7 @@
 // kvpanel from scripts: the real program, run with no display and no Qt platform plugin, against the
-// test spooler. Every row of the shared table of cases goes through the command line's Set in the
-// printer application's settings-page test (web_pages_test.py, which also runs kvpanel --set for each);
-// here a command of each kind sends and stores, bad arguments and values end with exit code 2 and send
-// nothing, and a spooler that is not there or does not answer ends a command with exit code 2 in bounded
-// time.
+// test spooler. A command of each kind sends and stores (every row of the shared cases: web_pages_test.py);
+// bad arguments and values end with exit code 2 and send nothing; a spooler that is not there or does not
+// answer ends a command with exit code 2 in bounded time.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
