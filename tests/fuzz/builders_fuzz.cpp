@@ -170,11 +170,6 @@ Expected Run(Input& in, int* rc) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kvfuzz::EnterWorkFolder("builders");
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kvfuzz::StartJob();
   Input in(data, size);

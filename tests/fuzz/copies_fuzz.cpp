@@ -29,11 +29,6 @@ int Expect(const std::string& file, int copies, std::string* rewritten) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kvfuzz::EnterWorkFolder("copies");
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kvfuzz::StartJob();
   kvfuzz::Input in(data, size);

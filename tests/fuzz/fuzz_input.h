@@ -1,6 +1,6 @@
-// What every fuzz target shares: the input taken apart into numbers and texts, and a connection to
-// the test spooler's held queue in a folder of the target's own, so that spool and work files of one
-// run never meet those of another.
+// What every fuzz target shares: the input taken apart into numbers and texts, a folder of the
+// target's own (entered before the first input, so that spool and work files of one run never meet
+// those of another), a connection to the test spooler's held queue, and a reader of PCX row code.
 #ifndef KV_TESTS_FUZZ_INPUT_H
 #define KV_TESTS_FUZZ_INPUT_H
 
@@ -52,9 +52,6 @@ class Input {
   std::size_t n_;
 };
 
-// Makes a fresh folder for this target under the system's temporary folder and enters it.
-void EnterWorkFolder(const char* target);
-
 // Opens the connection to the held queue of the test spooler (once) and starts a fresh job.
 void StartJob();
 
@@ -64,6 +61,9 @@ std::string SpoolBytes();
 // Reads a whole file; "" when it cannot be read.
 std::string ReadFile(const char* path);
 void WriteFile(const char* path, const std::string& bytes);
+
+// Decodes PCX run-length code into its bytes; false on a count without its byte or a run of none.
+bool DecodePcx(const std::string& code, std::string* bytes);
 
 // Stops the run with a message when `ok` is false (a finding: libFuzzer keeps the input).
 void Check(bool ok, const char* what);

@@ -14,9 +14,7 @@ namespace {
 using kvfuzz::Check;
 
 bool PlainNumberText(const std::string& s) {
-  for (char c : s)
-    if (!((c >= '0' && c <= '9') || c == '-' || c == '.' || c == 'm')) return false;
-  return !s.empty();
+  return !s.empty() && s.find_first_not_of("0123456789-.m") == std::string::npos;
 }
 
 }  // namespace

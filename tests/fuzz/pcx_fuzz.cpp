@@ -2,35 +2,13 @@
 // the result fits it decodes back to the row, byte for byte, with no run longer than 63 and no single
 // byte that a decoder would take for a run's count.
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 
 #include "fuzz_input.h"
 #include "pcx.h"
 
-namespace {
-
 using kvfuzz::Check;
-
-// Decodes a PCX row code back into bytes; false on a code that a decoder would refuse.
-bool Decode(const unsigned char* code, std::size_t n, std::string* out) {
-  out->clear();
-  for (std::size_t i = 0; i < n;) {
-    const unsigned char b = code[i++];
-    if (b < 0xC0) {
-      out->push_back(static_cast<char>(b));
-      continue;
-    }
-    if (i == n) return false;  // a count without its byte
-    const std::size_t run = b & 0x3F;
-    if (run == 0) return false;
-    out->append(run, static_cast<char>(code[i++]));
-  }
-  return true;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kvfuzz::Input in(data, size);
@@ -45,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(n <= 2 * row.size(), "the code is longer than two bytes per row byte");
   if (n > capacity) return 0;
   std::string decoded;
-  Check(Decode(out.get(), n, &decoded), "the code cannot be decoded");
+  Check(kvfuzz::DecodePcx(std::string(reinterpret_cast<const char*>(out.get()), n), &decoded),
+        "the code cannot be decoded");
   Check(decoded == row, "the code does not decode back to the row");
   return 0;
 }

@@ -38,12 +38,11 @@ std::string Trim(const std::string& s) {
   return s.substr(b, s.find_last_not_of(blanks) - b + 1);
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-  std::string x = Trim(a), y = Trim(b);
-  if (x.size() != y.size()) return false;
-  for (std::size_t i = 0; i < x.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(x[i])) != std::tolower(static_cast<unsigned char>(y[i]))) return false;
-  return true;
+// Names compare without the blanks around them and without regard to case.
+std::string Folded(const std::string& s) {
+  std::string t = Trim(s);
+  for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return t;
 }
 
 // Every (section, key) the file might hold: each "[...]" line names a section, each "k=" a key.
@@ -70,11 +69,6 @@ std::vector<std::pair<std::string, std::string>> Candidates(const std::string& f
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kvfuzz::EnterWorkFolder("settings");
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Input in(data, size);
   const std::string section = Name(in), key = Name(in);
@@ -99,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(Read(section, key) == expected, "the written value does not read back");
   for (std::size_t i = 0; i < others.size(); ++i) {
     const auto& [s, k] = others[i];
-    if (SameName(s, section) && SameName(k, key)) continue;
+    if (Folded(s) == Folded(section) && Folded(k) == Folded(key)) continue;
     Check(Read(s, k) == before[i], "another key reads differently after the write");
   }
   return 0;

@@ -24,31 +24,14 @@ long long Number(const std::string& s, std::size_t* pos) {
 bool PcxAgreesWithItsHeader(const std::string& pcx) {
   if (pcx.size() < 128) return false;
   const auto u16 = [&](std::size_t at) {
-    return static_cast<unsigned char>(pcx[at]) | static_cast<unsigned char>(pcx[at + 1]) << 8;
+    return static_cast<std::size_t>(static_cast<unsigned char>(pcx[at]) | static_cast<unsigned char>(pcx[at + 1]) << 8);
   };
-  const std::size_t width = static_cast<std::size_t>(u16(8)) + 1, height = static_cast<std::size_t>(u16(10)) + 1;
-  const std::size_t row = static_cast<std::size_t>(u16(66));
-  if (row * 8 != width) return false;
-  std::size_t bytes = 0;
-  for (std::size_t i = 128; i < pcx.size();) {
-    const unsigned char b = static_cast<unsigned char>(pcx[i++]);
-    if (b >= 0xC0) {
-      if (i == pcx.size()) return false;
-      ++i;
-      bytes += b & 0x3F;
-    } else {
-      ++bytes;
-    }
-  }
-  return bytes == row * height;
+  std::string rows;
+  return u16(66) * 8 == u16(8) + 1 && kvfuzz::DecodePcx(pcx.substr(128), &rows) &&
+         rows.size() == u16(66) * (u16(10) + 1);
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kvfuzz::EnterWorkFolder("truetype");
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kvfuzz::StartJob();

@@ -15,59 +15,53 @@ namespace {
 
 using namespace kv::tool;
 
-struct ReadCase {
-  const char* name;
-  const char* typed;
-  OptionKind kind;
-  int resolution_class;
-  int value;
-  double mm;
-};
-
-std::ostream& operator<<(std::ostream& os, const ReadCase& c) { return os << c.name; }
-
-class ReadSetValueTest : public ::testing::TestWithParam<ReadCase> {};
-
 bool InMm(OptionKind kind) {
   const OptionInfo* option = OptionOfKind(kind);
   return option->field == ValueField::Mm || option->field == ValueField::IntegerMm;
 }
 
-TEST_P(ReadSetValueTest, ValueAndMillimetres) {
-  const ReadCase& c = GetParam();
-  const double dots = c.resolution_class == kClass300 ? kDotsPerMm300 : kDotsPerMm200;
-  SetValue v = ReadSetValue(c.typed, InMm(c.kind), c.kind, dots, c.resolution_class);
-  EXPECT_EQ(v.value, c.value);
-  EXPECT_DOUBLE_EQ(v.mm, c.mm);
+// The typed values of the shared table of cases reach the printer through the dialog (OptionSetTest); these
+// are the reading's own bounds.
+TEST(ReadSetValue, ValueAndMillimetres) {
+  const struct {
+    const char* name;
+    const char* typed;
+    OptionKind kind;
+    int resolution_class;
+    int value;
+    double mm;
+  } rows[] = {
+      {"TearOff300", "18.76", OptionKind::TearOff, 3, 225, 18.76},
+      {"TrailingMmIgnored", "18.750mm", OptionKind::TearOff, 2, 150, 18.75},
+      {"NegativeTruncatesTowardZero", "-0.2", OptionKind::Peeler, 2, -1, -0.2},
+      {"LastInRange", "1249.9", OptionKind::Refractive, 2, 9999, 1249.9},
+      {"FirstBeyondRange", "1250", OptionKind::Refractive, 2, 0, 0.0},
+      {"ExponentTaken", "1e3", OptionKind::Transmissive, 2, 8000, 1000.0},
+      {"HugeExponent", "1e999", OptionKind::Transmissive, 2, 0, 0.0},
+      {"HexIsNotANumber", "0x10", OptionKind::TearOff, 2, 0, 0.0},
+      {"InfinityIsNotANumber", "inf", OptionKind::TearOff, 2, 0, 0.0},
+      {"LeadingBlanks", "  2.5", OptionKind::TearOff, 2, 20, 2.5},
+      {"NoNumber", "mm", OptionKind::TearOff, 2, 0, 0.0},
+      {"OnlyNineCharactersRead", "1.00000009", OptionKind::TearOff, 2, 8, 1.0000000},
+      {"IntegerLastInRange", "9999", OptionKind::Darkness, 2, 9999, 0.0},
+      {"IntegerFirstBeyond", "10000", OptionKind::Darkness, 2, 0, 0.0},
+      {"IntegerNegative", "-9999", OptionKind::Speed, 2, -9999, 0.0},
+      {"IntegerStopsAtPoint", "12.9", OptionKind::Sensitivity, 2, 12, 0.0},
+      {"XMinus54At200", "-54", OptionKind::XOffset, 2, 432, -54.0},
+      {"XMinus52At300", "-52", OptionKind::XOffset, 3, 624, -52.0},
+      {"XBeyondAt300", "52.1", OptionKind::XOffset, 3, 0, 0.0},
+      {"YTopAt200", "250", OptionKind::YOffset, 2, 2000, 250.0},
+      {"YBeyondTopAt300", "167", OptionKind::YOffset, 3, 0, 0.0},
+  };
+  for (const auto& row : rows) {
+    const double dots = row.resolution_class == kClass300 ? kDotsPerMm300 : kDotsPerMm200;
+    const SetValue v = ReadSetValue(row.typed, InMm(row.kind), row.kind, dots, row.resolution_class);
+    EXPECT_EQ(v.value, row.value) << row.name;
+    EXPECT_DOUBLE_EQ(v.mm, row.mm) << row.name;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, ReadSetValueTest,
-    ::testing::Values(ReadCase{"TearOff300", "18.76", OptionKind::TearOff, 3, 225, 18.76},
-                      ReadCase{"TrailingMmIgnored", "18.750mm", OptionKind::TearOff, 2, 150, 18.75},
-                      ReadCase{"NegativeTruncatesTowardZero", "-0.2", OptionKind::Peeler, 2, -1, -0.2},
-                      ReadCase{"LastInRange", "1249.9", OptionKind::Refractive, 2, 9999, 1249.9},
-                      ReadCase{"FirstBeyondRange", "1250", OptionKind::Refractive, 2, 0, 0.0},
-                      ReadCase{"ExponentTaken", "1e3", OptionKind::Transmissive, 2, 8000, 1000.0},
-                      ReadCase{"HugeExponent", "1e999", OptionKind::Transmissive, 2, 0, 0.0},
-                      ReadCase{"HexIsNotANumber", "0x10", OptionKind::TearOff, 2, 0, 0.0},
-                      ReadCase{"InfinityIsNotANumber", "inf", OptionKind::TearOff, 2, 0, 0.0},
-                      ReadCase{"LeadingBlanks", "  2.5", OptionKind::TearOff, 2, 20, 2.5},
-                      ReadCase{"NoNumber", "mm", OptionKind::TearOff, 2, 0, 0.0},
-                      ReadCase{"OnlyNineCharactersRead", "1.00000009", OptionKind::TearOff, 2, 8, 1.0000000},
-                      ReadCase{"IntegerLastInRange", "9999", OptionKind::Darkness, 2, 9999, 0.0},
-                      ReadCase{"IntegerFirstBeyond", "10000", OptionKind::Darkness, 2, 0, 0.0},
-                      ReadCase{"IntegerNegative", "-9999", OptionKind::Speed, 2, -9999, 0.0},
-                      ReadCase{"IntegerStopsAtPoint", "12.9", OptionKind::Sensitivity, 2, 12, 0.0},
-                      ReadCase{"XMinus54At200", "-54", OptionKind::XOffset, 2, 432, -54.0},
-                      ReadCase{"XPlus54At200", "54", OptionKind::XOffset, 2, 432, 54.0},
-                      ReadCase{"XMinus55At200", "-55", OptionKind::XOffset, 2, 0, 0.0},
-                      ReadCase{"XMinus52At300", "-52", OptionKind::XOffset, 3, 624, -52.0},
-                      ReadCase{"XBeyondAt300", "52.1", OptionKind::XOffset, 3, 0, 0.0},
-                      ReadCase{"YTopAt200", "250", OptionKind::YOffset, 2, 2000, 250.0},
-                      ReadCase{"YBeyondTopAt300", "167", OptionKind::YOffset, 3, 0, 0.0}),
-    [](const ::testing::TestParamInfo<ReadCase>& row) { return std::string(row.param.name); });
-
+// The commands of the shared table of cases: OptionSetTest.
 TEST(ComposeSetCommand, EveryOptionWithItsValue) {
   struct Row {
     OptionKind kind;
@@ -75,7 +69,6 @@ TEST(ComposeSetCommand, EveryOptionWithItsValue) {
     const char* command;
   };
   const Row rows[] = {
-      {OptionKind::ErrorRange, 10, "#UM>SP10\r\n"},
       {OptionKind::Transmissive, -5, "#UM>ST-005\r\n^@\r\n"},
       {OptionKind::YOffset, 2000, "#UM>MY+2000\r\n"},
       {OptionKind::LabelLength, 10000, "#UM>DM10000\r\n"},

@@ -1,5 +1,6 @@
-// The cases of setting one option, shared by the dialog's tests and the command line's: what the user
-// types (or which button is pressed), what reaches the printer and what is stored.
+// The cases of setting one option, shared by the dialog's tests and the printer application's settings
+// page test (web_pages_test.py reads this table, and runs each case through the command line's Set):
+// what the user types (or which button is pressed), what reaches the printer and what is stored.
 #ifndef KV_TESTS_TOOL_SET_CASES_H
 #define KV_TESTS_TOOL_SET_CASES_H
 

@@ -23,16 +23,13 @@ using kvtest::WriteWhole;
 class SettingsLinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           (std::string("kvtool-links-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
+    dir_ = kvtest::EnterFreshDirectory("kvtool-links-");
     fs::create_directories(dir_ / "shared");
     alarm(60);  // a read that waited on a FIFO would end the program instead of stalling the run
   }
   void TearDown() override {
     alarm(0);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
+    kvtest::LeaveDirectory(dir_);
   }
   fs::path Ini() const { return dir_ / "KV_setting.ini"; }
   fs::path dir_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "kv/platform/language.h"
@@ -29,32 +30,19 @@ TEST(SystemLanguage, FromTheLocale) {
       {nullptr, nullptr, nullptr, kv::plat::kLangEnglishUs, false},
   };
   const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
-  std::string saved[3];
-  bool had[3];
-  for (int i = 0; i < 3; ++i) {
-    const char* v = std::getenv(names[i]);
-    had[i] = v != nullptr;
-    saved[i] = v != nullptr ? v : "";
-  }
+  const auto put = [&](int i, const char* value) {
+    value != nullptr ? setenv(names[i], value, 1) : unsetenv(names[i]);
+  };
+  std::optional<std::string> saved[3];
+  for (int i = 0; i < 3; ++i)
+    if (const char* v = std::getenv(names[i])) saved[i] = v;
   for (const auto& row : rows) {
     const char* values[] = {row.lc_all, row.lc_messages, row.lang};
-    for (int i = 0; i < 3; ++i) {
-      if (values[i] != nullptr) {
-        setenv(names[i], values[i], 1);
-      } else {
-        unsetenv(names[i]);
-      }
-    }
+    for (int i = 0; i < 3; ++i) put(i, values[i]);
     EXPECT_EQ(kv::plat::system_language_id(), row.id) << (row.lang != nullptr ? row.lang : "(no LANG)");
     EXPECT_EQ(kv::plat::messages_in_chinese(), row.chinese_messages) << (row.lang != nullptr ? row.lang : "(no LANG)");
   }
-  for (int i = 0; i < 3; ++i) {
-    if (had[i]) {
-      setenv(names[i], saved[i].c_str(), 1);
-    } else {
-      unsetenv(names[i]);
-    }
-  }
+  for (int i = 0; i < 3; ++i) put(i, saved[i] ? saved[i]->c_str() : nullptr);
 }
 
 }  // namespace

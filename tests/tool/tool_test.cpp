@@ -1,14 +1,9 @@
 #include "tool_test.h"
 
-#include <sstream>
-
-#include "capture.h"
 #include "kv/platform/fault.h"
 #include "kv/platform/language.h"
 #include "kv/platform/profile.h"
 #include "kv/platform/spooler.h"
-#include "resources/resource_ids.h"
-#include "test_env.h"
 
 namespace fs = std::filesystem;
 using kv::tool::Language;
@@ -53,38 +48,12 @@ void ToolTest::Start(Language language) {
   ASSERT_TRUE(dialog_->OnInitDialog());
 }
 
-void ToolTest::StartWith(const std::string& ini) {
-  WriteIni(ini);
-  Start();
-}
-
-std::string ToolTest::Ini() const { return ReadWhole(dir_ / "KV_setting.ini"); }
-
 std::string ToolTest::Stored(const std::string& section, const std::string& key) const {
   char buf[256];
   const std::string path = (dir_ / "KV_setting.ini").string();
   kv::plat::profile_read(path.c_str(), section.c_str(), key.c_str(), "", buf, sizeof buf);
   return buf;
 }
-
-void ToolTest::WriteIni(const std::string& text) const { WriteWhole(dir_ / "KV_setting.ini", text); }
-
-void ToolTest::PickOption(int index) {
-  view_->Select(kv::tool::kIdOptionList, index);
-  dialog_->OnOptionSelected();
-}
-
-void ToolTest::PickPrinter(const std::string& name) {
-  view_->Pick(kv::tool::kIdPrinterList, name);
-  dialog_->OnPrinterSelected();
-}
-
-void ToolTest::SetValue(const std::string& typed) {
-  view_->Type(kv::tool::kIdValue, typed);
-  dialog_->OnSet();
-}
-
-std::string ToolTest::NextJob() { return WaitForJob(next_job_++); }
 
 std::size_t ToolTest::JobsBeforeMarker(const std::string& printer) {
   kv::plat::SpoolHandle h = kv::plat::spool_open(printer.c_str());

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "capture.h"
 #include "main_dialog.h"
 #include "recording_view.h"
 
@@ -29,21 +30,33 @@ class ToolTest : public ::testing::Test {
   // and initialises its dialog.
   void Start(kv::tool::Language language = kv::tool::Language::English);
   // Starts the program on the settings file it finds, written first.
-  void StartWith(const std::string& ini);
+  void StartWith(const std::string& ini) {
+    WriteIni(ini);
+    Start();
+  }
 
   // The settings file, whole; and one value of it ("" when missing).
-  std::string Ini() const;
+  std::string Ini() const { return ReadWhole(dir_ / "KV_setting.ini"); }
   std::string Stored(const std::string& section, const std::string& key) const;
-  void WriteIni(const std::string& text) const;
+  void WriteIni(const std::string& text) const { WriteWhole(dir_ / "KV_setting.ini", text); }
 
-  // The user picks an option (by index) or a printer (by name) in their lists.
-  void PickOption(int index);
-  void PickPrinter(const std::string& name);
-  // The user types a value and presses Set.
-  void SetValue(const std::string& typed);
+  // The user picks an option (by index) or a printer (by name) in their lists, or types a value and
+  // presses Set.
+  void PickOption(int index) {
+    view_->Select(kv::tool::kIdOptionList, index);
+    dialog_->OnOptionSelected();
+  }
+  void PickPrinter(const std::string& name) {
+    view_->Pick(kv::tool::kIdPrinterList, name);
+    dialog_->OnPrinterSelected();
+  }
+  void SetValue(const std::string& typed) {
+    view_->Type(kv::tool::kIdValue, typed);
+    dialog_->OnSet();
+  }
 
   // The next job the capture printer receives.
-  std::string NextJob();
+  std::string NextJob() { return WaitForJob(next_job_++); }
   // The number of jobs that reach the capture printer through this printer's queue before a marker
   // job sent now; those jobs are taken.
   std::size_t JobsBeforeMarker(const std::string& printer = "KIRV R5");

@@ -35,29 +35,21 @@ std::string WinePath(const char* unix_path) {
 bool SaveScreenshot(HWND window, const fs::path& path) {
   RECT r;
   GetWindowRect(window, &r);
-  const int w = r.right - r.left, h = r.bottom - r.top;
+  BITMAPINFOHEADER info = {sizeof info, r.right - r.left, r.bottom - r.top, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
   HDC screen = GetWindowDC(window);
   HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, info.biWidth, info.biHeight);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+  BitBlt(memory, 0, 0, info.biWidth, info.biHeight, screen, 0, 0, SRCCOPY);
   SelectObject(memory, old);
-  BITMAPINFOHEADER info = {};
-  info.biSize = sizeof info;
-  info.biWidth = w;
-  info.biHeight = h;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  const int stride = (w * 3 + 3) / 4 * 4;
-  std::string pixels(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h), '\0');
-  GetDIBits(memory, bitmap, 0, static_cast<UINT>(h), &pixels[0], reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  std::string pixels(static_cast<std::size_t>((info.biWidth * 3 + 3) / 4 * 4 * info.biHeight), '\0');
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(info.biHeight), &pixels[0], reinterpret_cast<BITMAPINFO*>(&info),
+            DIB_RGB_COLORS);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(window, screen);
-  BITMAPFILEHEADER file = {};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info;
+  const BITMAPFILEHEADER file = {0x4D42, offset + static_cast<DWORD>(pixels.size()), 0, 0, offset};
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(&file), sizeof file);
   out.write(reinterpret_cast<const char*>(&info), sizeof info);
