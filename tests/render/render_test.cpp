@@ -32,8 +32,6 @@ Box BlackBox(const Bitmap& b) {
   return box[2] == 0 ? Box{0, 0, 0, 0} : box;
 }
 
-// --- the image surface ---------------------------------------------------------------------------
-
 TEST(BitmapTest, FillMatchesDotByDotReference) {
   struct Rect {
     int x, y, w, h;
@@ -127,8 +125,6 @@ TEST(FrameTest, QuarterTurnsClockwiseAboutTheAnchor) {
     EXPECT_EQ(BlackBox(image), c.want) << "turns " << c.turns;
   }
 }
-
-// --- what the commands draw ----------------------------------------------------------------------
 
 struct DrawCase {
   const char* name;
@@ -289,8 +285,6 @@ TEST(PrintTest, ConfigurationLabelAndListsAreNoted) {
   EXPECT_EQ(r.summary.notes[0], "line 4: configuration label asked (U)");
 }
 
-// --- what bad input gives --------------------------------------------------------------------------
-
 struct BadCase {
   const char* name;
   std::string job;
@@ -420,8 +414,7 @@ TEST(StopTest, FlagEndsTheJobWithAnError) {
     EXPECT_EQ(last.line, c.line) << c.name;
     EXPECT_EQ(labels, c.labels) << c.name;
   }
-  // The long steps within one line look at the flag too: painting, turning, decoding a stored graphic,
-  // writing the picture.
+  // The long steps within a line look at the flag too: painting, turning, decoding, writing the picture.
   kv::render::Marks marks(16, 32768);
   marks.Fill(0, 0, 32768, 4096, Ink::kBlack);
   std::atomic<bool> stop{true};
@@ -441,8 +434,6 @@ TEST(StopTest, FlagEndsTheJobWithAnError) {
   EXPECT_EQ(error, "stopped");
   std::fclose(f);
 }
-
-// --- what one job may cost --------------------------------------------------------------------------
 
 // A one-bit PCX image of `width` x `height` black dots, its runs crossing the rows.
 std::string BlackPcx(int width, int height) {
@@ -467,8 +458,8 @@ std::string Repeated(const std::string& line, std::size_t times) {
   return s;
 }
 
-// The jobs that once cost without limit: each stops at (or keeps within) the bound that its last message
-// names, and every count of what it cost stays within the bounds; `cost` is the count that met its bound.
+// The jobs that once cost without limit stop at (or keep within) the bound their last message names, and every
+// count of what they cost stays within the bounds; `cost` is the count that met its bound.
 TEST(CostTest, EveryJobStaysWithinTheBounds) {
   using Summary = kv::render::JobSummary;
   struct Case {
