@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "kv/render/renderer.h"
@@ -170,14 +171,10 @@ TEST(Place, TurnsScalesAndCentres) {
       {"fill covers and overhangs", 203, 203, 812, 1218, Scaling::kFill, {false, 6, -203, 0, 1218, 1218}},
       {"none cuts", 1000, 1500, 812, 1218, Scaling::kNone, {false, 1, -94, -141, 1000, 1500}},
   };
+  const auto fields = [](const Placement& p) { return std::tuple(p.turn, p.scale, p.x, p.y, p.width, p.height); };
   for (const Case& c : cases) {
-    const Placement p = kv::printer::Place(c.width, c.height, c.label_width, c.label_length, c.scaling);
-    EXPECT_EQ(p.turn, c.want.turn) << c.name;
-    EXPECT_DOUBLE_EQ(p.scale, c.want.scale) << c.name;
-    EXPECT_EQ(p.x, c.want.x) << c.name;
-    EXPECT_EQ(p.y, c.want.y) << c.name;
-    EXPECT_EQ(p.width, c.want.width) << c.name;
-    EXPECT_EQ(p.height, c.want.height) << c.name;
+    EXPECT_EQ(fields(kv::printer::Place(c.width, c.height, c.label_width, c.label_length, c.scaling)), fields(c.want))
+        << c.name;
   }
 }
 
