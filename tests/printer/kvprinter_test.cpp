@@ -1,7 +1,7 @@
-// kvprinter as users run it: a server of the test's own (a free loopback port, its own state and spool
-// folders), the virtual printer (kvlabel serve) as each printer's socket:// device, and the clients users
-// have: ipptool and kvprinter submit. What arrives at the printer is checked byte for byte where the bytes are
-// the point, and as the printer draws it (>= 99 % of the dots, the barcode read back) where the picture is.
+// kvprinter as users run it: a server of the test's own (free loopback port, own state and spool folders), the
+// virtual printer (kvlabel serve) as each printer's socket:// device, and ipptool and kvprinter submit as clients.
+// What arrives is checked byte for byte where the bytes are the point, and as the printer draws it where the
+// picture is (>= 99 % of the dots, the barcode read back).
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -17,15 +17,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,11 +37,11 @@
 #include "kv/render/png.h"
 #include "kv/render/renderer.h"
 #include "label_check.h"
+#include "render_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 std::string ReadWhole(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -74,15 +72,7 @@ pid_t Start(const std::vector<std::string>& args, const fs::path& out) {
   _exit(127);
 }
 
-template <typename Test>
-bool WaitUntil(Test test, int seconds = 30) {
-  const auto end = Clock::now() + std::chrono::seconds(seconds);
-  while (!test()) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
+bool WaitUntil(const std::function<bool()>& test, int seconds = 30) { return kvtest::WaitFor(test, seconds); }
 
 // Waits for a program, killing it after `seconds`: its exit status, or -1.
 int Wait(pid_t pid, int seconds = 60) {
@@ -138,17 +128,13 @@ int FreePort() {
   return port;
 }
 
-// The sample label: text, a box and a Code 128 barcode, as the printer draws it at `dpi`.
+// The sample label (text, a box and a Code 128 barcode) as the printer draws it at 203 dpi.
 constexpr const char kSampleBarcode[] = "KV-12345";
-kv::render::Bitmap SampleLabel(int dpi) {
-  const std::string job = std::string("N\r\nq") + (dpi == 300 ? "1200" : "812") + "\r\nQ" +
-                          (dpi == 300 ? "1800" : "1218") +
-                          ",24\r\nT40,30,0,4,2,2,N,\"Hello label\"\r\nB40,150,0,1,3,6,150,B,\"" + kSampleBarcode +
-                          "\"\r\nX20,20,4,780,1180\r\nW1,1\r\n";
-  kv::render::Printer printer(dpi);
-  kv::render::Bitmap label;
-  printer.Run(job.data(), job.size(), [&](const kv::render::RenderedLabel& l) { label = l.image; });
-  return label;
+kv::render::Bitmap SampleLabel() {
+  const std::string barcode = std::string("B40,150,0,1,3,6,150,B,\"") + kSampleBarcode + "\"";
+  return kvtest::RenderJob(kvtest::Job({"N", "q812", "Q1218,24", "T40,30,0,4,2,2,N,\"Hello label\"", barcode.c_str(),
+                                        "X20,20,4,780,1180", "W1,1"}))
+      .labels.at(0);
 }
 
 // A grey picture of `width` x `height` dots as a PNG or, for a name ending in .jpg, a JPEG.
@@ -235,9 +221,8 @@ class KvPrinter : public ::testing::Test {
     char pattern[] = "/tmp/kvprinter-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    // The sub-commands that manage the server reach it through one socket per user and program name, which
-    // a kvprinter service of this machine (or another test run) may hold: the test runs the same program under
-    // a name of its own. A server a client starts by itself keeps its state in the test's folder.
+    // The sub-commands reach the server through one socket per user and program name, which a kvprinter service
+    // of this machine may hold: the test runs it under a name of its own, and keeps a client's state in its folder.
     program_ = dir_ / ("kvprinter-" + dir_.filename().string().substr(15));
     fs::create_symlink(KV_KVPRINTER, program_);
     ASSERT_FALSE(SocketAnswers(ServerSocket(program_.filename()))) << "another test's server is running";
@@ -389,7 +374,7 @@ TEST_F(KvPrinter, CommandLanguageJobsArriveByteForByte) {
 }
 
 TEST_F(KvPrinter, PicturesAreDrawnAsSentAndTheirBarcodesRead) {
-  const kv::render::Bitmap want = SampleLabel(203);
+  const kv::render::Bitmap want = SampleLabel();
   std::FILE* f = std::fopen((dir_ / "one-bit.png").c_str(), "wb");
   std::string error;
   ASSERT_TRUE(kv::render::WritePng(f, want, 203, error)) << error;
@@ -413,8 +398,7 @@ TEST_F(KvPrinter, PicturesAreDrawnAsSentAndTheirBarcodesRead) {
     const fs::path file = dir_ / c.file;
     Printed("R5", c.submit ? Submit("R5", file) : IppPrint("R5", file, c.format));
     const VirtualPrinter& vp = printers_["R5"];
-    kv::render::Bitmap got;
-    ASSERT_TRUE(kv::render::ReadPng(vp.Label(vp.jobs).string(), got, 32768, nullptr));
+    const kv::render::Bitmap got = kvtest::ReadPicture(vp.Label(vp.jobs));
     EXPECT_GE(Agreement(want, got), 0.99) << vp.Label(vp.jobs);
     EXPECT_EQ(kvtest::ReadBarcode(got, "Code128").text, kSampleBarcode);
   }
@@ -436,7 +420,7 @@ TEST_F(KvPrinter, PdfShippingLabelMatchesPopplerAtBothResolutions) {
 }
 
 TEST_F(KvPrinter, OptionsGiveTheirCommands) {
-  WriteLabel(SampleLabel(203), dir_ / "grey.png");
+  WriteLabel(SampleLabel(), dir_ / "grey.png");
   struct Case {
     const char* name;
     std::vector<std::string> options;
@@ -474,7 +458,7 @@ TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
       65000, 2, [](int x, int) { return static_cast<std::uint8_t>(x); }, dir_ / "wide.jpg");
   WriteGrey(
       100000, 2, [](int, int) -> std::uint8_t { return 128; }, dir_ / "wide.png");
-  WriteLabel(SampleLabel(203), dir_ / "good.png");
+  WriteLabel(SampleLabel(), dir_ / "good.png");
   const std::string good = ReadWhole(dir_ / "good.png");
   std::string bomb = ReadWhole(dir_ / "wide.png");         // IHDR: width and height at 16, its CRC at 29
   const unsigned char side[4] = {0x00, 0x01, 0x86, 0xa0};  // 100,000

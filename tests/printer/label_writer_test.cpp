@@ -7,9 +7,9 @@
 #include <tuple>
 #include <vector>
 
-#include "kv/render/renderer.h"
 #include "label_writer.h"
 #include "page.h"
+#include "render_support.h"
 
 namespace {
 
@@ -40,15 +40,12 @@ std::vector<std::uint8_t> Picture(int width, int height) {
   return grey;
 }
 
-// The label the job renderer draws from the bytes.
+// The one label the job renderer draws from the bytes, without a word.
 kv::render::Bitmap Drawn(const std::string& job, int dpi) {
-  kv::render::Printer printer(dpi);
-  kv::render::Bitmap drawn;
-  const auto summary =
-      printer.Run(job.data(), job.size(), [&](const kv::render::RenderedLabel& l) { drawn = l.image; });
-  EXPECT_EQ(summary.labels, 1u);
-  for (const auto& m : summary.messages) ADD_FAILURE() << kv::render::Describe(m);
-  return drawn;
+  const kvtest::Rendered r = kvtest::RenderJob(job, dpi);
+  EXPECT_EQ(r.Messages(), "");
+  EXPECT_EQ(r.labels.size(), 1u);
+  return r.labels.empty() ? kv::render::Bitmap() : r.labels[0];
 }
 
 TEST(LabelWriter, TheHeadLinesFollowTheSettings) {

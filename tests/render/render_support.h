@@ -66,9 +66,9 @@ inline std::set<std::string> Names(const std::filesystem::path& dir) {
   return names;
 }
 
-// Waits up to 30 seconds, a bound that only a hang reaches, for `done` to hold.
-inline bool WaitFor(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+// Waits up to `seconds`, a bound that only a hang reaches, for `done` to hold.
+inline bool WaitFor(const std::function<bool()>& done, int seconds = 30) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
