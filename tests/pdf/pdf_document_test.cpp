@@ -1,6 +1,5 @@
-// The printer application's PDF pages: the demo's shipping label drawn as poppler's one-bit drawing has it
-// and with a barcode that still reads, documents that cannot be printed refused with a sentence for the
-// client, pictures beyond the caller's bound refused before they are drawn, and a thousand pages.
+// The printer application's PDF pages: the shipping label drawn as poppler draws one bit, its barcode read back;
+// documents refused with a sentence for the client, pages beyond their bounds, and a thousand pages.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -96,8 +95,7 @@ long PeakKib() {
   return usage.ru_maxrss;
 }
 
-// The shipping label drawn onto labels of the printer's resolution and size: the page at the printer's
-// resolution, turned by its own rotation, or scaled to fit a smaller label.
+// The shipping label drawn at the printer's resolution, turned by its own rotation, or fitted to a smaller label.
 struct LabelCase {
   const char* name;
   int dpi;
@@ -279,8 +277,7 @@ TEST(PdfDocumentTest, ThousandPagesDrawnOneAtATime) {
   EXPECT_LT(PeakKib() - before, 100 * 1024) << "memory beyond a page or two";
 }
 
-// A small PDF whose page draws form 5, each form drawing the next twice, `depth` deep: 2^depth fills of a
-// rectangle, hours of drawing for a few kilobytes.
+// A small PDF whose page draws form 5, each form drawing the next twice, `depth` deep: hours of drawing.
 Bytes FormsDrawingForms(int depth) {
   std::vector<std::string> objects = OnePage("/F Do", "/Resources << /XObject << /F 5 0 R >> >> ");
   for (int level = 0; level < depth; ++level) {

@@ -1,7 +1,6 @@
-// kvprinter as users run it: a server of the test's own (free loopback port, own state and spool folders), the
-// virtual printer (kvlabel serve) as each printer's socket:// device, and ipptool and kvprinter submit as clients.
-// What arrives is checked byte for byte where the bytes are the point, and as the printer draws it where the
-// picture is (>= 99 % of the dots, the barcode read back).
+// kvprinter as users run it: a server of the test's own, the virtual printer (kvlabel serve) as each printer's
+// device, ipptool and kvprinter submit as clients. What arrives is checked byte for byte, or as the printer draws
+// it where the picture is the point (>= 99 % of the dots, the barcode read back).
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -58,7 +57,7 @@ bool WriteShippingLabel(const fs::path& p) {
 }
 
 // Starts a program with its standard output and error in a file; its pid, or -1. It is stopped when the test
-// program ends, however that ends, so that no server outlives a failed test.
+// program ends, however that ends.
 pid_t Start(const std::vector<std::string>& args, const fs::path& out) {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -95,15 +94,13 @@ Ran RunProgram(const std::vector<std::string>& args, const fs::path& scratch) {
   return {status, ReadWhole(scratch)};
 }
 
-// The socket through which the sub-commands of a program called `name` reach its server (PAPPL names it after
-// the program: /run/NAME.sock for root, else TMPDIR/NAMEUID.sock).
+// The socket through which the sub-commands of a program called `name` reach its server, as PAPPL names it.
 std::string ServerSocket(const std::string& name) {
   if (geteuid() == 0) return "/run/" + name + ".sock";
   const char* tmp = std::getenv("TMPDIR");
   return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + std::to_string(geteuid()) + ".sock";
 }
 
-// Whether a server answers on the Unix socket at `path`.
 bool SocketAnswers(const std::string& path) {
   const int s = socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un a{};
@@ -172,7 +169,6 @@ void WriteGrey(int width, int height, const std::function<std::uint8_t(int, int)
   std::fclose(f);
 }
 
-// The label as a grey picture (black 0, white 255).
 void WriteLabel(const kv::render::Bitmap& label, const fs::path& path) {
   WriteGrey(
       label.width(), label.height(), [&](int x, int y) -> std::uint8_t { return label.Black(x, y) ? 0 : 255; }, path);
@@ -452,8 +448,8 @@ TEST_F(KvPrinter, OptionsGiveTheirCommands) {
 }
 
 TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
-  // Pictures too large to print (a JPEG as wide as the format allows, a PNG 100,000 dots wide, a PNG that
-  // claims 100,000 x 100,000 dots in a few bytes), a damaged PNG, JPEG and PDF: each job ends with a reason.
+  // Pictures too large to print (the widest JPEG, a PNG 100,000 dots wide, one that claims 100,000 x 100,000 dots
+  // in a few bytes), a damaged PNG, JPEG and PDF: each job ends with a reason.
   WriteGrey(
       65000, 2, [](int x, int) { return static_cast<std::uint8_t>(x); }, dir_ / "wide.jpg");
   WriteGrey(

@@ -1,6 +1,5 @@
-// The printer application's label pipeline without a server: grey rows to label commands, checked byte for
-// byte where the bytes are the point and through the job renderer (what the printer draws) where the
-// picture is.
+// The printer application's label pipeline without a server: grey rows to label commands, checked byte for byte
+// where the bytes are the point and through the job renderer (what the printer draws) where the picture is.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -176,8 +175,8 @@ TEST(Place, TurnsScalesAndCentres) {
 }
 
 TEST(Place, ATurnedAndHalvedPictureLandsWhereItShould) {
-  // A landscape picture twice the label's size, black in its top-left corner only: turned a quarter
-  // counter-clockwise and halved, that corner lands at the label's bottom-left.
+  // A landscape picture twice the label's size, black in its top-left corner: turned counter-clockwise and
+  // halved, that corner lands at the label's bottom-left.
   const int w = 2436, h = 1624;
   std::vector<std::uint8_t> grey(static_cast<std::size_t>(w) * h, 255);
   for (int y = 0; y < 100; ++y)

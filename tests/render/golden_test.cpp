@@ -1,7 +1,6 @@
-// Golden labels: each job in golden/ rendered at 203 and 300 dpi and compared dot for dot with the
-// committed pictures (NAME.png, NAME-2.png ... at 203 dpi; NAME-300.png, NAME-300-2.png ... at 300).
-// Each picture was looked at by a person when it was made. KV_UPDATE_GOLDEN=1 writes them anew;
-// look at every changed picture before committing it.
+// Golden labels: each job in golden/ rendered at 203 and 300 dpi and compared dot for dot with the committed
+// pictures (NAME.png, NAME-2.png ...; NAME-300.png, NAME-300-2.png ...), each looked at by a person when made.
+// KV_UPDATE_GOLDEN=1 writes them anew; look at every changed picture before committing it.
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -1,5 +1,4 @@
-// Every barcode kind and PDF417, as the renderer draws them, read back by a real barcode reader in all
-// four rotations.
+// Every barcode kind and PDF417, as the renderer draws them, read back by a barcode reader in all four rotations.
 #include <gtest/gtest.h>
 
 #include <string>

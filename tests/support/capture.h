@@ -7,7 +7,6 @@
 
 namespace kvtest {
 
-// How many jobs the capture printer has received so far.
 std::size_t CapturedJobCount();
 
 // The bytes of job number `index` (from 0), waited for up to 30 seconds; "<no job>" and a failure when none.

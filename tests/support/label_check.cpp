@@ -48,8 +48,7 @@ namespace {
 
 constexpr int kMaxSide = 1 << 15;
 
-// Page `page` of `pdf` drawn by `pdftoppm -mono` at `dpi`, or scaled to exactly `width` x `height` dots when
-// those are given; false, with the reason, when pdftoppm fails.
+// Page `page` of `pdf` drawn by `pdftoppm -mono` at `dpi`, or scaled to `width` x `height` dots when given.
 bool PdftoppmMono(const std::filesystem::path& pdf, int page, int dpi, kv::render::Bitmap* out, std::string* error,
                   int width = 0, int height = 0) {
   TempFolder folder;

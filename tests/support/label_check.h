@@ -28,8 +28,7 @@ Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dp
 Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi,
                               const std::filesystem::path& label_png, int max_shift = 2);
 
-// A folder of its own under the system's temporary folder, removed with everything in it with the object;
-// path() is empty when none could be made.
+// A folder of its own under the temporary folder, removed with its content; path() is empty when none was made.
 class TempFolder {
  public:
   TempFolder();
