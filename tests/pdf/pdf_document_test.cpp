@@ -233,8 +233,8 @@ class DrawTest : public ::testing::TestWithParam<DrawCase> {};
 TEST_P(DrawTest, DrawsOrSaysWhy) {
   const DrawCase& c = GetParam();
   std::string error;
-  const auto doc = PdfDocument::Open(
-      c.side_in > 0 ? kvtest::NumberedPagesPdf(1, c.side_in * 72, c.side_in * 72) : ShippingLabel(), &error);
+  const auto doc =
+      PdfDocument::Open(c.side_in > 0 ? kvtest::PagesPdf(1, c.side_in * 72, c.side_in * 72) : ShippingLabel(), &error);
   ASSERT_TRUE(doc) << error;
   const long before = PeakKib();
   GreyImage grey;
@@ -261,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P(Pages, DrawTest, ::testing::ValuesIn(kDrawCases),
 
 // A thousand pages open without drawing any; the first and the last are drawn, one at a time.
 TEST(PdfDocumentTest, ThousandPagesDrawnOneAtATime) {
-  const Bytes pdf = kvtest::NumberedPagesPdf(1000, 288, 432);
+  const Bytes pdf = kvtest::PagesPdf(1000, 288, 432);
   const long before = PeakKib();
   std::string error;
   const auto doc = PdfDocument::Open(pdf, &error);

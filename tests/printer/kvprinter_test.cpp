@@ -492,7 +492,7 @@ TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
   EXPECT_FALSE(fs::exists(printers_["R5"].Job(before + 1)));  // nothing reached the printer
   // Still serving: a good picture, and a PDF of a thousand 2 x 1 in pages, one label each, drawn one at a time.
   Printed("R5", Submit("R5", dir_ / "good.png"));
-  const std::vector<std::uint8_t> pages = kvtest::NumberedPagesPdf(1000, 144, 72);
+  const std::vector<std::uint8_t> pages = kvtest::PagesPdf(1000, 144, 72);
   WriteWhole(dir_ / "pages.pdf", std::string(pages.begin(), pages.end()));
   Printed("R5", Submit("R5", dir_ / "pages.pdf", {"media=oe_2x1-label_2x1in"}));
   const std::string labels = ReadWhole(printers_["R5"].Job(printers_["R5"].jobs));
