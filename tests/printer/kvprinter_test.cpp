@@ -1,7 +1,6 @@
-// kvprinter as users run it: a server of the test's own (a free loopback port, its own state and spool
-// folders), the virtual printer (kvlabel serve) as each printer's socket:// device, and the clients users
-// have: ipptool and kvprinter submit. What arrives at the printer is checked byte for byte where the bytes are
-// the point, and as the printer draws it (>= 99 % of the dots, the barcode read back) where the picture is.
+// kvprinter as users run it: a server of the test's own, the virtual printer (kvlabel serve) as each printer's
+// device, ipptool and kvprinter submit as clients. What arrives is checked byte for byte, or as the printer draws
+// it where the picture is the point (>= 99 % of the dots, the barcode read back).
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -17,15 +16,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,46 +30,34 @@
 // jpeglib.h needs FILE declared first.
 #include <jpeglib.h>
 
-// The reader gives its text as UTF-8.
-#define ZX_USE_UTF8 1
-#include <ZXing/ReadBarcode.h>
-
-#include <cairo-pdf.h>
 #include <cups/raster.h>
 
+#include "documents.h"
 #include "kv/render/png.h"
 #include "kv/render/renderer.h"
 #include "label_check.h"
-#include "shipping_label.h"
+#include "render_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 std::string ReadWhole(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteWhole(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
-// The demo's 4 x 6 in shipping label written as a PDF file; false (and a failure said) when it cannot be made.
+// The demo's 4 x 6 in shipping label written as a PDF file; false when it cannot be made.
 bool WriteShippingLabel(const fs::path& p) {
-  std::vector<std::uint8_t> pdf;
-  std::string error;
-  if (!kv::examples::MakeShippingLabelPdf(&pdf, &error)) {
-    ADD_FAILURE() << error;
-    return false;
-  }
+  const std::vector<std::uint8_t>& pdf = kvtest::ShippingLabelPdf();
   WriteWhole(p, std::string(pdf.begin(), pdf.end()));
-  return true;
+  return !pdf.empty();
 }
 
 // Starts a program with its standard output and error in a file; its pid, or -1. It is stopped when the test
-// program ends, however that ends, so that no server outlives a failed test.
+// program ends, however that ends.
 pid_t Start(const std::vector<std::string>& args, const fs::path& out) {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -86,19 +71,16 @@ pid_t Start(const std::vector<std::string>& args, const fs::path& out) {
   _exit(127);
 }
 
+bool WaitUntil(const std::function<bool()>& test, int seconds = 30) { return kvtest::WaitFor(test, seconds); }
+
 // Waits for a program, killing it after `seconds`: its exit status, or -1.
 int Wait(pid_t pid, int seconds = 60) {
-  const auto end = Clock::now() + std::chrono::seconds(seconds);
   int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (Clock::now() > end) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (WaitUntil([&] { return waitpid(pid, &status, WNOHANG) != 0; }, seconds))
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+  return -1;
 }
 
 struct Ran {
@@ -108,20 +90,17 @@ struct Ran {
 
 Ran RunProgram(const std::vector<std::string>& args, const fs::path& scratch) {
   const pid_t pid = Start(args, scratch);
-  Ran r{pid < 0 ? -1 : Wait(pid), ""};
-  r.output = ReadWhole(scratch);
-  return r;
+  const int status = pid < 0 ? -1 : Wait(pid);
+  return {status, ReadWhole(scratch)};
 }
 
-// The socket through which the sub-commands of a program called `name` reach its server (PAPPL names it after
-// the program: /run/NAME.sock for root, else TMPDIR/NAMEUID.sock).
+// The socket through which the sub-commands of a program called `name` reach its server, as PAPPL names it.
 std::string ServerSocket(const std::string& name) {
   if (geteuid() == 0) return "/run/" + name + ".sock";
   const char* tmp = std::getenv("TMPDIR");
   return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + std::to_string(geteuid()) + ".sock";
 }
 
-// Whether a server answers on the Unix socket at `path`.
 bool SocketAnswers(const std::string& path) {
   const int s = socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un a{};
@@ -146,51 +125,28 @@ int FreePort() {
   return port;
 }
 
-template <typename Test>
-bool WaitUntil(Test test, int seconds = 30) {
-  const auto end = Clock::now() + std::chrono::seconds(seconds);
-  while (!test()) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
-}
-
-// The sample label: text, a box and a Code 128 barcode, as the printer draws it at `dpi`.
+// The sample label (text, a box and a Code 128 barcode) as the printer draws it at 203 dpi.
 constexpr const char kSampleBarcode[] = "KV-12345";
-kv::render::Bitmap SampleLabel(int dpi) {
-  const std::string job = std::string("N\r\nq") + (dpi == 300 ? "1200" : "812") + "\r\nQ" +
-                          (dpi == 300 ? "1800" : "1218") +
-                          ",24\r\nT40,30,0,4,2,2,N,\"Hello label\"\r\nB40,150,0,1,3,6,150,B,\"" + kSampleBarcode +
-                          "\"\r\nX20,20,4,780,1180\r\nW1,1\r\n";
-  kv::render::Printer printer(dpi);
-  kv::render::Bitmap label;
-  printer.Run(job.data(), job.size(), [&](const kv::render::RenderedLabel& l) { label = l.image; });
-  return label;
+kv::render::Bitmap SampleLabel() {
+  const std::string barcode = std::string("B40,150,0,1,3,6,150,B,\"") + kSampleBarcode + "\"";
+  return kvtest::RenderJob(kvtest::Job({"N", "q812", "Q1218,24", "T40,30,0,4,2,2,N,\"Hello label\"", barcode.c_str(),
+                                        "X20,20,4,780,1180", "W1,1"}))
+      .labels.at(0);
 }
 
-// The label as an 8-bit grey PNG (`bits` 8) or as a one-bit PNG (`bits` 1), or as a grey JPEG.
-void WritePng(const kv::render::Bitmap& label, int bits, const fs::path& path) {
-  if (bits == 1) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::string error;
-    ASSERT_TRUE(kv::render::WritePng(f, label, 203, error)) << error;
-    std::fclose(f);
+// A grey picture of `width` x `height` dots as a PNG or, for a name ending in .jpg, a JPEG.
+void WriteGrey(int width, int height, const std::function<std::uint8_t(int, int)>& grey_at, const fs::path& path) {
+  std::vector<std::uint8_t> grey(static_cast<std::size_t>(width) * height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) grey[static_cast<std::size_t>(y) * width + x] = grey_at(x, y);
+  if (path.extension() == ".png") {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = static_cast<png_uint_32>(width), png.height = static_cast<png_uint_32>(height);
+    png.format = PNG_FORMAT_GRAY;
+    ASSERT_TRUE(png_image_write_to_file(&png, path.c_str(), 0, grey.data(), 0, nullptr)) << png.message;
     return;
   }
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  png.width = static_cast<png_uint_32>(label.width());
-  png.height = static_cast<png_uint_32>(label.height());
-  png.format = PNG_FORMAT_GRAY;
-  std::vector<std::uint8_t> grey(static_cast<std::size_t>(label.width()) * label.height());
-  for (int y = 0; y < label.height(); ++y)
-    for (int x = 0; x < label.width(); ++x)
-      grey[static_cast<std::size_t>(y) * label.width() + x] = label.Black(x, y) ? 0 : 255;
-  ASSERT_TRUE(png_image_write_to_file(&png, path.c_str(), 0, grey.data(), 0, nullptr)) << png.message;
-}
-
-void WriteJpeg(int width, int height, const std::function<std::uint8_t(int, int)>& grey_at, const fs::path& path) {
   jpeg_compress_struct c{};
   jpeg_error_mgr err{};
   c.err = jpeg_std_error(&err);
@@ -204,10 +160,8 @@ void WriteJpeg(int width, int height, const std::function<std::uint8_t(int, int)
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, 95, TRUE);
   jpeg_start_compress(&c, TRUE);
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(width));
   while (c.next_scanline < c.image_height) {
-    for (int x = 0; x < width; ++x) row[static_cast<std::size_t>(x)] = grey_at(x, static_cast<int>(c.next_scanline));
-    JSAMPROW rows[] = {row.data()};
+    JSAMPROW rows[] = {grey.data() + static_cast<std::size_t>(c.next_scanline) * width};
     jpeg_write_scanlines(&c, rows, 1);
   }
   jpeg_finish_compress(&c);
@@ -215,29 +169,18 @@ void WriteJpeg(int width, int height, const std::function<std::uint8_t(int, int)
   std::fclose(f);
 }
 
-// The Code 128 symbol on a label, read as symbols_test.cpp reads them; "" when none is found.
-std::string ReadCode128(const kv::render::Bitmap& label) {
-  std::vector<std::uint8_t> grey(static_cast<std::size_t>(label.width()) * label.height());
-  for (int y = 0; y < label.height(); ++y)
-    for (int x = 0; x < label.width(); ++x)
-      grey[static_cast<std::size_t>(y) * label.width() + x] = label.Black(x, y) ? 0 : 255;
-  ZXing::DecodeHints hints;
-  hints.setFormats(ZXing::BarcodeFormat::Code128);
-  hints.setTryHarder(true);
-  hints.setTryRotate(true);
-  const ZXing::Result r =
-      ZXing::ReadBarcode(ZXing::ImageView(grey.data(), label.width(), label.height(), ZXing::ImageFormat::Lum), hints);
-  return r.isValid() ? r.text() : "";
+void WriteLabel(const kv::render::Bitmap& label, const fs::path& path) {
+  WriteGrey(
+      label.width(), label.height(), [&](int x, int y) -> std::uint8_t { return label.Black(x, y) ? 0 : 255; }, path);
 }
 
-// The label as a one-page PWG raster in the printer's raster type (sgray_8: 0 is black), as CUPS sends it; of
-// another type, its bytes are those of sgray_8 (only the header differs).
-void WritePwgRaster(const kv::render::Bitmap& label, const fs::path& path, const char* type = "sgray_8") {
+// The label as a one-page PWG raster in the printer's raster type (sgray_8: 0 is black), as CUPS sends it.
+void WritePwgRaster(const kv::render::Bitmap& label, const fs::path& path) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_WRITE_PWG);
   cups_page_header2_t header;
-  ASSERT_TRUE(
-      cupsRasterInitPWGHeader(&header, pwgMediaForPWG("oe_4x6-label_4x6in"), type, 203, 203, "one-sided", nullptr));
+  ASSERT_TRUE(cupsRasterInitPWGHeader(&header, pwgMediaForPWG("oe_4x6-label_4x6in"), "sgray_8", 203, 203, "one-sided",
+                                      nullptr));
   ASSERT_EQ(header.cupsWidth, static_cast<unsigned>(label.width()));
   ASSERT_TRUE(cupsRasterWriteHeader2(raster, &header));
   for (unsigned y = 0; y < header.cupsHeight; ++y) {
@@ -274,9 +217,8 @@ class KvPrinter : public ::testing::Test {
     char pattern[] = "/tmp/kvprinter-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    // The sub-commands that manage the server reach it through one socket per user and program name, which
-    // a kvprinter service of this machine (or another test run) may hold: the test runs the same program under
-    // a name of its own. A server a client starts by itself keeps its state in the test's folder.
+    // The sub-commands reach the server through one socket per user and program name, which a kvprinter service
+    // of this machine may hold: the test runs it under a name of its own, and keeps a client's state in its folder.
     program_ = dir_ / ("kvprinter-" + dir_.filename().string().substr(15));
     fs::create_symlink(KV_KVPRINTER, program_);
     ASSERT_FALSE(SocketAnswers(ServerSocket(program_.filename()))) << "another test's server is running";
@@ -340,18 +282,22 @@ class KvPrinter : public ::testing::Test {
     return "ipp://localhost:" + std::to_string(port_) + "/ipp/print/" + printer;
   }
 
+  // ipptool's answer to one request to the printer: the operation, then attributes after its printer-uri.
+  static Ran Ipp(const std::string& printer, const std::string& operation, const std::string& rest) {
+    WriteWhole(dir_ / "request.test",
+               "{\n OPERATION " + operation +
+                   "\n GROUP operation-attributes-tag\n ATTR charset attributes-charset utf-8\n"
+                   " ATTR naturalLanguage attributes-natural-language en\n ATTR uri printer-uri $uri\n" +
+                   rest + "}\n");
+    return RunProgram({"ipptool", "-t", Uri(printer), (dir_ / "request.test").string()}, dir_ / "ipptool.out");
+  }
+
   // Sends a document with ipptool: the job's id, or 0 with the reason in *refused.
   static int IppPrint(const std::string& printer, const fs::path& file, const std::string& format,
-                      const std::string& attributes = "", std::string* refused = nullptr) {
-    const fs::path test = dir_ / "print.test";
-    WriteWhole(test,
-               "{\n OPERATION Print-Job\n GROUP operation-attributes-tag\n"
-               " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
-               " ATTR uri printer-uri $uri\n ATTR name requesting-user-name tester\n"
-               " ATTR mimeMediaType document-format " +
-                   format + "\n GROUP job-attributes-tag\n" + attributes + " FILE " + file.string() +
-                   "\n DISPLAY job-id\n DISPLAY status-message\n}\n");
-    const Ran r = RunProgram({"ipptool", "-t", Uri(printer), test.string()}, dir_ / "ipptool.out");
+                      std::string* refused = nullptr) {
+    const Ran r = Ipp(printer, "Print-Job",
+                      " ATTR name requesting-user-name tester\n ATTR mimeMediaType document-format " + format +
+                          "\n FILE " + file.string() + "\n DISPLAY job-id\n DISPLAY status-message\n");
     const std::size_t at = r.output.find("job-id (integer) = ");
     if (r.status != 0 || at == std::string::npos) {
       if (refused) *refused = r.output;
@@ -362,17 +308,13 @@ class KvPrinter : public ::testing::Test {
 
   // The job's state (9 completed, 8 aborted, ...) once it has ended, and its message.
   static int JobEnd(const std::string& printer, int job, std::string* message = nullptr) {
-    const fs::path test = dir_ / "state.test";
-    WriteWhole(test,
-               "{\n OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n"
-               " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
-               " ATTR uri printer-uri $uri\n ATTR integer job-id " +
-                   std::to_string(job) +
-                   "\n ATTR name requesting-user-name tester\n DISPLAY job-state\n DISPLAY job-state-message\n}\n");
     int state = 0;
     WaitUntil(
         [&] {
-          const Ran r = RunProgram({"ipptool", "-t", Uri(printer), test.string()}, dir_ / "ipptool.out");
+          const Ran r = Ipp(printer, "Get-Job-Attributes",
+                            " ATTR integer job-id " + std::to_string(job) +
+                                "\n ATTR name requesting-user-name tester\n DISPLAY job-state\n"
+                                " DISPLAY job-state-message\n");
           const std::size_t at = r.output.find("job-state (enum) = ");
           if (at == std::string::npos) return false;
           const std::string name = r.output.substr(at + 19, r.output.find('\n', at) - at - 19);
@@ -428,11 +370,13 @@ TEST_F(KvPrinter, CommandLanguageJobsArriveByteForByte) {
 }
 
 TEST_F(KvPrinter, PicturesAreDrawnAsSentAndTheirBarcodesRead) {
-  const kv::render::Bitmap want = SampleLabel(203);
-  WritePng(want, 1, dir_ / "one-bit.png");
-  WritePng(want, 8, dir_ / "grey.png");
-  WriteJpeg(
-      want.width(), want.height(), [&](int x, int y) { return want.Black(x, y) ? 0 : 255; }, dir_ / "label.jpg");
+  const kv::render::Bitmap want = SampleLabel();
+  std::FILE* f = std::fopen((dir_ / "one-bit.png").c_str(), "wb");
+  std::string error;
+  ASSERT_TRUE(kv::render::WritePng(f, want, 203, error)) << error;
+  std::fclose(f);
+  WriteLabel(want, dir_ / "grey.png");
+  WriteLabel(want, dir_ / "label.jpg");
   WritePwgRaster(want, dir_ / "label.pwg");
   struct Case {
     const char* name;
@@ -441,22 +385,18 @@ TEST_F(KvPrinter, PicturesAreDrawnAsSentAndTheirBarcodesRead) {
     const char* format;
   };
   const Case cases[] = {
-      {"one-bit PNG, submit", true, "one-bit.png", ""},
-      {"grey PNG, ipptool", false, "grey.png", "image/png"},
-      {"JPEG, submit", true, "label.jpg", ""},
-      {"JPEG, ipptool", false, "label.jpg", "image/jpeg"},
-      {"PWG raster, ipptool", false, "label.pwg", "image/pwg-raster"},
-      {"PWG raster, ipptool", false, "label.pwg", "image/pwg-raster"},
+      {"one-bit PNG, submit", true, "one-bit.png", ""}, {"grey PNG, ipptool", false, "grey.png", "image/png"},
+      {"JPEG, submit", true, "label.jpg", ""},          {"JPEG, ipptool", false, "label.jpg", "image/jpeg"},
+      {"PWG raster, submit", true, "label.pwg", ""},    {"PWG raster, ipptool", false, "label.pwg", "image/pwg-raster"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path file = dir_ / c.file;
     Printed("R5", c.submit ? Submit("R5", file) : IppPrint("R5", file, c.format));
     const VirtualPrinter& vp = printers_["R5"];
-    kv::render::Bitmap got;
-    ASSERT_TRUE(kv::render::ReadPng(vp.Label(vp.jobs).string(), got, 32768, nullptr));
+    const kv::render::Bitmap got = kvtest::ReadPicture(vp.Label(vp.jobs));
     EXPECT_GE(Agreement(want, got), 0.99) << vp.Label(vp.jobs);
-    EXPECT_EQ(ReadCode128(got), kSampleBarcode);
+    EXPECT_EQ(kvtest::ReadBarcode(got, "Code128").text, kSampleBarcode);
   }
 }
 
@@ -476,7 +416,7 @@ TEST_F(KvPrinter, PdfShippingLabelMatchesPopplerAtBothResolutions) {
 }
 
 TEST_F(KvPrinter, OptionsGiveTheirCommands) {
-  WritePng(SampleLabel(203), 8, dir_ / "grey.png");
+  WriteLabel(SampleLabel(), dir_ / "grey.png");
   struct Case {
     const char* name;
     std::vector<std::string> options;
@@ -508,16 +448,13 @@ TEST_F(KvPrinter, OptionsGiveTheirCommands) {
 }
 
 TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
-  // Pictures too large to print (a JPEG as wide as the format allows, a PNG 100,000 dots wide, a PNG that
-  // claims 100,000 x 100,000 dots in a few bytes), a damaged PNG, JPEG and PDF: each job ends with a reason.
-  WriteJpeg(
+  // Pictures too large to print (the widest JPEG, a PNG 100,000 dots wide, one that claims 100,000 x 100,000 dots
+  // in a few bytes), a damaged PNG, JPEG and PDF: each job ends with a reason.
+  WriteGrey(
       65000, 2, [](int x, int) { return static_cast<std::uint8_t>(x); }, dir_ / "wide.jpg");
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  png.width = 100000, png.height = 2, png.format = PNG_FORMAT_GRAY;
-  std::vector<std::uint8_t> grey(200000, 128);
-  ASSERT_TRUE(png_image_write_to_file(&png, (dir_ / "wide.png").c_str(), 0, grey.data(), 0, nullptr));
-  WritePng(SampleLabel(203), 8, dir_ / "good.png");
+  WriteGrey(
+      100000, 2, [](int, int) -> std::uint8_t { return 128; }, dir_ / "wide.png");
+  WriteLabel(SampleLabel(), dir_ / "good.png");
   const std::string good = ReadWhole(dir_ / "good.png");
   std::string bomb = ReadWhole(dir_ / "wide.png");         // IHDR: width and height at 16, its CRC at 29
   const unsigned char side[4] = {0x00, 0x01, 0x86, 0xa0};  // 100,000
@@ -529,7 +466,6 @@ TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
   WriteWhole(dir_ / "cut.png", good.substr(0, good.size() / 2));
   WriteWhole(dir_ / "cut.jpg", "\xff\xd8\xff\xe0" + std::string(500, 'x'));
   WriteWhole(dir_ / "bad.pdf", "%PDF-1.7\n1 0 obj << /Type /Catalog >>\ntrailer\n%%EOF\n");
-  WritePwgRaster(SampleLabel(203), dir_ / "black.pwg", "black_8");  // a raster type not offered
   // And an empty document, and a format no printer here knows.
   WriteWhole(dir_ / "empty.prn", "");
   const std::pair<const char*, const char*> cases[] = {{"wide.jpg", "image/jpeg"},
@@ -544,7 +480,7 @@ TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
   for (const auto& [file, format] : cases) {
     SCOPED_TRACE(file);
     std::string refused;
-    const int job = IppPrint("R5", dir_ / file, format, "", &refused);
+    const int job = IppPrint("R5", dir_ / file, format, &refused);
     if (job == 0) {  // refused at once, with the reason
       EXPECT_NE(refused.find("status-message (textWithoutLanguage) = "), std::string::npos) << refused;
       continue;
@@ -556,22 +492,8 @@ TEST_F(KvPrinter, BadDocumentsEndTheirJobWithAReasonAndTheServerKeepsServing) {
   EXPECT_FALSE(fs::exists(printers_["R5"].Job(before + 1)));  // nothing reached the printer
   // Still serving: a good picture, and a PDF of a thousand 2 x 1 in pages, one label each, drawn one at a time.
   Printed("R5", Submit("R5", dir_ / "good.png"));
-  std::string pages;
-  cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(
-      [](void* out, const unsigned char* data, unsigned int size) {
-        static_cast<std::string*>(out)->append(reinterpret_cast<const char*>(data), size);
-        return CAIRO_STATUS_SUCCESS;
-      },
-      &pages, 144, 72);
-  cairo_t* cr = cairo_create(surface);
-  for (int i = 1; i <= 1000; ++i) {
-    cairo_rectangle(cr, 10, 10, 20 + i % 100, 40);
-    cairo_fill(cr);
-    cairo_show_page(cr);
-  }
-  cairo_destroy(cr);
-  cairo_surface_destroy(surface);
-  WriteWhole(dir_ / "pages.pdf", pages);
+  const std::vector<std::uint8_t> pages = kvtest::PagesPdf(1000, 144, 72);
+  WriteWhole(dir_ / "pages.pdf", std::string(pages.begin(), pages.end()));
   Printed("R5", Submit("R5", dir_ / "pages.pdf", {"media=oe_2x1-label_2x1in"}));
   const std::string labels = ReadWhole(printers_["R5"].Job(printers_["R5"].jobs));
   std::size_t printed = 0;

@@ -1,14 +1,14 @@
-// The printer application's label pipeline without a server: grey rows to label commands, checked byte for
-// byte where the bytes are the point and through the job renderer (what the printer draws) where the
-// picture is.
+// The printer application's label pipeline without a server: grey rows to label commands, checked byte for byte
+// where the bytes are the point and through the job renderer (what the printer draws) where the picture is.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "kv/render/renderer.h"
 #include "label_writer.h"
 #include "page.h"
+#include "render_support.h"
 
 namespace {
 
@@ -39,15 +39,12 @@ std::vector<std::uint8_t> Picture(int width, int height) {
   return grey;
 }
 
-// The label the job renderer draws from the bytes.
+// The one label the job renderer draws from the bytes, without a word.
 kv::render::Bitmap Drawn(const std::string& job, int dpi) {
-  kv::render::Printer printer(dpi);
-  kv::render::Bitmap drawn;
-  const auto summary =
-      printer.Run(job.data(), job.size(), [&](const kv::render::RenderedLabel& l) { drawn = l.image; });
-  EXPECT_EQ(summary.labels, 1u);
-  for (const auto& m : summary.messages) ADD_FAILURE() << kv::render::Describe(m);
-  return drawn;
+  const kvtest::Rendered r = kvtest::RenderJob(job, dpi);
+  EXPECT_EQ(r.Messages(), "");
+  EXPECT_EQ(r.labels.size(), 1u);
+  return r.labels.empty() ? kv::render::Bitmap() : r.labels[0];
 }
 
 TEST(LabelWriter, TheHeadLinesFollowTheSettings) {
@@ -170,20 +167,16 @@ TEST(Place, TurnsScalesAndCentres) {
       {"fill covers and overhangs", 203, 203, 812, 1218, Scaling::kFill, {false, 6, -203, 0, 1218, 1218}},
       {"none cuts", 1000, 1500, 812, 1218, Scaling::kNone, {false, 1, -94, -141, 1000, 1500}},
   };
+  const auto fields = [](const Placement& p) { return std::tuple(p.turn, p.scale, p.x, p.y, p.width, p.height); };
   for (const Case& c : cases) {
-    const Placement p = kv::printer::Place(c.width, c.height, c.label_width, c.label_length, c.scaling);
-    EXPECT_EQ(p.turn, c.want.turn) << c.name;
-    EXPECT_DOUBLE_EQ(p.scale, c.want.scale) << c.name;
-    EXPECT_EQ(p.x, c.want.x) << c.name;
-    EXPECT_EQ(p.y, c.want.y) << c.name;
-    EXPECT_EQ(p.width, c.want.width) << c.name;
-    EXPECT_EQ(p.height, c.want.height) << c.name;
+    EXPECT_EQ(fields(kv::printer::Place(c.width, c.height, c.label_width, c.label_length, c.scaling)), fields(c.want))
+        << c.name;
   }
 }
 
 TEST(Place, ATurnedAndHalvedPictureLandsWhereItShould) {
-  // A landscape picture twice the label's size, black in its top-left corner only: turned a quarter
-  // counter-clockwise and halved, that corner lands at the label's bottom-left.
+  // A landscape picture twice the label's size, black in its top-left corner: turned counter-clockwise and
+  // halved, that corner lands at the label's bottom-left.
   const int w = 2436, h = 1624;
   std::vector<std::uint8_t> grey(static_cast<std::size_t>(w) * h, 255);
   for (int y = 0; y < 100; ++y)

@@ -1,7 +1,6 @@
-// Golden labels: each job in golden/ rendered at 203 and 300 dpi and compared dot for dot with the
-// committed pictures (NAME.png, NAME-2.png ... at 203 dpi; NAME-300.png, NAME-300-2.png ... at 300).
-// Each picture was looked at by a person when it was made. KV_UPDATE_GOLDEN=1 writes them anew;
-// look at every changed picture before committing it.
+// Golden labels: each job in golden/ rendered at 203 and 300 dpi and compared dot for dot with the committed
+// pictures (NAME.png, NAME-2.png ...; NAME-300.png, NAME-300-2.png ...), each looked at by a person when made.
+// KV_UPDATE_GOLDEN=1 writes them anew; look at every changed picture before committing it.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "kv/render/png.h"
 #include "render_support.h"
@@ -19,22 +19,18 @@ namespace {
 const std::filesystem::path kGolden = KV_GOLDEN_DIR;
 
 struct GoldenCase {
-  const char* job;
+  std::string job;
   int dpi;
+  std::string PictureName(std::size_t n) const {
+    return job + (dpi == 300 ? "-300" : "") + (n > 1 ? "-" + std::to_string(n) : "") + ".png";
+  }
 };
 
-std::string PictureName(const GoldenCase& c, std::size_t n) {
-  std::string name = c.job;
-  if (c.dpi == 300) name += "-300";
-  if (n > 1) name += "-" + std::to_string(n);
-  return name + ".png";
-}
-
-class GoldenTest : public ::testing::TestWithParam<GoldenCase> {};
+class GoldenTest : public ::testing::TestWithParam<std::tuple<const char*, int>> {};
 
 TEST_P(GoldenTest, RendersAsCommitted) {
-  const GoldenCase& c = GetParam();
-  std::ifstream in(kGolden / (std::string(c.job) + ".prn"), std::ios::binary);
+  const GoldenCase c{std::get<0>(GetParam()), std::get<1>(GetParam())};
+  std::ifstream in(kGolden / (c.job + ".prn"), std::ios::binary);
   ASSERT_TRUE(in) << c.job;
   std::stringstream job;
   job << in.rdbuf();
@@ -43,7 +39,7 @@ TEST_P(GoldenTest, RendersAsCommitted) {
   EXPECT_FALSE(r.summary.failed);
   const bool update = std::getenv("KV_UPDATE_GOLDEN") != nullptr;
   for (std::size_t i = 0; i < r.labels.size(); ++i) {
-    const std::filesystem::path picture = kGolden / PictureName(c, i + 1);
+    const std::filesystem::path picture = kGolden / c.PictureName(i + 1);
     if (update) {
       std::FILE* f = std::fopen(picture.c_str(), "wb");
       ASSERT_NE(f, nullptr);
@@ -64,19 +60,14 @@ TEST_P(GoldenTest, RendersAsCommitted) {
     EXPECT_EQ(differ, 0u) << picture << ": dots that differ";
   }
   // No picture is left over from a label the job no longer prints.
-  EXPECT_FALSE(std::filesystem::exists(kGolden / PictureName(c, r.labels.size() + 1)))
-      << PictureName(c, r.labels.size() + 1);
+  EXPECT_FALSE(std::filesystem::exists(kGolden / c.PictureName(r.labels.size() + 1)))
+      << c.PictureName(r.labels.size() + 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, GoldenTest,
-                         ::testing::Values(GoldenCase{"sample_label", 203}, GoldenCase{"sample_label", 300},
-                                           GoldenCase{"text", 203}, GoldenCase{"text", 300}, GoldenCase{"lines", 203},
-                                           GoldenCase{"lines", 300}, GoldenCase{"barcodes", 203},
-                                           GoldenCase{"barcodes", 300}, GoldenCase{"pdf417", 203},
-                                           GoldenCase{"pdf417", 300}, GoldenCase{"forms", 203},
-                                           GoldenCase{"forms", 300}),
-                         [](const ::testing::TestParamInfo<GoldenCase>& i) {
-                           return std::string(i.param.job) + "_" + std::to_string(i.param.dpi);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Jobs, GoldenTest,
+    ::testing::Combine(::testing::Values("sample_label", "text", "lines", "barcodes", "pdf417", "forms"),
+                       ::testing::Values(203, 300)),
+    [](const auto& i) { return std::string(std::get<0>(i.param)) + "_" + std::to_string(std::get<1>(i.param)); });
 
 }  // namespace

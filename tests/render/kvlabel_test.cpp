@@ -1,10 +1,8 @@
-// kvlabel as users run it: render (files written, exit codes, messages) and print; the virtual
-// printer has tests of its own (serve_test.cpp).
+// kvlabel as users run it: render (files written, exit codes, messages) and print; serve in serve_test.cpp.
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -48,8 +46,6 @@ class KvlabelTest : public ::testing::Test {
   }
 };
 
-// --- render ----------------------------------------------------------------------------------------
-
 struct RenderCase {
   const char* name;
   std::string job;
@@ -57,6 +53,7 @@ struct RenderCase {
   int exit_code;
   std::set<std::string> files;  // what the folder holds afterwards, besides job.prn
   const char* says;             // a piece of what goes to standard error
+  const char* input = "job.prn";
 };
 
 class RenderCommandTest : public KvlabelTest, public ::testing::WithParamInterface<RenderCase> {};
@@ -64,7 +61,7 @@ class RenderCommandTest : public KvlabelTest, public ::testing::WithParamInterfa
 TEST_P(RenderCommandTest, WritesOnlyItsPicturesAndAnswers) {
   const RenderCase& c = GetParam();
   WriteWhole(dir_ / "job.prn", c.job);
-  std::vector<std::string> args = {"render", "job.prn", "-o", "label.png"};
+  std::vector<std::string> args = {"render", c.input, "-o", "label.png"};
   args.insert(args.end(), c.options.begin(), c.options.end());
   EXPECT_EQ(Run(args), c.exit_code) << err_;
   auto files = Names(dir_);
@@ -90,18 +87,12 @@ INSTANTIATE_TEST_SUITE_P(
         RenderCase{
             "TooLarge", kvtest::Job({"N", "q32769", "P1"}), {"--all"}, 1, {}, "line 2: error: label width 32769"},
         RenderCase{"GraphicBeyondTheJob", "N\r\nGM\"X\"99999\r\nP1\r\n", {}, 1, {}, "announces 99999 bytes"},
-        RenderCase{"BadResolution", kTwoLabels, {"--dpi", "150"}, 2, {}, "--dpi takes 203 or 300"}),
+        RenderCase{"BadResolution", kTwoLabels, {"--dpi", "150"}, 2, {}, "--dpi takes 203 or 300"},
+        RenderCase{"MissingJobFile", "", {}, 1, {}, "cannot open absent.prn", "absent.prn"}),
     [](const ::testing::TestParamInfo<RenderCase>& i) { return std::string(i.param.name); });
 
-TEST_F(KvlabelTest, MissingJobFileIsAnError) {
-  EXPECT_EQ(Run({"render", "absent.prn", "-o", "label.png"}), 1);
-  EXPECT_NE(err_.find("cannot open absent.prn"), std::string::npos) << err_;
-  EXPECT_FALSE(fs::exists(dir_ / "label.png"));
-}
-
-// The picture's name: a link there is replaced (what it points to is left alone), a FIFO or directory is
-// refused, and a write that fails (here: beyond the file size limit, as on a full disk) leaves the earlier
-// picture as it was; no temporary file stays behind.
+// The picture's name: a link there is replaced (not what it points to), a FIFO or directory refused, and a failed
+// write (beyond the file size limit, as on a full disk) leaves the earlier picture; no temporary file stays.
 TEST_F(KvlabelTest, PictureReplacesItsNameInOneStep) {
   struct Case {
     const char* name;
@@ -144,9 +135,8 @@ TEST_F(KvlabelTest, PictureReplacesItsNameInOneStep) {
   }
 }
 
-// The command-line conventions: "-" for standard input and output, --option=value (the picture states the
-// resolution asked), --version and --help for each command (exit 0, on standard output), a flag given a
-// value refused.
+// "-" for standard input and output, --option=value (the picture states the resolution asked), --version and
+// --help for each command (exit 0, on standard output), a flag given a value refused.
 TEST_F(KvlabelTest, CommandLineConventions) {
   struct Case {
     const char* name;
@@ -178,8 +168,6 @@ TEST_F(KvlabelTest, CommandLineConventions) {
     }
   }
 }
-
-// --- print ---------------------------------------------------------------------------------------
 
 TEST_F(KvlabelTest, PrintSendsTheFileThroughTheLibrary) {
   const std::string file = kvtest::Bytes(30000, 9);

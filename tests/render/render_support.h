@@ -1,5 +1,4 @@
-// Running the job renderer in a test (every label of a job and what the renderer said about it), and
-// running kvlabel in a process of its own.
+// Running the job renderer in a test (its labels and what it said), and kvlabel in a process of its own.
 #ifndef KV_TESTS_RENDER_SUPPORT_H
 #define KV_TESTS_RENDER_SUPPORT_H
 
@@ -67,9 +66,9 @@ inline std::set<std::string> Names(const std::filesystem::path& dir) {
   return names;
 }
 
-// Waits up to 30 seconds, a bound that only a hang reaches, for `done` to hold.
-inline bool WaitFor(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+// Waits up to `seconds`, a bound that only a hang reaches, for `done` to hold.
+inline bool WaitFor(const std::function<bool()>& done, int seconds = 30) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -86,8 +85,7 @@ inline int Exec(std::vector<std::string> args) {
   return 127;
 }
 
-// `run` in a process of its own, its result the exit status: standard output through a pipe, standard
-// error to `err_file`.
+// `run` in a process of its own, its result the exit status; standard output piped, standard error to `err_file`.
 class Child {
  public:
   Child(const std::function<int()>& run, const std::filesystem::path& err_file) {
@@ -110,8 +108,7 @@ class Child {
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
 
-  // Sends `sig` (none for 0) and waits (up to 30 seconds, then kills it) for the exit status; -1 for no
-  // clean exit.
+  // Sends `sig` (none for 0) and waits up to 30 s (then kills it) for the exit status; -1 for no clean exit.
   int Wait(int sig = 0) {
     if (pid_ <= 0) return -1;
     if (sig != 0) ::kill(pid_, sig);

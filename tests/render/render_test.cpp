@@ -32,8 +32,6 @@ Box BlackBox(const Bitmap& b) {
   return box[2] == 0 ? Box{0, 0, 0, 0} : box;
 }
 
-// --- the image surface ---------------------------------------------------------------------------
-
 TEST(BitmapTest, FillMatchesDotByDotReference) {
   struct Rect {
     int x, y, w, h;
@@ -127,8 +125,6 @@ TEST(FrameTest, QuarterTurnsClockwiseAboutTheAnchor) {
     EXPECT_EQ(BlackBox(image), c.want) << "turns " << c.turns;
   }
 }
-
-// --- what the commands draw ----------------------------------------------------------------------
 
 struct DrawCase {
   const char* name;
@@ -289,8 +285,6 @@ TEST(PrintTest, ConfigurationLabelAndListsAreNoted) {
   EXPECT_EQ(r.summary.notes[0], "line 4: configuration label asked (U)");
 }
 
-// --- what bad input gives --------------------------------------------------------------------------
-
 struct BadCase {
   const char* name;
   std::string job;
@@ -420,8 +414,7 @@ TEST(StopTest, FlagEndsTheJobWithAnError) {
     EXPECT_EQ(last.line, c.line) << c.name;
     EXPECT_EQ(labels, c.labels) << c.name;
   }
-  // The long steps within one line look at the flag too: painting, turning, decoding a stored graphic,
-  // writing the picture.
+  // The long steps within a line look at the flag too: painting, turning, decoding, writing the picture.
   kv::render::Marks marks(16, 32768);
   marks.Fill(0, 0, 32768, 4096, Ink::kBlack);
   std::atomic<bool> stop{true};
@@ -441,8 +434,6 @@ TEST(StopTest, FlagEndsTheJobWithAnError) {
   EXPECT_EQ(error, "stopped");
   std::fclose(f);
 }
-
-// --- what one job may cost --------------------------------------------------------------------------
 
 // A one-bit PCX image of `width` x `height` black dots, its runs crossing the rows.
 std::string BlackPcx(int width, int height) {
@@ -467,73 +458,70 @@ std::string Repeated(const std::string& line, std::size_t times) {
   return s;
 }
 
-// The jobs that once cost without limit: each stops at (or keeps within) the bound that its last message
-// names, and every count of what it cost stays within the bounds; `cost` is the count that met its bound.
+// The jobs that once cost without limit stop at (or keep within) the bound their last message names, and every
+// count of what they cost stays within the bounds; `cost` is the count that met its bound.
 TEST(CostTest, EveryJobStaysWithinTheBounds) {
-  using Summary = kv::render::JobSummary;
+  struct Ran {
+    const kv::render::JobSummary& s;
+    const kv::render::Printer& printer;
+    std::size_t labels;
+  };
   struct Case {
     const char* name;
     std::string (*job)(int run);  // the job of each run on one printer
     int runs;
     const char* says;
     bool error;
-    std::uint64_t (*cost)(const Summary&, const kv::render::Printer&, std::size_t labels);
+    std::uint64_t (*cost)(const Ran&);
     std::uint64_t low, high;  // where `cost` lies
   };
+  constexpr std::uint64_t kMiB = 1 << 20, k4G = std::uint64_t{1} << 32;
   const Case cases[] = {
       // The last level is too deep to run: each of its calls is a warning, kept or counted.
       {"FormsTenWideEightDeepWithWarnings", [](int) { return FormTree(10, 8, "??\r\n"); }, 1, "200000 form lines", true,
-       [](const Summary& s, const kv::render::Printer&, std::size_t) -> std::uint64_t {
-         return s.messages.size() == 1001 && s.messages_not_kept > 150000 ? s.form_lines : 0;
+       [](const Ran& r) -> std::uint64_t {
+         return r.s.messages.size() == 1001 && r.s.messages_not_kept > 150000 ? r.s.form_lines : 0;
        },
        199990, 200000},
       {"FormsThirtyWideSevenDeep", [](int) { return FormTree(30, 7, "LO0,0,1,1\r\n"); }, 1, "100000 form calls", true,
-       [](const Summary& s, const kv::render::Printer&, std::size_t) -> std::uint64_t { return s.form_calls; }, 100000,
-       100000},
+       [](const Ran& r) -> std::uint64_t { return r.s.form_calls; }, 100000, 100000},
       {"FormOfLongLinesCalledOften",
        [](int) {
          return "FS\"L\"\r\n" + Repeated("LO0,0,1,1" + std::string(1000, ' ') + "\r\n", 1000) + "FE\r\n" +
                 Repeated("FR\"L\"\r\n", 100);
        },
-       1, "67108864 bytes of form lines", true,
-       [](const Summary& s, const kv::render::Printer&, std::size_t) -> std::uint64_t { return s.form_bytes; },
-       (std::uint64_t{64} << 20) - 1011000, std::uint64_t{64} << 20},
+       1, "67108864 bytes of form lines", true, [](const Ran& r) -> std::uint64_t { return r.s.form_bytes; },
+       64 * kMiB - 1011000, 64 * kMiB},
       {"HundredFillsOfHalfTheLargestLabel",
        [](int) {
          return Job({"N", "q32768", "Q16384,0"}) + Repeated("LO0,0,32768,16384\r\n", 100) + "P1\r\n";
        },
        1, "4294967296 dots painted", true,
-       [](const Summary& s, const kv::render::Printer&, std::size_t labels) -> std::uint64_t {
-         return labels == 0 ? s.painted : 0;
-       },
-       (std::uint64_t{1} << 32) - (std::uint64_t{1} << 24), std::uint64_t{1} << 32},
+       [](const Ran& r) -> std::uint64_t { return r.labels == 0 ? r.s.painted : 0; }, k4G - 16 * kMiB, k4G},
       {"LargeStoredGraphicPlacedTenTimes",
        [](int) {
          return Job({"N", "q32768", "Q16000,0"}) + Download("G", BlackPcx(32768, 16000)) +
                 Repeated("GG0,0,\"G\"\r\n", 10) + "P1\r\n";
        },
        1, "4294967296 dots painted", true,
-       [](const Summary& s, const kv::render::Printer& p, std::size_t labels) -> std::uint64_t {
-         return labels == 0 && p.stored() == std::size_t{4096} * 16000 + 1 ? s.painted : 0;
+       [](const Ran& r) -> std::uint64_t {
+         return r.labels == 0 && r.printer.stored() == std::size_t{4096} * 16000 + 1 ? r.s.painted : 0;
        },
-       (std::uint64_t{1} << 32) - (std::uint64_t{1} << 24), std::uint64_t{1} << 32},
+       k4G - 16 * kMiB, k4G},
       {"TwentyLabelsOfTheLargestSize",
        [](int) {
          return Job({"N", "q32768", "Q32768,0"}) + Repeated("P1\r\n", 20);
        },
        1, "4294967296 dots painted", true,
-       [](const Summary& s, const kv::render::Printer&, std::size_t labels) -> std::uint64_t {
-         return labels == 4 ? s.painted : 0;
-       },
-       std::uint64_t{1} << 32, std::uint64_t{1} << 32},
+       [](const Ran& r) -> std::uint64_t { return r.labels == 4 ? r.s.painted : 0; }, k4G, k4G},
       // Warnings kept, the rest counted; the text kept is what 1000 short messages take.
       {"SixtyFourMiBOfUnknownCommands",
        [](int) { return Repeated("UNKNOWN-COMMAND\r\n", (std::size_t{64} << 20) / 17); }, 1, "unknown command", false,
-       [](const Summary& s, const kv::render::Printer&, std::size_t) -> std::uint64_t {
+       [](const Ran& r) -> std::uint64_t {
          std::size_t kept = 0;
-         for (const auto& m : s.messages) kept += m.text.size();
-         return s.messages.size() + s.messages_not_kept == (std::size_t{64} << 20) / 17 && kept < 100000
-                    ? s.messages.size()
+         for (const auto& m : r.s.messages) kept += m.text.size();
+         return r.s.messages.size() + r.s.messages_not_kept == (std::size_t{64} << 20) / 17 && kept < 100000
+                    ? r.s.messages.size()
                     : 0;
        },
        1000, 1000},
@@ -545,15 +533,14 @@ TEST(CostTest, EveryJobStaysWithinTheBounds) {
            job += "FS\"" + std::to_string(run * 16 + i) + std::string(1 << 20, 'n') + "\"\r\nFE\r\n";
          return job;
        },
-       5, "no room left in the 67108864 bytes", false,
-       [](const Summary&, const kv::render::Printer& p, std::size_t) -> std::uint64_t { return p.stored(); },
-       std::uint64_t{63} << 20, std::uint64_t{64} << 20},
+       5, "no room left in the 67108864 bytes", false, [](const Ran& r) -> std::uint64_t { return r.printer.stored(); },
+       63 * kMiB, 64 * kMiB},
   };
   const kv::render::Limits bounds;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     kv::render::Printer printer(203, bounds);
-    Summary s;
+    kv::render::JobSummary s;
     std::size_t labels = 0;
     std::string said;
     for (int run = 0; run < c.runs; ++run) {
@@ -563,7 +550,7 @@ TEST(CostTest, EveryJobStaysWithinTheBounds) {
     }
     EXPECT_EQ(s.failed, c.error) << said;
     EXPECT_NE(said.find(c.says), std::string::npos) << said;
-    const std::uint64_t cost = c.cost(s, printer, labels);
+    const std::uint64_t cost = c.cost({s, printer, labels});
     EXPECT_GE(cost, c.low);
     EXPECT_LE(cost, c.high);
     EXPECT_TRUE(s.form_calls <= bounds.max_form_calls && s.form_lines <= bounds.max_form_lines &&

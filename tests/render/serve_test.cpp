@@ -1,6 +1,5 @@
-// The virtual printer as its clients meet it: jobs through the real spooler, state kept between jobs,
-// clients that are silent, slow or many at once, its bounds, stopping (while receiving and while
-// drawing) and the names it writes in a folder that already holds files.
+// The virtual printer as its clients meet it: jobs through the real spooler, state kept between jobs, clients
+// silent, slow or many, its bounds, stopping, and the names it writes in a folder that already holds files.
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -35,8 +34,7 @@ using kvtest::ReadWhole;
 using kvtest::WaitFor;
 using kvtest::WriteWhole;
 
-// The names in a folder, and what each holds: a job's bytes, a picture's size and hash, "<other>"
-// for a folder or a link.
+// The names in a folder and what each holds: a job's bytes, a picture's size and hash, "<other>" for the rest.
 std::map<std::string, std::string> Contents(const fs::path& dir) {
   std::map<std::string, std::string> files;
   for (const auto& e : fs::directory_iterator(dir)) {
@@ -57,36 +55,25 @@ class Server : public kvtest::Child {
  public:
   // `kvlabel serve --port 0 --out DIR` with `extra` options, as users run it.
   Server(const fs::path& dir, std::vector<std::string> extra = {})
-      : Child(
-            [&] {
-              std::vector<std::string> args = {KV_KVLABEL, "serve", "--port", "0", "--out", (dir / "out").string()};
-              args.insert(args.end(), extra.begin(), extra.end());
-              return kvtest::Exec(args);
-            },
-            dir / "serve.log"),
-        dir_(dir) {
-    ReadPort();
-  }
+      : Server(dir, [&] {
+          std::vector<std::string> args = {KV_KVLABEL, "serve", "--port", "0", "--out", (dir / "out").string()};
+          args.insert(args.end(), extra.begin(), extra.end());
+          return kvtest::Exec(args);
+        }) {}
   // The same server with bounds of the test's own, short enough to meet in a test.
   Server(const fs::path& dir, kv::cli::ServeOptions o)
-      : Child(
-            [&] {
-              o.port = 0;
-              o.out = (dir / "out").string();
-              return kv::cli::Serve(o);
-            },
-            dir / "serve.log"),
-        dir_(dir) {
-    ReadPort();
-  }
+      : Server(dir, [&] {
+          o.port = 0;
+          o.out = (dir / "out").string();
+          return kv::cli::Serve(o);
+        }) {}
 
   int port() const { return port_; }
   std::string Log() const { return ReadWhole(dir_ / "serve.log"); }
 
  private:
-  void ReadPort() {
-    const std::string line = ReadLine();
-    const std::string prefix = "kvlabel serve: listening on 127.0.0.1:";
+  Server(const fs::path& dir, const std::function<int()>& run) : Child(run, dir / "serve.log"), dir_(dir) {
+    const std::string line = ReadLine(), prefix = "kvlabel serve: listening on 127.0.0.1:";
     if (line.rfind(prefix, 0) == 0) port_ = std::atoi(line.c_str() + prefix.size());
   }
 
@@ -95,44 +82,37 @@ class Server : public kvtest::Child {
 };
 
 // A client connection; sends fail quietly once the printer has closed it.
-class Client {
- public:
-  explicit Client(int port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+struct Client {
+  explicit Client(int port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
     const timeval limit{10, 0};  // connecting waits this long at most
-    ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<std::uint16_t>(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    connected = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
   }
-  ~Client() { Close(); }
+  ~Client() { ::close(fd); }
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
 
-  bool connected() const { return connected_; }
   // True when every byte went out.
   bool Send(const std::string& bytes) {
     for (std::size_t sent = 0; sent < bytes.size();) {
-      const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+      const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
       if (n <= 0) return false;
       sent += static_cast<std::size_t>(n);
     }
     return true;
   }
-  void Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
 
- private:
-  int fd_;
-  bool connected_ = false;
+  int fd;
+  bool connected = false;
 };
 
 void SendJob(int port, const std::string& bytes) {
   Client c(port);
-  ASSERT_TRUE(c.connected());
+  ASSERT_TRUE(c.connected);
   c.Send(bytes);
 }
 
@@ -240,8 +220,7 @@ TEST_F(ServeTest, SilentAndSlowClientsDoNotHoldBackAnother) {
   EXPECT_NE(log.find("a connection ended without data; no job"), std::string::npos) << log;
 }
 
-// Two hundred clients send at once while a long job is drawn, past the bound of connections read at
-// once: each job is kept whole.
+// Two hundred clients at once, past the bound of connections, while a long job is drawn: each job kept whole.
 TEST_F(ServeTest, TwoHundredClientsAtOnce) {
   Server server(dir_);
   ASSERT_GT(server.port(), 0);
@@ -252,7 +231,7 @@ TEST_F(ServeTest, TwoHundredClientsAtOnce) {
   for (int i = 0; i < 200; ++i) {
     clients.push_back(std::make_unique<Client>(server.port()));
     const std::string job = kSmallJob + "; client " + std::to_string(i) + "\r\n";
-    if (!clients.back()->connected() || !clients.back()->Send(job)) break;  // each refusal waits 10 s
+    if (!clients.back()->connected || !clients.back()->Send(job)) break;  // each refusal waits 10 s
     sent.insert(job);
   }
   clients.clear();
@@ -262,9 +241,8 @@ TEST_F(ServeTest, TwoHundredClientsAtOnce) {
   EXPECT_EQ(KeptJobs(), sent);
 }
 
-// The bounds of time, connections, size and bytes held, made short: a silent client's job ends after
-// its idle time, a slow one's at its total time, clients past the bound of connections wait and are
-// kept whole, jobs larger than the bytes held all come through, and a job past the size bound is cut.
+// The bounds made short: a silent client's job ends after its idle time, a slow one's at its total time, clients
+// past the bound of connections wait, jobs larger than the bytes held come through whole, and one too long is cut.
 TEST_F(ServeTest, BoundsEndJobsAndKeepWhatCame) {
   kv::cli::ServeOptions o;
   o.idle_seconds = 1;
@@ -321,9 +299,8 @@ TEST_F(ServeTest, StopWhileDrawingKeepsEveryJob) {
     EXPECT_NE(log.find(said), std::string::npos) << said << "\n" << log;
 }
 
-// What a folder holds already, from earlier runs or planted there before or while the printer runs:
-// nothing there is replaced or written through, and every label of a new job keeps its own name. The
-// names planted: "name" a file holding "earlier", "name/" a folder, "name@" a link to ../victim.
+// What a folder holds already (earlier runs, or planted before or while the printer runs) is never replaced or
+// written through. The names planted: "name" a file holding "earlier", "name/" a folder, "name@" a link to ../victim.
 using Planted = std::vector<std::string>;
 
 void Plant(const fs::path& dir, const Planted& names) {
@@ -381,8 +358,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     {"job-1.prn", "job-1.png", "job-1-2.png", "job-1-3.png"}},
         PlantedCase{"FolderAtAJobName", {"job-4.png/"}, {}, {"job-5.prn", "job-5.png", "job-5-2.png", "job-5-3.png"}},
-        // Planted once the printer counts: the job takes the next number, a label whose name is taken
-        // is left out, and the others keep their names.
+        // Planted once the printer counts: the next number, a label whose name is taken left out.
         PlantedCase{"NamesPlantedWhileRunning",
                     {},
                     {"job-1.prn", "job-2.png/", "job-3-2.png/", "job-3-3.png@"},

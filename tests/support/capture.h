@@ -7,11 +7,9 @@
 
 namespace kvtest {
 
-// How many jobs the capture printer has received so far.
 std::size_t CapturedJobCount();
 
-// The bytes of job number `index` (0 is the first ever received), waiting up to 30 seconds for it
-// to arrive. Records a test failure and returns "<no job>" when it does not.
+// The bytes of job number `index` (from 0), waited for up to 30 seconds; "<no job>" and a failure when none.
 std::string WaitForJob(std::size_t index);
 
 }  // namespace kvtest

@@ -1,6 +1,5 @@
-// The printers that the delivery tests print to: the spooler's queue everywhere and, where the
-// platform opens printers without the spooler, the capture printer's own port and a FIFO standing in
-// for a printer's device file.
+// The printers the delivery tests print to: the spooler's queue and, where printers open without the spooler,
+// the capture printer's own port and a FIFO standing in for a printer's device file.
 #ifndef KV_TESTS_DELIVERY_PRINTERS_H
 #define KV_TESTS_DELIVERY_PRINTERS_H
 

@@ -1,19 +1,8 @@
-#include <cstdlib>
-#include <filesystem>
-
 #include "delivery_printers.h"
+#include "posix_process.h"
 #include "test_env.h"
 
 namespace kvtest {
-
-namespace {
-
-std::filesystem::path HarnessDir() {
-  const char* dir = std::getenv("KV_HARNESS_DIR");
-  return dir != nullptr ? std::filesystem::path(dir) : std::filesystem::path();
-}
-
-}  // namespace
 
 std::string CaptureSocketUri() {
   std::string port = ReadWhole(HarnessDir() / "capture.port");

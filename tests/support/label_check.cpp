@@ -48,31 +48,9 @@ namespace {
 
 constexpr int kMaxSide = 1 << 15;
 
-// `image` turned clockwise by `quarter_turns` quarter turns.
-kv::render::Bitmap Turned(const kv::render::Bitmap& image, int quarter_turns) {
-  kv::render::Bitmap turned = image;
-  for (int turn = 0; turn < (quarter_turns % 4 + 4) % 4; ++turn) {
-    const kv::render::Bitmap from = turned;
-    turned.Reset(from.height(), from.width(), kMaxSide);
-    // The left column, read from the bottom up, becomes the top row.
-    for (int y = 0; y < turned.height(); ++y)
-      for (int x = 0; x < turned.width(); ++x)
-        if (from.Black(y, from.height() - 1 - x)) turned.SetBlack(x, y);
-  }
-  return turned;
-}
-
-// Whether poppler's drawing `page`, placed at (x0, y0) on the label, is black at the label's dot (x, y).
-bool PageBlack(const kv::render::Bitmap& page, int x0, int y0, int x, int y) {
-  x -= x0;
-  y -= y0;
-  return x >= 0 && y >= 0 && x < page.width() && y < page.height() && page.Black(x, y);
-}
-
-}  // namespace
-
+// Page `page` of `pdf` drawn by `pdftoppm -mono` at `dpi`, or scaled to `width` x `height` dots when given.
 bool PdftoppmMono(const std::filesystem::path& pdf, int page, int dpi, kv::render::Bitmap* out, std::string* error,
-                  int width, int height) {
+                  int width = 0, int height = 0) {
   TempFolder folder;
   if (folder.path().empty()) return *error = "no temporary folder for pdftoppm", false;
   const std::string number = std::to_string(page + 1);
@@ -88,25 +66,48 @@ bool PdftoppmMono(const std::filesystem::path& pdf, int page, int dpi, kv::rende
   return true;
 }
 
+// Whether poppler's drawing `page`, placed at (x0, y0) on the label, is black at the label's dot (x, y).
+bool PageBlack(const kv::render::Bitmap& page, int x0, int y0, int x, int y) {
+  x -= x0;
+  y -= y0;
+  return x >= 0 && y >= 0 && x < page.width() && y < page.height() && page.Black(x, y);
+}
+
+// What zxing-cpp reads: the label as grey dots (black 0, white 255), in any rotation, of the formats named.
+struct ReaderInput {
+  ReaderInput(const kv::render::Bitmap& label, const std::string& formats)
+      : grey(static_cast<std::size_t>(label.width()) * static_cast<std::size_t>(label.height())),
+        view(grey.data(), label.width(), label.height(), ZXing::ImageFormat::Lum) {
+    for (int y = 0; y < label.height(); ++y)
+      for (int x = 0; x < label.width(); ++x)
+        grey[static_cast<std::size_t>(y) * static_cast<std::size_t>(label.width()) + static_cast<std::size_t>(x)] =
+            label.Black(x, y) ? 0 : 255;
+    hints.setFormats(ZXing::BarcodeFormatsFromString(formats));
+    hints.setReturnCodabarStartEnd(true);
+    hints.setTryHarder(true);
+    hints.setTryRotate(true);
+  }
+  std::vector<std::uint8_t> grey;
+  ZXing::ImageView view;
+  ZXing::DecodeHints hints;
+};
+
+}  // namespace
+
 Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi, const kv::render::Bitmap& label,
-                              int quarter_turns, int max_shift) {
+                              int max_shift) {
   Agreement a;
   if (label.empty()) return a.error = "the label is empty", a;
   kv::render::Bitmap drawn;
   if (!PdftoppmMono(pdf, page, dpi, &drawn, &a.error)) return a;
-  const bool sideways = (quarter_turns & 1) != 0;
-  const int turned_w = sideways ? drawn.height() : drawn.width(), turned_h = sideways ? drawn.width() : drawn.height();
-  if (turned_w != label.width() || turned_h != label.height()) {
+  if (drawn.width() != label.width() || drawn.height() != label.height()) {
     // Scaled to fit the label, keeping its proportions.
-    const double scale =
-        std::min(static_cast<double>(label.width()) / turned_w, static_cast<double>(label.height()) / turned_h);
+    const double scale = std::min(static_cast<double>(label.width()) / drawn.width(),
+                                  static_cast<double>(label.height()) / drawn.height());
     const int w = std::max(1, static_cast<int>(std::lround(drawn.width() * scale)));
     const int h = std::max(1, static_cast<int>(std::lround(drawn.height() * scale)));
     if (!PdftoppmMono(pdf, page, dpi, &drawn, &a.error, w, h)) return a;
   }
-  drawn = Turned(drawn, quarter_turns);
-  a.page_width = drawn.width();
-  a.page_height = drawn.height();
   const int x0 = (label.width() - drawn.width()) / 2, y0 = (label.height() - drawn.height()) / 2;
   const double dots = static_cast<double>(label.width()) * label.height();
   long long best = -1;
@@ -134,31 +135,27 @@ Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dp
 }
 
 Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi,
-                              const std::filesystem::path& label_png, int quarter_turns, int max_shift) {
+                              const std::filesystem::path& label_png, int max_shift) {
   kv::render::Bitmap label;
-  if (!kv::render::ReadPng(label_png.string(), label, kMaxSide, nullptr)) {
-    Agreement a;
-    a.error = label_png.string() + " cannot be read as a PNG";
-    return a;
-  }
-  return CompareWithPdftoppm(pdf, page, dpi, label, quarter_turns, max_shift);
+  if (!kv::render::ReadPng(label_png.string(), label, kMaxSide, nullptr))
+    return Agreement{label_png.string() + " cannot be read as a PNG"};
+  return CompareWithPdftoppm(pdf, page, dpi, label, max_shift);
 }
 
 std::vector<FoundBarcode> ReadBarcodes(const kv::render::Bitmap& label) {
   std::vector<FoundBarcode> found;
   if (label.empty()) return found;
-  const std::size_t w = static_cast<std::size_t>(label.width());
-  std::vector<std::uint8_t> grey(w * static_cast<std::size_t>(label.height()));
-  for (int y = 0; y < label.height(); ++y)
-    for (int x = 0; x < label.width(); ++x)
-      grey[static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x)] = label.Black(x, y) ? 0 : 255;
-  ZXing::DecodeHints hints;
-  hints.setTryHarder(true);
-  hints.setTryRotate(true);
-  const ZXing::ImageView view(grey.data(), label.width(), label.height(), ZXing::ImageFormat::Lum);
-  for (const ZXing::Result& r : ZXing::ReadBarcodes(view, hints))
+  const ReaderInput in(label, "");
+  for (const ZXing::Result& r : ZXing::ReadBarcodes(in.view, in.hints))
     if (r.isValid()) found.push_back({ZXing::ToString(r.format()), r.text()});
   return found;
+}
+
+FoundBarcode ReadBarcode(const kv::render::Bitmap& label, const std::string& format) {
+  if (label.empty()) return {};
+  const ReaderInput in(label, format);
+  const ZXing::Result r = ZXing::ReadBarcode(in.view, in.hints);
+  return r.isValid() ? FoundBarcode{ZXing::ToString(r.format()), r.text()} : FoundBarcode{};
 }
 
 std::vector<FoundBarcode> ReadBarcodes(const std::filesystem::path& label_png) {

@@ -13,31 +13,22 @@ namespace kvtest {
 
 // How well a label agrees with poppler's drawing of a page.
 struct Agreement {
-  std::string error;                    // why there is no answer; "" when there is one
-  double share = 0;                     // dots of the label that agree, of all its dots
-  double black_share = 0;               // dots black in both, of those black in either: the marks alone
-  int dx = 0, dy = 0;                   // the shift of poppler's drawing that agrees best
-  int page_width = 0, page_height = 0;  // the size poppler drew the page at on the label, in dots
+  std::string error;       // why there is no answer; "" when there is one
+  double share = 0;        // dots of the label that agree, of all its dots
+  double black_share = 0;  // dots black in both, of those black in either: the marks alone
+  int dx = 0, dy = 0;      // the shift of poppler's drawing that agrees best
 };
 
-// Draws page `page` (from 0) of `pdf` with `pdftoppm -mono` at `dpi`, or, when `width` and `height` are
-// given, scaled to exactly that many dots. False, with *error, when pdftoppm fails.
-bool PdftoppmMono(const std::filesystem::path& pdf, int page, int dpi, kv::render::Bitmap* out, std::string* error,
-                  int width = 0, int height = 0);
-
-// Compares `label` with page `page` of `pdf` drawn by pdftoppm -mono at `dpi` and turned clockwise by
-// `quarter_turns` (as the printer application turns a landscape page onto a portrait label). A label of the
-// page's size is compared dot for dot; on a label of another size the page is taken as scaled to fit and
-// centred, as the printer application places it. Shifts of poppler's drawing up to `max_shift` dots each way
-// are tried and the best kept, so that a page placed a dot off by rounding still compares.
+// Compares `label` with page `page` (from 0) of `pdf` drawn by pdftoppm -mono at `dpi`: dot for dot on a label
+// of the page's size, else with the page scaled to fit and centred, as the printer application places it.
+// Shifts of up to `max_shift` dots each way are tried and the best kept (a page placed a dot off by rounding).
 Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi, const kv::render::Bitmap& label,
-                              int quarter_turns = 0, int max_shift = 2);
+                              int max_shift = 2);
 // The same for a label saved as a PNG (the virtual printer's pictures).
 Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi,
-                              const std::filesystem::path& label_png, int quarter_turns = 0, int max_shift = 2);
+                              const std::filesystem::path& label_png, int max_shift = 2);
 
-// A folder of its own under the system's temporary folder, removed with everything in it with the object;
-// path() is empty when none could be made.
+// A folder of its own under the temporary folder, removed with its content; path() is empty when none was made.
 class TempFolder {
  public:
   TempFolder();
@@ -61,6 +52,8 @@ struct FoundBarcode {
 // Every barcode zxing-cpp finds on the label, in any rotation; none when the file cannot be read.
 std::vector<FoundBarcode> ReadBarcodes(const kv::render::Bitmap& label);
 std::vector<FoundBarcode> ReadBarcodes(const std::filesystem::path& label_png);
+// The one barcode of `format` (zxing-cpp's name, e.g. "Code128") that zxing-cpp finds first; empty when none.
+FoundBarcode ReadBarcode(const kv::render::Bitmap& label, const std::string& format);
 
 }  // namespace kvtest
 

@@ -1,5 +1,4 @@
-// Reads back the graphics commands in a job: stored-graphic deletes, downloads (with their PCX
-// images decoded) and placements, so that tests can look at what the library drew.
+// Reads back the graphics commands in a job (deletes, downloads with their PCX images, placements).
 #ifndef KV_TESTS_PCX_READER_H
 #define KV_TESTS_PCX_READER_H
 

@@ -1,5 +1,4 @@
-// The tests' platform facts for the Windows build under Wine, whose spooler delivers through the same
-// CUPS as the native tests.
+// The tests' platform facts for the Windows build under Wine, whose spooler delivers through the same CUPS.
 #include <windows.h>
 #include <winspool.h>
 

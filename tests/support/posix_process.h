@@ -17,7 +17,6 @@ pid_t SpoolerPid();
 // Starts the test spooler's cupsd again, with its queues, after a test stopped or killed it.
 void RestartSpooler();
 
-// How many sockets this process holds open.
 int OpenSocketCount();
 
 // Sets an environment variable for the life of the object, then removes it again.

@@ -109,8 +109,7 @@ void LibraryTest::SetUp() {
   message_sink = &messages_;
   // Where paints go to the window, as in real use, no repaint handler stands in between.
   kv::SetHostHandlers(OnMessage, kPaintsReachTheWindow ? nullptr : OnRepaint, nullptr);
-  // The messages in the language the tests compare them in, whatever the locale of the run (on Windows
-  // they are in Chinese anyway).
+  // The messages in the language the tests compare them in, whatever the locale of the run.
   kv::SetMessageLanguage(kv::MessageLanguage::Chinese);
 }
 

@@ -1,5 +1,5 @@
-// What every library test stands on: a fresh connection, its own working directory, the library's
-// messages recorded instead of shown, and the test spooler's printers.
+// What every library test stands on: a fresh connection, its own working directory, the library's messages
+// recorded instead of shown, and the test spooler's printers.
 #ifndef KV_TESTS_TEST_ENV_H
 #define KV_TESTS_TEST_ENV_H
 
@@ -17,8 +17,7 @@ inline constexpr const char kPrinter[] = "KIRV R5";
 std::string ReadWhole(const std::filesystem::path& path);
 void WriteWhole(const std::filesystem::path& path, const std::string& bytes);
 
-// Makes an empty folder of its own for the running test, named after it, and makes it the current
-// directory.
+// Makes an empty folder for the running test, named after it, and makes it the current directory.
 std::filesystem::path EnterFreshDirectory(const char* prefix);
 
 // Leaves the folder of EnterFreshDirectory for the temporary folder and removes it with its content.
@@ -30,8 +29,7 @@ std::filesystem::path MakeDirectoryOfLength(const std::filesystem::path& base, s
 // `n` bytes of every value 0 to 255, CR, LF and zero bytes among them, in a fixed pseudo-random order.
 std::string Bytes(std::size_t n, unsigned seed = 1);
 
-// A window that records each paint request: the value of the byte counter it is watching at that
-// moment (see OpenPaintWindow).
+// A window that records each paint request: the value of the byte counter it watches at that moment.
 class PaintRecorder {
  public:
   explicit PaintRecorder(const int* counter);
@@ -58,8 +56,7 @@ class LibraryTest : public ::testing::Test {
   std::filesystem::path SpoolFile() const;
   std::string SpoolBytes() const { return ReadWhole(SpoolFile()); }
 
-  // The messages the library has shown since the last call. Every message must be taken: one left
-  // at the end of a test is a message shown where none belongs, and fails the test.
+  // The messages the library has shown since the last call; one left at the end of a test fails it.
   std::vector<std::string> TakeMessages();
 
   std::filesystem::path dir_;          // the current directory during the test
