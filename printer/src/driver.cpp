@@ -247,8 +247,8 @@ bool DriverCallback(pappl_system_t*, const char* driver_name, const char*, const
   data->scaling_default = PAPPL_SCALING_AUTO;
   data->orient_default = IPP_ORIENT_NONE;
   // Grey pictures: the grey-to-one-bit step is ours (threshold or error diffusion by the job's content).
-  // One raster type for everyone. PAPPL hands a raster document's lines on as they come but describes them by
-  // the header it makes for the job, so a client's raster must be of that type; PAPPL refuses another.
+  // One raster type is offered, 8-bit grey. A client's 8-bit raster of another colour space is read by its own
+  // page header (black_8 counts ink); one of other bits a dot is refused at its first page (StartPage).
   data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
   data->force_raster_type = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
   data->num_resolution = 1;
