@@ -336,6 +336,18 @@ struct PdfDocument::Impl {
 
   // Ends the drawer: at once (`kill`), or by closing its socket, which it reads as the end of its work. The
   // drawer's exit status, -1 when the system no longer has it.
+  // A drawer that ended between pages (killed from outside) is let go, so that the next page starts a new one
+  // rather than failing.
+  void ForgetEndedDrawer() {
+    if (drawer < 0) return;
+    int status = 0;
+    const pid_t done = waitpid(drawer, &status, WNOHANG);
+    if (done == 0 || (done < 0 && errno == EINTR)) return;
+    close(socket);
+    socket = -1;
+    drawer = -1;
+  }
+
   int StopDrawer(bool kill_now) {
     if (drawer < 0) return -1;
     if (kill_now) kill(drawer, SIGKILL);
@@ -386,6 +398,7 @@ namespace {
 bool DrawInDrawer(PdfDocument::Impl& doc, int index, double dpi, int width, int height, std::size_t max_pixels,
                   const DrawBounds& bounds, GreyImage* out, std::string* error) {
   const std::string page_name = "Page " + std::to_string(index + 1);
+  doc.ForgetEndedDrawer();
   if (doc.drawer < 0 && !doc.StartDrawer())
     return Fail(error, "The PDF document could not be drawn: no process could be started for " + page_name + ".");
   const auto deadline =

@@ -1,11 +1,13 @@
 // The printer application's PDF pages: the shipping label drawn as poppler draws one bit, its barcode read back;
 // documents refused with a sentence for the client, pages beyond their bounds, and a thousand pages.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -306,6 +308,45 @@ TEST(PdfDocumentTest, PageBeyondItsTimeIsStopped) {
   const auto label = PdfDocument::Open(ShippingLabel(), &error);
   ASSERT_TRUE(label) << error;
   EXPECT_TRUE(label->RenderPage(0, 203, std::size_t{1} << 24, &grey, &error, bounds)) << error;
+}
+
+// The drawing processes of this program: the children of each of its threads.
+std::vector<pid_t> Drawers() {
+  std::vector<pid_t> pids;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream children(task.path() / "children");
+    for (pid_t pid = 0; children >> pid;) pids.push_back(pid);
+  }
+  return pids;
+}
+
+// A drawer killed while it draws ends only that page; one killed between pages is replaced for the next.
+TEST(PdfDocumentTest, KilledDrawerEndsOnlyItsPage) {
+  std::string error;
+  const auto bomb = PdfDocument::Open(FormsDrawingForms(40), &error);
+  ASSERT_TRUE(bomb) << error;
+  GreyImage grey;
+  std::thread killer([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (const pid_t pid : Drawers()) kill(pid, SIGKILL);
+  });
+  EXPECT_FALSE(bomb->RenderPage(0, 203, std::size_t{1} << 24, &grey, &error));
+  killer.join();
+  EXPECT_NE(error.find("ended early"), std::string::npos) << error;
+  const auto label = PdfDocument::Open(ShippingLabel(), &error);
+  ASSERT_TRUE(label) << error;
+  ASSERT_TRUE(label->RenderPage(0, 203, std::size_t{1} << 24, &grey, &error)) << error;
+  const std::vector<pid_t> first = Drawers();
+  ASSERT_EQ(first.size(), 1u);
+  kill(first[0], SIGKILL);
+  // Until the system has ended it (a zombie's state is Z).
+  for (std::string stat = "("; stat.find(") Z ") == std::string::npos && !stat.empty();) {
+    std::ifstream in("/proc/" + std::to_string(first[0]) + "/stat");
+    stat.clear();
+    std::getline(in, stat);
+  }
+  EXPECT_TRUE(label->RenderPage(0, 203, std::size_t{1} << 24, &grey, &error)) << error;
+  EXPECT_NE(Drawers(), first);
 }
 
 // Pages drawn on several threads at once while another thread allocates and opens documents: a drawing
