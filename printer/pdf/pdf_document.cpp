@@ -472,7 +472,7 @@ std::unique_ptr<PdfDocument> PdfDocument::Open(const std::vector<std::uint8_t>& 
     // poppler reads from the bytes as long as the document lives: they are kept in a memory file, which the
     // document's drawers read too.
     auto impl = std::make_unique<Impl>();
-    impl->bytes_fd = memfd_create("kv-pdf-document", MFD_CLOEXEC);
+    impl->bytes_fd = MovedClear(memfd_create("kv-pdf-document", MFD_CLOEXEC));
     if (impl->bytes_fd < 0 || !WriteAll(impl->bytes_fd, bytes.data(), bytes.size())) throw std::bad_alloc();
     void* mapped = mmap(nullptr, bytes.size(), PROT_READ, MAP_SHARED, impl->bytes_fd, 0);
     if (mapped == MAP_FAILED) throw std::bad_alloc();

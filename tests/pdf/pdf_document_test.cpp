@@ -349,6 +349,19 @@ TEST(PdfDocumentTest, KilledDrawerEndsOnlyItsPage) {
   EXPECT_NE(Drawers(), first);
 }
 
+// A program whose standard input is closed (a daemon's may be) still hands its drawer the right descriptors.
+TEST(PdfDocumentTest, DrawsWithStandardInputClosed) {
+  const int saved = dup(STDIN_FILENO);
+  close(STDIN_FILENO);
+  std::string error;
+  GreyImage grey;
+  const auto label = PdfDocument::Open(ShippingLabel(), &error);
+  const bool drawn = label && label->RenderPage(0, 203, std::size_t{1} << 24, &grey, &error);
+  dup2(saved, STDIN_FILENO);
+  close(saved);
+  EXPECT_TRUE(drawn) << error;
+}
+
 // Pages drawn on several threads at once while another thread allocates and opens documents: a drawing
 // process that began as a copy of this one could wait for ever on a lock another thread held at that moment.
 TEST(PdfDocumentTest, DocumentsDrawnOnManyThreadsAtOnce) {
