@@ -183,9 +183,22 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
   return true;
 }
 
-bool ReadAll(int fd, void* data, std::size_t size) {
+// Reads `size` bytes from `fd` before `deadline`; false when the time is up (*late set) or the other end is gone.
+bool ReadAll(int fd, void* data, std::size_t size,
+             std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max(),
+             bool* late = nullptr) {
   auto* p = static_cast<char*>(data);
   while (size > 0) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      if (late != nullptr) *late = true;
+      return false;
+    }
+    pollfd wait{fd, POLLIN, 0};
+    const int ready = poll(&wait, 1, static_cast<int>(std::min<long long>(left.count() + 1, 1000)));
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready <= 0) continue;
     const ssize_t got = read(fd, p, size);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
@@ -334,61 +347,36 @@ struct PdfDocument::Impl {
     return true;
   }
 
-  // Ends the drawer: at once (`kill`), or by closing its socket, which it reads as the end of its work. The
-  // drawer's exit status, -1 when the system no longer has it.
   // A drawer that ended between pages (killed from outside) is let go, so that the next page starts a new one
   // rather than failing.
   void ForgetEndedDrawer() {
     if (drawer < 0) return;
-    int status = 0;
-    const pid_t done = waitpid(drawer, &status, WNOHANG);
+    const pid_t done = waitpid(drawer, nullptr, WNOHANG);
     if (done == 0 || (done < 0 && errno == EINTR)) return;
     close(socket);
     socket = -1;
     drawer = -1;
   }
 
-  int StopDrawer(bool kill_now) {
-    if (drawer < 0) return -1;
+  // Ends the drawer: at once (`kill_now`), or by closing its socket, which it reads as the end of its work.
+  void StopDrawer(bool kill_now) {
+    if (drawer < 0) return;
     if (kill_now) kill(drawer, SIGKILL);
     close(socket);
     socket = -1;
-    int status = -1;
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     for (;;) {
-      const pid_t done = waitpid(drawer, &status, WNOHANG);
+      const pid_t done = waitpid(drawer, nullptr, WNOHANG);
       if (done == drawer || (done < 0 && errno != EINTR)) break;  // ECHILD: reaped elsewhere
       if (std::chrono::steady_clock::now() >= give_up) {
         kill(drawer, SIGKILL);
-        while (waitpid(drawer, &status, 0) < 0 && errno == EINTR) {
+        while (waitpid(drawer, nullptr, 0) < 0 && errno == EINTR) {
         }
         break;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     drawer = -1;
-    return status;
-  }
-
-  // Reads `length` bytes from the drawer before `deadline`; false when the time is up or the drawer is gone
-  // (*late tells which).
-  bool Receive(void* data, std::size_t length, std::chrono::steady_clock::time_point deadline, bool* late) {
-    auto* p = static_cast<char*>(data);
-    while (length > 0) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return *late = true, false;
-      pollfd wait{socket, POLLIN, 0};
-      const int ready = poll(&wait, 1, static_cast<int>(std::min<long long>(left.count() + 1, 1000)));
-      if (ready < 0 && errno != EINTR) return false;
-      if (ready <= 0) continue;
-      const ssize_t got = read(socket, p, length);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      p += got;
-      length -= static_cast<std::size_t>(got);
-    }
-    return true;
   }
 };
 
@@ -410,13 +398,13 @@ bool DrawInDrawer(PdfDocument::Impl& doc, int index, double dpi, int width, int 
   std::string sentence;
   // send, not write: a drawer that has ended must not end this program with SIGPIPE.
   if (send(doc.socket, &request, sizeof request, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof request) &&
-      doc.Receive(&reply, sizeof reply, deadline, &late)) {
+      ReadAll(doc.socket, &reply, sizeof reply, deadline, &late)) {
     if (reply.state == DrawReply::kDrawn) {
       const std::size_t dots = static_cast<std::size_t>(reply.width) * static_cast<std::size_t>(reply.height);
       try {
         if (reply.width < 1 || reply.height < 1 || dots > max_pixels) throw std::length_error("picture");
         out->pixels.resize(dots);
-        drawn = doc.Receive(out->pixels.data(), dots, deadline, &late);
+        drawn = ReadAll(doc.socket, out->pixels.data(), dots, deadline, &late);
       } catch (const std::bad_alloc&) {
         sentence = "There is not enough memory to draw " + page_name + ".";
         doc.StopDrawer(true);  // the rest of its answer cannot be taken
