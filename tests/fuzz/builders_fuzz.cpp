@@ -1,7 +1,5 @@
-// The label command builders and fields: each input picks a builder and its arguments; the bytes
-// appended must be exactly the line its format gives, and a refused call must append nothing, return
-// the builder's check code and store it. The expected line is made here with printf from the
-// arguments, independently of the library's own line composer.
+// The label command builders: each input picks a builder and its arguments; the line appended is the one
+// made here with printf, independently of the library's composer, or the call is refused and stores its code.
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,5 @@
-// kvpanel from scripts: the real program, run with no display and no Qt platform plugin, against the
-// test spooler. A command of each kind sends and stores (every row of the shared cases: web_pages_test.py);
-// bad arguments and values end with exit code 2 and send nothing; a spooler that is not there or does not
-// answer ends a command with exit code 2 in bounded time.
+// kvpanel from scripts: the real program, with no display and no Qt platform plugin, against the test
+// spooler (every row of the shared cases runs through it in web_pages_test.py).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
