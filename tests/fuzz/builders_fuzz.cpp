@@ -1,7 +1,5 @@
-// The label command builders and fields: each input picks a builder and its arguments; the bytes
-// appended must be exactly the line its format gives, and a refused call must append nothing, return
-// the builder's check code and store it. The expected line is made here with printf from the
-// arguments, independently of the library's own line composer.
+// The label command builders: each input picks a builder and its arguments; the line appended is the one
+// made here with printf, independently of the library's composer, or the call is refused and stores its code.
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -82,20 +80,19 @@ Expected Run(Input& in, int* rc) {
       return In(static_cast<std::int64_t>(name.size()), 1, 16) ? Line(std::string(word) + "\"" + name + "\"\r\n")
                                                                : Refused(check);
     }
-    case 4: {
+    case 4:
+    case 6: {  // four numbers, written as given
       const int a = in.Int(), b = in.Int(), c = in.Int(), d = in.Int();
-      *rc = in.Byte() % 2 ? KV_DrawLineXor(a, b, c, d) : KV_DrawLineOr(a, b, c, d);
-      return Line(Format("LE%d,%d,%d,%d\r\n", a, b, c, d));
+      *rc = builder == 6    ? KV_DrawWhiteLine(a, b, c, d)
+            : in.Byte() % 2 ? KV_DrawLineXor(a, b, c, d)
+                            : KV_DrawLineOr(a, b, c, d);
+      return Line(Format("%s%d,%d,%d,%d\r\n", builder == 6 ? "LW" : "LE", a, b, c, d));
     }
-    case 5: {
+    case 5:
+    case 13: {  // five numbers, written as given
       const int a = in.Int(), b = in.Int(), c = in.Int(), d = in.Int(), e = in.Int();
-      *rc = KV_DrawDiagonal(a, b, c, d, e);
-      return Line(Format("LS%d,%d,%d,%d,%d\r\n", a, b, c, d, e));
-    }
-    case 6: {
-      const int a = in.Int(), b = in.Int(), c = in.Int(), d = in.Int();
-      *rc = KV_DrawWhiteLine(a, b, c, d);
-      return Line(Format("LW%d,%d,%d,%d\r\n", a, b, c, d));
+      *rc = builder == 5 ? KV_DrawDiagonal(a, b, c, d, e) : KV_DrawRectangle(a, b, c, d, e);
+      return Line(Format("%s%d,%d,%d,%d,%d\r\n", builder == 5 ? "LS" : "X", a, b, c, d, e));
     }
     case 7:
     case 14: {  // a character: its low byte
@@ -119,11 +116,6 @@ Expected Run(Input& in, int* rc) {
       const int a = in.Int(), b = in.Int();
       *rc = KV_SetCoordinateOrigin(a, b);
       return Line(Format("R%d,%d\r\n", a, b));
-    }
-    case 13: {
-      const int a = in.Int(), b = in.Int(), c = in.Int(), d = in.Int(), e = in.Int();
-      *rc = KV_DrawRectangle(a, b, c, d, e);
-      return Line(Format("X%d,%d,%d,%d,%d\r\n", a, b, c, d, e));
     }
     case 15: {
       const unsigned c = static_cast<unsigned>(in.IntNear(0, 1100));

@@ -1,7 +1,5 @@
-// Fuzz target of the job renderer: any bytes as a job, twice on one printer (so that stored graphics
-// and forms of the first run meet the second), with the bounds the virtual printer runs with. No crash,
-// no leak, no read past the job; time and memory held by those bounds, and what the job says it cost
-// within them.
+// The job renderer: any bytes as a job, twice on one printer (stored graphics and forms of the first run
+// meet the second); what the job says it cost stays within the bounds the virtual printer runs with.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

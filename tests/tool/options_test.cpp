@@ -31,7 +31,6 @@ TEST(ReadSetValue, ValueAndMillimetres) {
     int value;
     double mm;
   } rows[] = {
-      {"TearOff300", "18.76", OptionKind::TearOff, 3, 225, 18.76},
       {"TrailingMmIgnored", "18.750mm", OptionKind::TearOff, 2, 150, 18.75},
       {"NegativeTruncatesTowardZero", "-0.2", OptionKind::Peeler, 2, -1, -0.2},
       {"LastInRange", "1249.9", OptionKind::Refractive, 2, 9999, 1249.9},

@@ -1,6 +1,5 @@
-// kvpanel's dialog in real Qt widgets (Qt's offscreen platform), in both display languages: every
-// control where the layout puts it, the lists filled, the status lamp, a command sent by pressing Set,
-// and the window rendered to PNG for a person to look at.
+// kvpanel's dialog in real Qt widgets (Qt's offscreen platform), in both display languages; the window
+// is rendered to PNG for a person to look at.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QWidget>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,6 +17,7 @@
 
 #include "core/startup.h"
 #include "panel_dialog.h"
+#include "render_support.h"
 #include "resources/resource_ids.h"
 #include "test_env.h"
 #include "tool_test.h"
@@ -44,15 +44,6 @@ std::string FindWindow(const std::string& title) {
   return Shell("timeout 20 xdotool search --sync --onlyvisible --name '^" + title + "$' 2>/dev/null | head -1");
 }
 
-bool ExitsWithin(pid_t pid, int seconds) {
-  for (int i = 0; i < seconds * 20; ++i) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
-}
-
 TEST(KvpanelProgram, LanguageChangeStartsTheProgramAgainInTheOtherLanguage) {
   const char* program = std::getenv("KV_PANEL");
   const char* display = std::getenv("KV_TEST_DISPLAY");
@@ -73,15 +64,14 @@ TEST(KvpanelProgram, LanguageChangeStartsTheProgramAgainInTheOtherLanguage) {
     list = layout_only.Control(kIdLanguageList)->geometry();
   }
 
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(127);
-    unsetenv("QT_QPA_PLATFORM");
-    setenv("DISPLAY", display, 1);
-    execl(program, program, static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  kvtest::Child panel(
+      [&] {
+        if (chdir(dir.c_str()) != 0) return 127;
+        unsetenv("QT_QPA_PLATFORM");
+        setenv("DISPLAY", display, 1);
+        return kvtest::Exec({program});
+      },
+      dir / "kvpanel-err.txt");
   setenv("DISPLAY", display, 1);
   const std::string window = FindWindow("KIRV Parameter Adjust Program");
   ASSERT_FALSE(window.empty()) << "kvpanel showed no English window";
@@ -92,9 +82,7 @@ TEST(KvpanelProgram, LanguageChangeStartsTheProgramAgainInTheOtherLanguage) {
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   Shell("xdotool key Up Return");
 
-  const bool ended = ExitsWithin(pid, 15);
-  if (!ended) kill(pid, SIGKILL);
-  EXPECT_TRUE(ended) << "the program did not end after the language change";
+  EXPECT_NE(panel.Wait(), -1) << "the program did not end after the language change";
   EXPECT_NE(kvtest::ReadWhole(dir / "KV_setting.ini").find("DisplayLan=0"), std::string::npos)
       << kvtest::ReadWhole(dir / "KV_setting.ini");
 

@@ -1,10 +1,17 @@
-// The settings file: the start-up cases of the display language, the two reading operations, and a
-// file edited by hand that keeps everything but the one value written.
+// The settings file: the start-up cases of the display language, the two reading operations, a
+// file edited by hand that keeps everything but the one value written, and on POSIX links and FIFOs at
+// its name and the system language that the locale tells.
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#  include <sys/stat.h>
+#  include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "codes.h"
@@ -220,5 +227,94 @@ TEST_F(SettingsTest, FileWithoutFinalLineEnd) {
   ASSERT_EQ(settings.WriteSetting("A", "j", "2"), 1);
   EXPECT_EQ(ReadWhole(Ini()), "[A]\r\nk=1\r\nj=2\r\n");
 }
+
+#ifndef _WIN32
+// A symbolic link at the settings file's name is written through to the file it leads to, as the
+// Windows profile functions do, and stays a link.
+TEST_F(SettingsTest, LinkIsWrittenThroughAndStaysALink) {
+  const fs::path target = dir_ / "shared" / "printers.ini";
+  fs::create_directories(target.parent_path());
+  WriteWhole(target, "[Setting]\r\nDisplayLan=1\r\n");
+  fs::permissions(target, fs::perms(0640));
+  for (const bool relative : {false, true}) {
+    SCOPED_TRACE(relative ? "relative link" : "absolute link");
+    fs::remove(Ini());
+    fs::create_symlink(relative ? fs::path("shared/printers.ini") : target, Ini());
+    Settings settings(dir_.string());
+    ASSERT_EQ(settings.WriteSetting("KIRV R5", "FD", relative ? "150" : "75"), 1);
+    EXPECT_EQ(fs::symlink_status(Ini()).type(), fs::file_type::symlink);
+    EXPECT_EQ(ReadWhole(target),
+              std::string("[Setting]\r\nDisplayLan=1\r\n[KIRV R5]\r\nFD=") + (relative ? "150" : "75") + "\r\n");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0640));
+    int value = 0;
+    EXPECT_EQ(settings.ReadSettingInt("KIRV R5", "FD", kSettingsFileName, &value), relative ? 3 : 2);
+    EXPECT_EQ(value, relative ? 150 : 75);
+    // Only the target's folder holds the work file while writing, and none is left anywhere.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "shared"), fs::directory_iterator()), 1);
+  }
+}
+
+// A link that leads nowhere and a FIFO are refused without waiting.
+TEST_F(SettingsTest, LinkLeadingNowhereAndFifoAreRefused) {
+  fs::create_directories(dir_ / "shared");
+  fs::create_symlink(dir_ / "shared" / "missing.ini", Ini());
+  Settings settings(dir_.string());
+  EXPECT_EQ(settings.WriteSetting("Setting", "DisplayLan", "1"), 0);
+  EXPECT_EQ(fs::symlink_status(Ini()).type(), fs::file_type::symlink) << "the link is not replaced by a file";
+  EXPECT_FALSE(fs::exists(dir_ / "shared" / "missing.ini"));
+
+  fs::remove(Ini());
+  ASSERT_EQ(mkfifo(Ini().c_str(), 0600), 0);
+  alarm(60);  // a read that waited on the FIFO would end the program instead of stalling the run
+  std::string text = "unchanged";
+  EXPECT_EQ(settings.ReadSettingText("Setting", "DisplayLan", 99, &text), 0) << "read as empty, at once";
+  EXPECT_EQ(settings.WriteSetting("Setting", "DisplayLan", "1"), 0);
+  alarm(0);
+  EXPECT_EQ(fs::symlink_status(Ini()).type(), fs::file_type::fifo);
+}
+
+// Our own reader takes no file beyond its bound: a huge file reads as empty (and is not rewritten: the
+// command line's SetThatCannotStoreSaysSo).
+TEST_F(SettingsTest, FileBeyondTheBoundIsNotRead) {
+  WriteWhole(Ini(), "[Setting]\r\nDisplayLan=1\r\n;" + std::string(kv::plat::kProfileMaxBytes, 'x') + "\r\n");
+  int value = 42;
+  EXPECT_EQ(Settings(dir_.string()).ReadSettingInt("Setting", "DisplayLan", kSettingsFileName, &value), 0);
+  EXPECT_EQ(value, 42);
+}
+
+// The first of LC_ALL, LC_MESSAGES and LANG that is set tells the language: the system's is Chinese
+// for Chinese (PRC) only, the library's messages for any Chinese locale.
+TEST(SystemLanguage, FromTheLocale) {
+  const struct {
+    const char* lc_all;
+    const char* lc_messages;
+    const char* lang;
+    unsigned id;
+    bool chinese_messages;
+  } rows[] = {
+      {"zh_CN.UTF-8", "en_US.UTF-8", "en_US.UTF-8", kv::plat::kLangChinesePrc, true},
+      {"", "zh_CN.GB2312", "en_US.UTF-8", kv::plat::kLangChinesePrc, true},
+      {nullptr, nullptr, "zh_CN", kv::plat::kLangChinesePrc, true},
+      {nullptr, nullptr, "zh_TW.UTF-8", kv::plat::kLangEnglishUs, true},
+      {"de_DE.UTF-8", nullptr, "zh_CN.UTF-8", kv::plat::kLangEnglishUs, false},
+      {"C", nullptr, nullptr, kv::plat::kLangEnglishUs, false},
+      {nullptr, nullptr, nullptr, kv::plat::kLangEnglishUs, false},
+  };
+  const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+  const auto put = [&](int i, const char* value) {
+    value != nullptr ? setenv(names[i], value, 1) : unsetenv(names[i]);
+  };
+  std::optional<std::string> saved[3];
+  for (int i = 0; i < 3; ++i)
+    if (const char* v = std::getenv(names[i])) saved[i] = v;
+  for (const auto& row : rows) {
+    const char* values[] = {row.lc_all, row.lc_messages, row.lang};
+    for (int i = 0; i < 3; ++i) put(i, values[i]);
+    EXPECT_EQ(kv::plat::system_language_id(), row.id) << (row.lang != nullptr ? row.lang : "(no LANG)");
+    EXPECT_EQ(kv::plat::messages_in_chinese(), row.chinese_messages) << (row.lang != nullptr ? row.lang : "(no LANG)");
+  }
+  for (int i = 0; i < 3; ++i) put(i, saved[i] ? saved[i]->c_str() : nullptr);
+}
+#endif
 
 }  // namespace

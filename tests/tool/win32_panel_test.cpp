@@ -1,6 +1,5 @@
 // KVPanel.exe as a program in a real window (Wine on the tree's own X server), in both display
-// languages: its controls where the layout puts them, a screenshot kept as an artefact, and the
-// self-test command sent by choosing the option and pressing Set through the dialog's own controls.
+// languages, driven through the dialog's own controls; a screenshot is kept as an artefact.
 #include <gtest/gtest.h>
 
 #include <windows.h>
