@@ -1,7 +1,6 @@
-// Files of fixed name (the spool file, the work files "PrnTmp" and "KIRV.pcx") and print files with a
-// link or a FIFO put in their place: nothing is read through a link, nothing waits on a FIFO, nothing
-// with another name is truncated, and a rewritten file keeps its mode and owner. Only the POSIX build
-// can make links and FIFOs.
+// Files of fixed name (the spool file, the work files "PrnTmp" and "KIRV.pcx") and print files with a link
+// or a FIFO put in their place: nothing is read through a link, nothing waits on a FIFO, nothing with
+// another name is truncated, and a rewritten file keeps its mode and owner.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -112,9 +111,8 @@ TEST_F(FixedNamesTest, NothingIsMadeOrTruncatedAtANameThatIsNotAPlainFile) {
     }
 }
 
-// Emptying a spool file that holds a label, or rewriting a label's count, gives a plain file of the same
-// mode and owner, also when the last job left it read-only for others or another user owns it. (A spool
-// file its user may not write cannot be emptied.)
+// Emptying a spool file, or rewriting a label's count, keeps the file's mode and owner, also when the last
+// job left it read-only for others (one its user may not write cannot be emptied) or another user owns it.
 TEST_F(FixedNamesTest, RewrittenFileKeepsPermissionsAndOwner) {
   const struct {
     const char* file;
