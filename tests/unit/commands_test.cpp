@@ -173,6 +173,8 @@ const BuilderCase kCases[] = {
    KV_ERR_PRINT_PCX_FAILED, "GK\"ges/logo123.pcx\"\r\nGM\"ges/logo123.pcx\"2\r\nP1GG5,6,\"ges/logo123.pcx\"\r\n"},
   {"PrintPcxPathOf15", [] { return PrintPcx("logo-000001.pcx", "P2"); }, 0, KV_ERR_PRINT_PCX_CLOSED,
    KV_ERR_PRINT_PCX_FAILED, "GK\"logo-000001.pcx\"\r\nGM\"logo-000001.pcx\"2\r\nP2GG5,6,\"logo-000001.pcx\"\r\n"},
+  {"PrintPcxOfAMissingFileKeepsTheDeleteItAppended", [] { return KV_PrintPCX(1, 2, "C:\\labels\\logo.pcx"); },
+   REFUSES_AS(PRINT_PCX, FAILED), "GK\"labels\\logo.pcx\"\r\n"},
   {"PrintPcxNoPath", [] { return KV_PrintPCX(5, 6, nullptr); }, REFUSES_AS(PRINT_PCX, FAILED)},
   {"TrueTypeEmptyText", [] { return TrueType(""); }, REFUSES(TRUETYPE)},
   {"TrueTypeNoText", [] { return TrueType(nullptr); }, REFUSES(TRUETYPE)},

@@ -1,5 +1,5 @@
-// Graphics: image data in pieces of one buffer, KV_PrintPCX of a missing file, the PCX row code, the
-// download of a drawn image, and TrueType text drawn, decoded back and looked at.
+// Graphics: image data in pieces of one buffer, the PCX row code, the download of a drawn image, and
+// TrueType text drawn, decoded back and looked at.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -75,13 +75,6 @@ TEST_F(GraphicsTest, BitmapGoesInPiecesAndItsLineFailureStillSendsTheData) {
   kv::plat::fault_arm(FaultSite::FileWrite, 1);
   EXPECT_EQ(KV_DrawBinGraphics(3, 4, 250, 100, data), KV_ERR_BIN_GRAPHICS_WRITE);
   EXPECT_EQ(SpoolBytes(), image) << "the data follows a line that could not be written";
-}
-
-TEST_F(GraphicsTest, PrintPcxOfAMissingFileKeepsTheDeleteItAppended) {
-  kv::SetErrState(-77);
-  EXPECT_EQ(KV_PrintPCX(1, 2, "C:\\labels\\logo.pcx"), KV_ERR_PRINT_PCX_FAILED);
-  EXPECT_EQ(GetErrState(), KV_ERR_PRINT_PCX_FAILED);
-  EXPECT_EQ(SpoolBytes(), "GK\"labels\\logo.pcx\"\r\n");
 }
 
 // ---- the PCX row code ------------------------------------------------------------------------
