@@ -1,6 +1,5 @@
-// The reference printer of TrueType text is asked of the spooler on every call, over a connection kept
-// from earlier calls: a removed printer is missed at once and one added back found again; a stopped
-// spooler is waited for no longer than the bound of every spooler exchange.
+// The reference printer of TrueType text, asked of the spooler on every call over a kept connection: a removed
+// printer is missed at once and one added back found again; a stopped spooler is waited for within the bound.
 #include <gtest/gtest.h>
 #include <signal.h>
 
