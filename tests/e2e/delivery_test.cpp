@@ -74,19 +74,15 @@ class AnyPrinterDeliveryTest : public DeliveryTest, public ::testing::WithParamI
   }
 };
 
-// Text, codes, graphics with every byte value, and a file of several pieces reach the printer as one
-// job exactly as the spool file holds them. (The builders' own bytes are checked in commands_test.cpp.)
+// Command lines, graphics with every byte value, TrueType text and a file of several pieces reach the
+// printer as one job exactly as the spool file holds them. (Each builder's bytes: commands_test.cpp.)
 TEST_P(AnyPrinterDeliveryTest, LabelArrivesByteForByte) {
   kvtest::WriteWhole(dir_ / "logo.pcx", Bytes(12000, 8));
   kvtest::WriteWhole(dir_ / "graphic.bin", Bytes(3 * kv::kBufferSize - 17, 3));
   ASSERT_EQ(OpenPort(printer()), KV_OK);
   ASSERT_EQ(KV_ClearBuffer(), KV_OK);
   ASSERT_EQ(KV_SetLabelWidth(812), KV_OK);
-  ASSERT_EQ(KV_SetLabelHeight(406, 24), KV_OK);
   ASSERT_EQ(KV_DrawText(40, 30, 0, 4, 1, 1, 'N', "Font 4"), KV_OK);
-  ASSERT_EQ(KV_DrawBarcode(40, 140, 0, "1", 2, 4, 60, 'B', "KV-000042"), KV_OK);
-  ASSERT_EQ(KV_DrawBar2D_Pdf417(420, 140, 300, 120, 0, 0, 2, 6, 0, 0, 0, 0, "KIRV label kit"), KV_OK);
-  ASSERT_EQ(KV_DefineCounter(0, 6, 'R', "+1", "Serial"), KV_OK);
   ASSERT_EQ(KV_PrintPCX(10, 10, "logo.pcx"), KV_OK);
   ASSERT_EQ(KV_DrawTextTrueTypeW(40, 200, 48, 0, "DejaVu Sans", 0, 700, 0, 0, 0, "TT1", "Delivered"), KV_OK);
   const unsigned char bitmap[] = {0xF0, 0x0F, 0xAA, 0x55};

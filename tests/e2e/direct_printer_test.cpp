@@ -35,14 +35,12 @@ class DeafListener {
  public:
   explicit DeafListener(int backlog) {
     fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&addr), len), 0);
+    addr_.sin_family = AF_INET;
+    addr_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr_;
+    EXPECT_EQ(bind(fd_, address(), len), 0);
     EXPECT_EQ(listen(fd_, backlog), 0);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&addr_), &len);
   }
   ~DeafListener() {
     shutdown(fd_, SHUT_RDWR);  // ends a waiting accept
@@ -52,8 +50,8 @@ class DeafListener {
   }
   DeafListener(const DeafListener&) = delete;
   DeafListener& operator=(const DeafListener&) = delete;
-  std::string uri() const { return "socket://127.0.0.1:" + std::to_string(port_); }
-  int port() const { return port_; }
+  std::string uri() const { return "socket://127.0.0.1:" + std::to_string(ntohs(addr_.sin_port)); }
+  const sockaddr* address() const { return reinterpret_cast<const sockaddr*>(&addr_); }
 
   // The next connection; -1 once the listener is shut.
   int Accept() { return accept(fd_, nullptr, nullptr); }
@@ -67,23 +65,17 @@ class DeafListener {
 
  private:
   int fd_ = -1;
-  int port_ = 0;
+  sockaddr_in addr_{};
   std::thread acceptor_;
   std::vector<int> accepted_;  // written by the acceptor only, read once it has ended
 };
-
-// A loopback port that nothing listens on.
-int ClosedPort() {
-  DeafListener gone(1);
-  return gone.port();
-}
 
 class DirectPrinterTest : public kvtest::LibraryTest {};
 
 TEST_F(DirectPrinterTest, NamesThatCannotBeOpenedGiveTheOpenCode) {
   kvtest::WriteWhole(dir_ / "plain.prn", "a regular file is no printer");
   ASSERT_EQ(mkdir((dir_ / "folder").c_str(), 0700), 0);
-  const std::string closed = "socket://127.0.0.1:" + std::to_string(ClosedPort());
+  const std::string closed = DeafListener(1).uri();  // a port that nothing listens on any more
   const std::string cases[] = {
       closed,
       "socket://",
@@ -114,12 +106,8 @@ TEST_F(DirectPrinterTest, PrinterThatDoesNotAnswerGivesTheOpenCodeWithinTheConne
   std::vector<int> waiting;
   for (int i = 0; i < 4; ++i) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(full.port()));
     // Non-blocking: the first is taken into the queue, the others stay unanswered, in progress.
-    (void)connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    (void)connect(fd, full.address(), sizeof(sockaddr_in));
     waiting.push_back(fd);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(100));

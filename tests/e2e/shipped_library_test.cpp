@@ -13,36 +13,25 @@
 
 namespace {
 
-// The library as a caller binds it: loaded by file name, its functions found by export name.
-class ShippedLibrary {
- public:
-  ShippedLibrary() : module_(kv::plat::module_load(kvtest::kLabelLibraryFile)) {}
-  ~ShippedLibrary() { kv::plat::module_unload(module_); }
-  ShippedLibrary(const ShippedLibrary&) = delete;
-  ShippedLibrary& operator=(const ShippedLibrary&) = delete;
-
-  bool loaded() const { return module_ != nullptr; }
-
-  template <typename F>
-  F Bind(const char* name) const {
-    return reinterpret_cast<F>(kv::plat::module_symbol(module_, name));
-  }
-
- private:
-  kv::plat::ModuleHandle module_;
-};
+// A function of the library as a caller binds it: by export name.
+template <typename F>
+F Bind(kv::plat::ModuleHandle library, const char* name) {
+  return reinterpret_cast<F>(kv::plat::module_symbol(library, name));
+}
 
 TEST(ShippedLibrary, PrintsAJobThroughItsExports) {
-  ShippedLibrary lib;  // found in the current directory, where ctest starts this program
-  ASSERT_TRUE(lib.loaded());
-  auto open = lib.Bind<int(KV_CALL*)(const char*)>("OpenPort");
-  auto clear = lib.Bind<int(KV_CALL*)()>("KV_ClearBuffer");
-  auto pulse = lib.Bind<int(KV_CALL*)(const char*, int, int)>("Pulse");
-  auto send_ex = lib.Bind<int(KV_CALL*)(const char*, int, void*, int*)>("OurSendFileEx");
-  auto barcode = lib.Bind<int(KV_CALL*)(int, int, int, const char*, int, int, int, int, const char*)>("KV_DrawBarcode");
-  auto print = lib.Bind<int(KV_CALL*)(unsigned, unsigned)>("KV_PrintLabel");
-  auto errors = lib.Bind<int(KV_CALL*)()>("GetErrState");
-  auto close = lib.Bind<void(KV_CALL*)()>("ClosePort");
+  // Found in the current directory, where ctest starts this program.
+  const kv::plat::ModuleHandle lib = kv::plat::module_load(kvtest::kLabelLibraryFile);
+  ASSERT_NE(lib, nullptr);
+  auto open = Bind<int(KV_CALL*)(const char*)>(lib, "OpenPort");
+  auto clear = Bind<int(KV_CALL*)()>(lib, "KV_ClearBuffer");
+  auto pulse = Bind<int(KV_CALL*)(const char*, int, int)>(lib, "Pulse");
+  auto send_ex = Bind<int(KV_CALL*)(const char*, int, void*, int*)>(lib, "OurSendFileEx");
+  auto barcode =
+      Bind<int(KV_CALL*)(int, int, int, const char*, int, int, int, int, const char*)>(lib, "KV_DrawBarcode");
+  auto print = Bind<int(KV_CALL*)(unsigned, unsigned)>(lib, "KV_PrintLabel");
+  auto errors = Bind<int(KV_CALL*)()>(lib, "GetErrState");
+  auto close = Bind<void(KV_CALL*)()>(lib, "ClosePort");
   ASSERT_TRUE(open && clear && pulse && send_ex && barcode && print && errors && close);
 
   const auto work = std::filesystem::temp_directory_path() / "kvtest-shipped";
@@ -66,6 +55,7 @@ TEST(ShippedLibrary, PrintsAJobThroughItsExports) {
   EXPECT_FALSE(std::filesystem::exists(work / "KIRVtemp.prn"));
   std::filesystem::current_path(std::filesystem::temp_directory_path());
   std::filesystem::remove_all(work);
+  kv::plat::module_unload(lib);
 }
 
 }  // namespace

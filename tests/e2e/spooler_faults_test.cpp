@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,18 +32,6 @@ class SpoolerFaultTest : public kvtest::LibraryTest {
     first_ = kvtest::CapturedJobCount();
   }
   std::size_t first_ = 0;
-};
-
-// Lets a stopped spooler run again however the test ends.
-class ResumeAtEnd {
- public:
-  explicit ResumeAtEnd(pid_t pid) : pid_(pid) {}
-  ~ResumeAtEnd() { kill(pid_, SIGCONT); }
-  ResumeAtEnd(const ResumeAtEnd&) = delete;
-  ResumeAtEnd& operator=(const ResumeAtEnd&) = delete;
-
- private:
-  pid_t pid_;
 };
 
 TEST_F(SpoolerFaultTest, AnyNumberOfPrinterHandlesHoldNoSpoolerConnection) {
@@ -75,7 +64,8 @@ TEST_F(SpoolerFaultTest, StoppedSpoolerFailsTheDeliveryWithinTheBound) {
   const pid_t spooler = kvtest::SpoolerPid();
   ASSERT_GT(spooler, 0);
   {
-    ResumeAtEnd resume(spooler);
+    // Lets the stopped spooler run again however the test ends (the deleter runs for the null pointer too).
+    const std::shared_ptr<void> resume(nullptr, [spooler](void*) { kill(spooler, SIGCONT); });
     ASSERT_EQ(kill(spooler, SIGSTOP), 0);
     auto start = Clock::now();
     EXPECT_EQ(KV_WritePrinter(), KV_ERR_START_DOC);

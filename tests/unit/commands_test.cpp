@@ -41,8 +41,7 @@ const std::string k16(16, 'f'), k17(17, 'f');
 const std::string k95(95, 'd'), k96(96, 'd'), k97(97, 'p'), k98(98, 'p');
 const std::string k2710(2710, 'z'), k2711(2711, 'z');
 
-// The longest selection text of KV_DrawBarcode whose line still fits the 10240-byte command buffer
-// with its terminating zero, given the other fields of BarcodeWith().
+// The longest barcode selection whose line of BarcodeWith() and its zero fit the 10240-byte command buffer.
 const std::size_t kLongestSelection = 10239 - std::string("B10,20,0,,2,4,50,B,\"12345\"\r\n").size();
 int BarcodeWith(std::size_t selection) {
   const std::string text(selection, 's');
@@ -85,12 +84,11 @@ const BuilderCase kCases[] = {
   {"SoftFontDelLowByte", [] { return KV_SoftFontDel(0x100 + 'B'); }, ACCEPTS(SOFT_FONT_DEL), "EK\"B\"\r\n"},
   {"SoftFontDelBelowA", [] { return KV_SoftFontDel('@'); }, REFUSES(SOFT_FONT_DEL)},
   {"SoftFontDelAboveZ", [] { return KV_SoftFontDel('['); }, REFUSES(SOFT_FONT_DEL)},
-  {"SoftFontDelLowerCase", [] { return KV_SoftFontDel('a'); }, REFUSES(SOFT_FONT_DEL)},
-  {"SoftFontDelDigit", [] { return KV_SoftFontDel('7'); }, REFUSES(SOFT_FONT_DEL)},
   {"SoftFontDelHighByte", [] { return KV_SoftFontDel(0xC1); }, REFUSES(SOFT_FONT_DEL)},
   {"SoftFontDelZeroByte", [] { return KV_SoftFontDel(0); }, REFUSES(SOFT_FONT_DEL)},
   {"FormEnd", [] { return KV_FormEnd(); }, ACCEPTS(FORM_END), "FE\r\n"},
   {"FormList", [] { return KV_FormList(); }, ACCEPTS(FORM_LIST), "FI\r\n"},
+  // A stored name at its edges and null; the other builders that take a name show that they check it too.
   {"FormDel16", [] { return KV_FormDel(k16.c_str()); }, ACCEPTS(FORM_DEL), "FK\"" + k16 + "\"\r\n"},
   {"FormDel17", [] { return KV_FormDel(k17.c_str()); }, REFUSES(FORM_DEL)},
   {"FormDelEmpty", [] { return KV_FormDel(""); }, REFUSES(FORM_DEL)},
@@ -98,7 +96,6 @@ const BuilderCase kCases[] = {
   {"FormDelQuoteKept", [] { return KV_FormDel("a\"b,c"); }, ACCEPTS(FORM_DEL), "FK\"a\"b,c\"\r\n"},
   {"ExecForm16", [] { return KV_ExecForm(k16.c_str()); }, ACCEPTS(EXEC_FORM), "FR\"" + k16 + "\"\r\n"},
   {"ExecForm17", [] { return KV_ExecForm(k17.c_str()); }, REFUSES(EXEC_FORM)},
-  {"ExecFormNull", [] { return KV_ExecForm(nullptr); }, REFUSES(EXEC_FORM)},
   {"FormDownload1", [] { return KV_FormDownload("L"); }, ACCEPTS(FORM_DOWNLOAD), "FS\"L\"\r\n"},
   {"FormDownloadEmpty", [] { return KV_FormDownload(""); }, REFUSES(FORM_DOWNLOAD)},
   {"DisableBackFeed", [] { return KV_DisableBackFeed(); }, ACCEPTS(DISABLE_BACK_FEED), "JB\r\n"},
@@ -114,7 +111,6 @@ const BuilderCase kCases[] = {
   {"PrintLabelLargest", [] { return KV_PrintLabel(65535, 65535); }, ACCEPTS(PRINT_LABEL), "W65535,65535\r\n"},
   {"PrintLabelZero", [] { return KV_PrintLabel(0, 1); }, REFUSES(PRINT_LABEL)},
   {"PrintLabelTooMany", [] { return KV_PrintLabel(1, 65536); }, REFUSES(PRINT_LABEL)},
-  {"PrintLabelNegative", [] { return KV_PrintLabel(static_cast<unsigned>(-1), 1); }, REFUSES(PRINT_LABEL)},
   {"PrintLabelAuto", [] { return KV_PrintLabelAuto(5, 7); }, ACCEPTS(PRINT_LABEL_AUTO), "WA5,7\r\n"},
   {"PrintLabelAutoSecondZeroBecomesOne", [] { return KV_PrintLabelAuto(5, 0); }, ACCEPTS(PRINT_LABEL_AUTO),
    "WA5,1\r\n"},
@@ -147,28 +143,23 @@ const BuilderCase kCases[] = {
   {"Cut999", [] { return KV_CutPage(999); }, ACCEPTS(CUT), "#UM>CP999\r\n"},
   {"Cut0BecomesOne", [] { return KV_CutPage(0); }, ACCEPTS(CUT), "#UM>CP  1\r\n"},
   {"Cut1000BecomesOne", [] { return KV_CutPage(1000); }, ACCEPTS(CUT), "#UM>CP  1\r\n"},
-  {"CutNegativeBecomesOne", [] { return KV_CutPage(static_cast<unsigned>(-5)); }, ACCEPTS(CUT), "#UM>CP  1\r\n"},
   {"CutTmp0BecomesOne", [] { return KV_CutPageTmp(0); }, ACCEPTS(CUT), "CT1\r\n"},
   {"CutTmp999", [] { return KV_CutPageTmp(999); }, ACCEPTS(CUT), "CT999\r\n"},
   {"CutTmp1000BecomesOne", [] { return KV_CutPageTmp(1000); }, ACCEPTS(CUT), "CT1\r\n"},
 
-  {"PlaceGraphic", [] { return KV_DrawPcxGraphics(10, 20, "LOGO"); }, ACCEPTS(PCX_PLACE), "GG10,20,\"LOGO\"\r\n"},
   {"PlaceGraphic16", [] { return KV_DrawPcxGraphics(-1, 0, k16.c_str()); }, ACCEPTS(PCX_PLACE),
    "GG-1,0,\"" + k16 + "\"\r\n"},
   {"PlaceGraphic17", [] { return KV_DrawPcxGraphics(10, 20, k17.c_str()); }, REFUSES(PCX_PLACE)},
   {"PlaceGraphicEmpty", [] { return KV_DrawPcxGraphics(10, 20, ""); }, REFUSES(PCX_PLACE)},
-  {"PlaceGraphicNull", [] { return KV_DrawPcxGraphics(10, 20, nullptr); }, REFUSES(PCX_PLACE)},
   {"ListGraphics", [] { return KV_PcxGraphicsList(); }, ACCEPTS(PCX_LIST), "GI\r\n"},
   {"DeleteGraphic16", [] { return KV_PcxGraphicsDel(k16.c_str()); }, ACCEPTS(PCX_DEL), "GK\"" + k16 + "\"\r\n"},
   {"DeleteGraphic17", [] { return KV_PcxGraphicsDel(k17.c_str()); }, REFUSES(PCX_DEL)},
   {"DeleteGraphicEmpty", [] { return KV_PcxGraphicsDel(""); }, REFUSES(PCX_DEL)},
-  {"DeleteGraphicNull", [] { return KV_PcxGraphicsDel(nullptr); }, REFUSES(PCX_DEL)},
   {"Download16", [] { return Download(k16.c_str(), "PCX\r\ndata"); }, ACCEPTS(PCX_DOWNLOAD),
    "GM\"" + k16 + "\"9\r\nPCX\r\ndata"},
   {"DownloadEmptyFile", [] { return Download("EMPTY", ""); }, ACCEPTS(PCX_DOWNLOAD), "GM\"EMPTY\"0\r\n"},
   {"DownloadName17", [] { return Download(k17.c_str(), "x"); }, REFUSES(PCX_DOWNLOAD)},
   {"DownloadNameEmpty", [] { return Download("", "x"); }, REFUSES(PCX_DOWNLOAD)},
-  {"DownloadNameNull", [] { return Download(nullptr, "x"); }, REFUSES(PCX_DOWNLOAD)},
   {"DownloadMissingFile", [] { return KV_PcxGraphicsDownload("LOGO", "missing.pcx"); }, REFUSES_AS(PCX_DOWNLOAD, OPEN)},
   {"DownloadNullPath", [] { return KV_PcxGraphicsDownload("LOGO", nullptr); }, REFUSES_AS(PCX_DOWNLOAD, OPEN)},
   {"Bitmap", [] { return KV_DrawBinGraphics(0, 0, 2, 3, kSixBytes); }, 0, KV_ERR_BIN_GRAPHICS_CLOSED,
@@ -182,21 +173,19 @@ const BuilderCase kCases[] = {
    KV_ERR_PRINT_PCX_FAILED, "GK\"ges/logo123.pcx\"\r\nGM\"ges/logo123.pcx\"2\r\nP1GG5,6,\"ges/logo123.pcx\"\r\n"},
   {"PrintPcxPathOf15", [] { return PrintPcx("logo-000001.pcx", "P2"); }, 0, KV_ERR_PRINT_PCX_CLOSED,
    KV_ERR_PRINT_PCX_FAILED, "GK\"logo-000001.pcx\"\r\nGM\"logo-000001.pcx\"2\r\nP2GG5,6,\"logo-000001.pcx\"\r\n"},
+  {"PrintPcxOfAMissingFileKeepsTheDeleteItAppended", [] { return KV_PrintPCX(1, 2, "C:\\labels\\logo.pcx"); },
+   REFUSES_AS(PRINT_PCX, FAILED), "GK\"labels\\logo.pcx\"\r\n"},
   {"PrintPcxNoPath", [] { return KV_PrintPCX(5, 6, nullptr); }, REFUSES_AS(PRINT_PCX, FAILED)},
   {"TrueTypeEmptyText", [] { return TrueType(""); }, REFUSES(TRUETYPE)},
   {"TrueTypeNoText", [] { return TrueType(nullptr); }, REFUSES(TRUETYPE)},
   {"TrueTypeNoFace", [] { return TrueType("x", 0, nullptr); }, REFUSES(TRUETYPE)},
-  {"TrueTypeNoGraphicName", [] { return TrueType("x", 0, "DejaVu Sans", nullptr); }, REFUSES(TRUETYPE)},
   {"TrueTypeGraphicName17", [] { return TrueType("x", 0, "DejaVu Sans", k17.c_str()); }, REFUSES(TRUETYPE)},
   {"TrueTypeTooLongUpright", [] { return TrueType(kWs.c_str(), 1); }, REFUSES(TRUETYPE)},
   {"TrueTypeTooLongTurned", [] { return TrueType(kWs.c_str(), 2); }, REFUSES(TRUETYPE)},
-  {"TrueTypeTooLongUpsideDown", [] { return TrueType(kWs.c_str(), 3); }, REFUSES(TRUETYPE)},
 
   {"Info", [] { return KV_GetInfo(); }, ACCEPTS(GET_INFO),
    "KIRV ELECTRONIC CO.LTD\r\nCopyright (C) KIRV ELECTRONIC CO.LTD, label command library 2.0.0.1\r\n"
    "VOXNERTDLL,\r\nAll rights reserved.\r\n"},
-  {"TextNumberedFont", [] { return KV_DrawText(10, 20, 0, 3, 1, 1, 'N', "ABC"); }, ACCEPTS(DRAW_TEXT),
-   "T10,20,0,3,1,1,N,\"ABC\"\r\n"},
   {"TextSoftFont", [] { return KV_DrawText(10, 20, 1, 'A', 2, 2, 'R', "ABC"); }, ACCEPTS(DRAW_TEXT),
    "T10,20,1,A,2,2,R,\"ABC\"\r\n"},
   {"TextFontZ", [] { return KV_DrawText(0, 0, 3, 'Z', 24, 24, 'N', "x"); }, ACCEPTS(DRAW_TEXT),
@@ -236,7 +225,6 @@ const BuilderCase kCases[] = {
   {"BarcodeData96", [] { return KV_DrawBarcode(0, 0, 0, "3", 2, 4, 50, 'B', k96.c_str()); }, REFUSES(DRAW_BARCODE)},
   {"BarcodeRotation4", [] { return KV_DrawBarcode(0, 0, 4, "3", 2, 4, 50, 'B', "1"); }, REFUSES(DRAW_BARCODE)},
   {"BarcodeFlagR", [] { return KV_DrawBarcode(0, 0, 0, "3", 2, 4, 50, 'R', "1"); }, REFUSES(DRAW_BARCODE)},
-  {"Pdf417", [] { return Pdf417(10, 2, "XYZ"); }, 0, kPdf, kPdfW, "b1,2,P,3,4,s5,c0,x6,y10,r8,l9,t1,o2,\"XYZ\"\r\n"},
   {"Pdf417Y4O3", [] { return Pdf417(4, 3, "1"); }, 0, kPdf, kPdfW, "b1,2,P,3,4,s5,c0,x6,y4,r8,l9,t1,o3,\"1\"\r\n"},
   {"Pdf417Y99", [] { return Pdf417(99, 0, "1"); }, 0, kPdf, kPdfW, "b1,2,P,3,4,s5,c0,x6,y99,r8,l9,t1,o0,\"1\"\r\n"},
   {"Pdf417Y3", [] { return Pdf417(3, 0, "1"); }, kPdf, kPdf, kPdf},
@@ -260,7 +248,6 @@ const BuilderCase kCases[] = {
   {"CounterJustifyX", [] { return KV_DefineCounter(0, 5, 'X', "+1", "Count"); }, REFUSES(DEFINE_COUNTER)},
   {"CounterStep98", [] { return KV_DefineCounter(0, 5, 'L', k98.c_str(), "Count"); }, REFUSES(DEFINE_COUNTER)},
   {"CounterPrompt96", [] { return KV_DefineCounter(0, 5, 'L', "+1", k96.c_str()); }, REFUSES(DEFINE_COUNTER)},
-  {"CounterStepNull", [] { return KV_DefineCounter(0, 5, 'L', nullptr, "Count"); }, REFUSES(DEFINE_COUNTER)},
   {"Variable", [] { return KV_DefineVariable(0, 5, 'L', "Name"); }, ACCEPTS(DEFINE_VARIABLE), "V0,5,L\r\n\"Name\"\r\n"},
   {"VariableEdges", [] { return KV_DefineVariable(99, 99, 'C', k95.c_str()); }, ACCEPTS(DEFINE_VARIABLE),
    "V99,99,C\r\n\"" + k95 + "\"\r\n"},
@@ -270,19 +257,16 @@ const BuilderCase kCases[] = {
   {"VariableNumberNegative", [] { return KV_DefineVariable(static_cast<unsigned>(-1), 5, 'L', "Name"); },
    REFUSES(DEFINE_VARIABLE)},
   {"VariablePrompt96", [] { return KV_DefineVariable(0, 5, 'R', k96.c_str()); }, REFUSES(DEFINE_VARIABLE)},
-  {"VariablePromptNull", [] { return KV_DefineVariable(0, 5, 'R', nullptr); }, REFUSES(DEFINE_VARIABLE)},
 };
 // clang-format on
 
-// A stopped printer takes the deliveries that KV_PrintLabel and the write-code checks make, and keeps
-// them from the capture printer.
+// A stopped printer: the deliveries of KV_PrintLabel and the write-code checks never reach the capture printer.
 constexpr const char kHoldingPrinter[] = "KIRV R5 Stopped";
 
 class BuilderTest : public kvtest::LibraryTest, public ::testing::WithParamInterface<BuilderCase> {};
 
-// On an open job its line, or its check code returned and stored; once the job is delivered its write
-// code; with the connection closed, or a printer opened alone (no command buffer), its closed code,
-// not stored.
+// Its line, or its check code returned and stored, on an open job; its write code after a delivery; its
+// closed code, not stored, with the connection closed or a printer opened alone (no command buffer).
 TEST_P(BuilderTest, ComposesItsLineOrRefusesAndAnswersEachState) {
   const BuilderCase& c = GetParam();
   ASSERT_EQ(OpenPort(kHoldingPrinter), KV_OK);
@@ -312,8 +296,7 @@ class BuilderSweepTest : public BuilderTest {};
 
 std::vector<BuilderCase> AppendingCases() {
   std::vector<BuilderCase> appending;
-  // A bitmap's data follows even a command line that failed, so its spool file is swept on its own
-  // terms in sweep_test.cpp.
+  // A bitmap's data follows even a failed line: sweep_test.cpp sweeps it on its own terms.
   for (const BuilderCase& c : kCases)
     if (c.result == 0 && c.closed != KV_ERR_BIN_GRAPHICS_CLOSED) appending.push_back(c);
   return appending;

@@ -1,14 +1,15 @@
-// Files of fixed name (the spool file, the work files "PrnTmp" and "KIRV.pcx") and print files with a
-// link or a FIFO put in their place: nothing is read through a link, nothing waits on a FIFO, nothing
-// with another name is truncated, and a rewritten file keeps its mode and owner. Only the POSIX build
-// can make links and FIFOs.
+// Files of fixed name (the spool file, the work files "PrnTmp" and "KIRV.pcx") and print files with a link
+// or a FIFO put in their place: nothing is read through a link, nothing waits on a FIFO, nothing with
+// another name is truncated, and a rewritten file keeps its mode and owner.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "connection.h"
 #include "kv/platform/fault.h"
@@ -43,41 +44,26 @@ class FixedNamesTest : public kvtest::LibraryTest {
   static void MakeFifo(const fs::path& at) { ASSERT_EQ(mkfifo(at.c_str(), 0600), 0); }
 };
 
-// KV_PrintLabel delivers through KV_WritePrinter, and so opens the spool file the same way.
+// A link or a FIFO swapped in at the spool file's name after ClearTmpFile; KV_PrintLabel delivers the same way.
 TEST_F(FixedNamesTest, DeliverySendsOnlyAPlainSpoolFile) {
   const fs::path spool = dir_ / "KIRVtemp.prn";
-  const struct {
-    const char* name;
-    bool link_before_the_job;  // planted before ClearTmpFile, or swapped in after it
-    bool fifo;
-  } cases[] = {
-      {"link planted before the job", true, false},
-      {"link swapped in after ClearTmpFile", false, false},
-      {"FIFO swapped in after ClearTmpFile", false, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const bool fifo : {false, true}) {
+    SCOPED_TRACE(fifo ? "FIFO" : "link");
+    ASSERT_EQ(ClearTmpFile(), KV_OK);
+    ASSERT_EQ(Pulse("N\r\n", 3, 0), KV_OK);
     fs::remove(spool);
-    if (c.link_before_the_job) {
-      fs::create_symlink(dir_ / "secret", spool);
-      EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CREATE);
-      EXPECT_EQ(KV_ClearBuffer(), KV_ERR_TMP_CREATE);
+    if (fifo) {
+      MakeFifo(spool);
     } else {
-      ASSERT_EQ(ClearTmpFile(), KV_OK);
-      ASSERT_EQ(Pulse("N\r\n", 3, 0), KV_OK);
-      fs::remove(spool);
-      if (c.fifo) {
-        MakeFifo(spool);
-      } else {
-        fs::create_symlink(dir_ / "secret", spool);
-      }
+      fs::create_symlink(dir_ / "secret", spool);
     }
     kv::plat::fault_arm(FaultSite::SpoolStartDoc, 1);  // a started document would show
     EXPECT_EQ(KV_WritePrinter(), KV_ERR_TMP_READ);
     EXPECT_TRUE(kv::plat::fault_now(FaultSite::SpoolStartDoc)) << "no document was started";
     kv::plat::fault_clear();
     EXPECT_EQ(GetErrState(), KV_ERR_TMP_READ);
-    EXPECT_EQ(fs::symlink_status(spool).type(), c.fifo ? fs::file_type::fifo : fs::file_type::symlink);
+    EXPECT_EQ(fs::symlink_status(spool).type(), fifo ? fs::file_type::fifo : fs::file_type::symlink);
+    fs::remove(spool);
   }
 }
 
@@ -110,49 +96,40 @@ TEST_F(FixedNamesTest, NothingIsMadeOrTruncatedAtANameThatIsNotAPlainFile) {
     }
 }
 
-// Emptying a spool file that holds a label gives an empty plain file of the same mode and owner, also
-// when the last job left it read-only for others or another user owns it.
-TEST_F(FixedNamesTest, EmptiedSpoolFileKeepsPermissionsAndOwner) {
-  const fs::path spool = dir_ / "KIRVtemp.prn";
-  for (const fs::perms mode : {fs::perms(0600), fs::perms(0640), fs::perms(0664)}) {
-    SCOPED_TRACE(static_cast<int>(mode));
-    WriteWhole(spool, "N\r\nP1\r\n");
-    fs::permissions(spool, mode);
-    ASSERT_EQ(ClearTmpFile(), KV_OK);
-    EXPECT_EQ(ReadWhole(spool), "");
-    EXPECT_EQ(fs::symlink_status(spool).type(), fs::file_type::regular);
-    EXPECT_EQ(fs::status(spool).permissions() & fs::perms::all, mode);
-    ASSERT_EQ(KV_SetLabelWidth(812), KV_OK);
-    EXPECT_EQ(ReadWhole(spool), "q812\r\n") << "the new file is the one the library appends to";
+// Emptying a spool file, or rewriting a label's count, keeps the file's mode and owner, also when the last
+// job left it read-only for others (one its user may not write cannot be emptied) or another user owns it.
+TEST_F(FixedNamesTest, RewrittenFileKeepsPermissionsAndOwner) {
+  const struct {
+    const char* file;
+    std::vector<int> modes;
+    std::function<int()> rewrite;
+    const char* after;
+  } cases[] = {{"KIRVtemp.prn", {0600, 0640, 0664}, [] { return ClearTmpFile(); }, ""},
+               {"label.prn", {0600, 0640, 0444, 0755}, [] { return ChangeCopies("label.prn", 3); }, "#BD##CP#3,x"}};
+  for (const auto& c : cases) {
+    const fs::path at = dir_ / c.file;
+    for (const int mode : c.modes) {
+      SCOPED_TRACE(testing::Message() << c.file << " " << std::oct << mode);
+      fs::remove(at);
+      WriteWhole(at, "#BD##CP#1,x");
+      fs::permissions(at, fs::perms(mode));
+      ASSERT_EQ(c.rewrite(), KV_OK);
+      EXPECT_EQ(ReadWhole(at), c.after);
+      EXPECT_EQ(fs::symlink_status(at).type(), fs::file_type::regular);
+      EXPECT_EQ(fs::status(at).permissions() & fs::perms::all, fs::perms(mode));
+    }
+    if (geteuid() != 0) continue;  // only a privileged caller can give a file away, and so test the owner
+    WriteWhole(at, "#BD##CP#1,x");
+    ASSERT_EQ(chown(at.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(c.rewrite(), KV_OK);
+    EXPECT_EQ(ReadWhole(at), c.after);
+    struct stat st = {};
+    ASSERT_EQ(stat(at.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
   }
-  if (geteuid() != 0) return;  // only a privileged caller can give a file away, and so test the owner
-  WriteWhole(spool, "N\r\n");
-  ASSERT_EQ(chown(spool.c_str(), 65534, 65534), 0);
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
-  struct stat st = {};
-  ASSERT_EQ(stat(spool.c_str(), &st), 0);
-  EXPECT_EQ(st.st_size, 0);
-  EXPECT_EQ(st.st_uid, 65534u);
-}
-
-TEST_F(FixedNamesTest, ChangeCopiesKeepsPermissionsAndOwner) {
-  for (const fs::perms mode : {fs::perms(0600), fs::perms(0640), fs::perms(0444), fs::perms(0755)}) {
-    SCOPED_TRACE(static_cast<int>(mode));
-    WriteWhole(dir_ / "label.prn", "#BD##CP#1,x");
-    fs::permissions(dir_ / "label.prn", mode);
-    ASSERT_EQ(ChangeCopies("label.prn", 3), KV_OK);
-    EXPECT_EQ(ReadWhole(dir_ / "label.prn"), "#BD##CP#3,x");
-    EXPECT_EQ(fs::status(dir_ / "label.prn").permissions() & fs::perms::all, mode);
-    fs::remove(dir_ / "label.prn");
-  }
-  if (geteuid() != 0) return;  // only a privileged caller can give a file away, and so test the owner
-  WriteWhole(dir_ / "label.prn", "#BD##CP#1,x");
-  ASSERT_EQ(chown((dir_ / "label.prn").c_str(), 65534, 65534), 0);
-  ASSERT_EQ(ChangeCopies("label.prn", 4), KV_OK);
-  struct stat st = {};
-  ASSERT_EQ(stat((dir_ / "label.prn").c_str(), &st), 0);
-  EXPECT_EQ(st.st_uid, 65534u);
-  EXPECT_EQ(st.st_gid, 65534u);
+  ASSERT_EQ(KV_SetLabelWidth(812), KV_OK);
+  EXPECT_EQ(ReadWhole(dir_ / "KIRVtemp.prn"), "q812\r\n") << "the new spool file is the one the library appends to";
 }
 
 TEST_F(FixedNamesTest, ChangeCopiesLeavesLinksAndFifosAsTheyAre) {

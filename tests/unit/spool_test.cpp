@@ -37,7 +37,6 @@ class SpoolTest : public kvtest::LibraryTest {
 // directory changes, and a closed connection leaves it alone.
 TEST_F(SpoolTest, SpoolFileIsNamedOnceInTheCurrentDirectory) {
   ASSERT_EQ(KV_ClearBuffer(), KV_OK);
-  EXPECT_EQ(SpoolBytes(), "N\r\n");
   const fs::path first = SpoolFile();
   EXPECT_TRUE(fs::equivalent(first.parent_path(), fs::current_path()));
   EXPECT_EQ(first.filename(), "KIRVtemp.prn");
@@ -101,8 +100,7 @@ TEST_F(SpoolTest, PulseLengths) {
                {-1, KV_ERR_PULSE_LENGTH},
                {INT32_MIN, KV_ERR_PULSE_LENGTH},
                {5, KV_ERR_PULSE_LENGTH, true},
-               {0, KV_ERR_PULSE_LENGTH, true},
-               {1, KV_OK}};
+               {0, KV_ERR_PULSE_LENGTH, true}};
   std::string expected;
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.length << (c.no_data ? " bytes without data" : " bytes"));

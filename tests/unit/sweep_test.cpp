@@ -123,12 +123,6 @@ TEST_F(SweepTest, Graphics) {
                          {FaultSite::FileWrite, KV_ERR_PCX_DOWNLOAD_WRITE}};
   RunSweep(download);
 
-  Sweep print("KV_PrintPCX", job, [] { return KV_PrintPCX(5, 6, "logo.pcx"); });
-  print.files = {"logo.pcx"};
-  print.appended = {spool};
-  print.codes = {KV_ERR_PRINT_PCX_FAILED};
-  RunSweep(print);
-
   // A failed command line is still followed by the image data, so the spool file is not watched here:
   // the code, LastError and the heap are.
   const std::string image = Bytes(250 * 100, 6);

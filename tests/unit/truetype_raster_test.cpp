@@ -1,6 +1,5 @@
-// TrueType text drawn through FreeType: every dot in place when the image's edges cut the text; at the
-// largest cell, in a child process of bounded address space, work memory of about one bit per dot, and
-// lack of memory reported as such whether the image or a glyph does not fit.
+// TrueType text through FreeType: every dot in place when the image's edges cut the text; at the largest
+// cell, under a bounded address space, about one bit per dot of work memory, and lack of it reported.
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <sys/resource.h>
@@ -36,9 +35,8 @@ std::size_t AddressSpace() {
   return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 }
 
-// Draws the text with `extra` bytes of address space to spare and ends the process with a code
-// that tells the result: 0 drawn, 1 no memory, 2 no drawing surface, 3 anything else, 4 a failure
-// that appended to the spool file.
+// Draws the text with `extra` bytes of address space to spare and exits with 0 drawn, 1 no memory,
+// 2 no drawing surface, 3 anything else, 4 a failure that appended to the spool file.
 [[noreturn]] void DrawBounded(std::size_t extra, const std::filesystem::path& spool_file) {
   const auto before = std::filesystem::file_size(spool_file);
   malloc_trim(0);  // freed memory that stays mapped would be room the bound does not count
