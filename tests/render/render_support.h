@@ -63,7 +63,7 @@ inline std::string Job(std::initializer_list<const char*> lines) {
 // with runs that cross the rows.
 inline std::string Pcx(int width, int height, bool (*dark)(int, int) = nullptr) {
   const int line = (width + 7) / 8;
-  std::string pcx(128, '\0');
+  std::string pcx(128, '\0'), row;
   pcx[0] = 0x0A, pcx[1] = 5, pcx[2] = 1, pcx[3] = 1, pcx[65] = 1;
   for (const auto& [at, value] : {std::pair{8, width - 1}, {10, height - 1}, {66, line}})
     pcx[at] = static_cast<char>(value & 0xFF), pcx[at + 1] = static_cast<char>(value >> 8);
@@ -77,12 +77,15 @@ inline std::string Pcx(int width, int height, bool (*dark)(int, int) = nullptr) 
     }
   };
   for (int y = 0; y < height; ++y) {
-    for (int b = 0; b < line; ++b) {
-      unsigned v = 0xFF;
-      for (int x = b * 8; x < std::min(b * 8 + 8, width); ++x)
-        if (dark == nullptr || dark(x, y)) v &= ~(0x80u >> (x - b * 8));
-      if (static_cast<char>(v) != last) flush(), last = static_cast<char>(v);
-      ++run;
+    if (dark != nullptr || y == 0) {  // without `dark`, every row is the first
+      row.assign(static_cast<std::size_t>(line), '\xFF');
+      for (int x = 0; x < width; ++x)
+        if (dark == nullptr || dark(x, y)) row[x / 8] = static_cast<char>(row[x / 8] & ~(0x80 >> (x % 8)));
+    }
+    for (std::size_t b = 0, end; b < row.size(); b = end) {  // a stretch of equal bytes at a time
+      end = std::min(row.find_first_not_of(row[b], b), row.size());
+      if (row[b] != last) flush(), last = row[b];
+      run += end - b;
     }
   }
   flush();
