@@ -159,18 +159,17 @@ class Child {
     if (out_ >= 0) ::close(out_);
   }
   Child(const Child&) = delete;
-  pid_t pid() const { return pid_; }
   Child& operator=(const Child&) = delete;
+  pid_t pid() const { return pid_; }
 
   // Sends `sig` (none for 0) and waits up to `seconds` (then kills it) for the exit status, calling `meanwhile`
   // while it waits; -1 for no clean exit.
-  int Wait(
-      int sig = 0, int seconds = 30, const std::function<void()>& meanwhile = [] {}) {
+  int Wait(int sig = 0, int seconds = 30, const std::function<void()>& meanwhile = nullptr) {
     if (pid_ <= 0) return -1;
     if (sig != 0) ::kill(pid_, sig);
     int status = 0;
     const auto ended = [&] {
-      meanwhile();
+      if (meanwhile) meanwhile();
       return ::waitpid(pid_, &status, WNOHANG) != 0;
     };
     if (!WaitFor(ended, seconds)) {
