@@ -92,6 +92,11 @@ inline std::string Pcx(int width, int height, bool (*dark)(int, int) = nullptr) 
   return pcx;
 }
 
+// The command that stores `pcx` as the graphic `name`.
+inline std::string Download(const std::string& name, const std::string& pcx) {
+  return "GM\"" + name + "\"" + std::to_string(pcx.size()) + "\r\n" + pcx;
+}
+
 inline kv::render::Bitmap ReadPicture(const std::filesystem::path& p, unsigned* per_metre = nullptr) {
   kv::render::Bitmap b;
   EXPECT_TRUE(kv::render::ReadPng(p.string(), b, 32768, per_metre)) << p;

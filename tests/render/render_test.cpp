@@ -18,6 +18,7 @@ namespace {
 
 using kv::render::Bitmap;
 using kv::render::Ink;
+using kvtest::Download;
 using kvtest::Job;
 using kvtest::RenderJob;
 
@@ -125,10 +126,6 @@ TEST_P(DrawTest, DrawsWhereTheCommandSays) {
   if (c.count >= 0) {
     EXPECT_EQ(static_cast<long>(r.labels[0].BlackCount()), c.count);
   }
-}
-
-std::string Download(const std::string& name, const std::string& pcx) {
-  return "GM\"" + name + "\"" + std::to_string(pcx.size()) + "\r\n" + pcx;
 }
 
 const std::string kSmall = "N\r\nq100\r\nQ50,24\r\n";

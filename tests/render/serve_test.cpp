@@ -170,9 +170,7 @@ TEST_F(ServeTest, SampleLabelThroughTheSpoolerEqualsTheRenderedJob) {
 TEST_F(ServeTest, KeepsGraphicsAndFormsBetweenJobs) {
   Server server(dir_, {"--dpi", "300"});
   ASSERT_GT(server.port(), 0);
-  const std::string pcx = kvtest::Pcx(8, 1);
-  SendJob(server.port(),
-          "GM\"DOT\"" + std::to_string(pcx.size()) + "\r\n" + pcx + kvtest::Job({"FS\"F\"", "GG0,0,\"DOT\"", "FE"}));
+  SendJob(server.port(), kvtest::Download("DOT", kvtest::Pcx(8, 1)) + kvtest::Job({"FS\"F\"", "GG0,0,\"DOT\"", "FE"}));
   ASSERT_TRUE(WaitFor([&] { return fs::exists(out_ / "job-1.prn"); })) << server.Log();
   SendJob(server.port(), kvtest::Job({"N", "q16", "Q8,24", "FR\"F\"", "P1", "LO0,4,1,1", "P1"}));
   ASSERT_TRUE(WaitFor([&] { return fs::exists(out_ / "job-2.prn"); })) << server.Log();
