@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <thread>
@@ -21,6 +20,7 @@
 #include "documents.h"
 #include "label_check.h"
 #include "pdf_document.h"
+#include "test_env.h"
 
 namespace {
 
@@ -37,10 +37,8 @@ const std::filesystem::path& Folder() {
 const Bytes& ShippingLabel() { return kvtest::ShippingLabelPdf(); }
 
 std::filesystem::path Save(const Bytes& bytes, const std::string& name) {
-  std::filesystem::path path = Folder() / name;
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return path;
+  kvtest::WriteWhole(Folder() / name, std::string(bytes.begin(), bytes.end()));
+  return Folder() / name;
 }
 
 // The shipping label passed through qpdf with `options` (turned, encrypted); empty when qpdf fails.
@@ -48,9 +46,8 @@ Bytes ThroughQpdf(const std::string& name, std::vector<std::string> options) {
   const std::filesystem::path in = Save(ShippingLabel(), name + "-in.pdf"), out = Folder() / (name + ".pdf");
   std::vector<std::string> args = {"qpdf", in.string(), out.string()};
   args.insert(args.end() - 1, options.begin(), options.end());
-  if (kvtest::RunProgram(args) != 0) return {};
-  std::ifstream read(out, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(read), std::istreambuf_iterator<char>());
+  const std::string pdf = kvtest::RunProgram(args) == 0 ? kvtest::ReadWhole(out) : "";
+  return Bytes(pdf.begin(), pdf.end());
 }
 
 // A PDF of the objects given (numbered from 1, the first the catalog), with a correct cross-reference table.

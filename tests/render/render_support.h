@@ -2,14 +2,19 @@
 #ifndef KV_TESTS_RENDER_SUPPORT_H
 #define KV_TESTS_RENDER_SUPPORT_H
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -54,6 +59,44 @@ inline std::string Job(std::initializer_list<const char*> lines) {
   return s;
 }
 
+// A one-bit PCX image of `width` x `height` dots, the `dark` ones (every one when none) as 0 bits, run-length coded
+// with runs that cross the rows.
+inline std::string Pcx(int width, int height, bool (*dark)(int, int) = nullptr) {
+  const int line = (width + 7) / 8;
+  std::string pcx(128, '\0'), row;
+  pcx[0] = 0x0A, pcx[1] = 5, pcx[2] = 1, pcx[3] = 1, pcx[65] = 1;
+  for (const auto& [at, value] : {std::pair{8, width - 1}, {10, height - 1}, {66, line}})
+    pcx[at] = static_cast<char>(value & 0xFF), pcx[at + 1] = static_cast<char>(value >> 8);
+  std::size_t run = 0;  // bytes of `last` not yet written
+  char last = 0;
+  const auto flush = [&] {
+    for (std::size_t n; run > 0; run -= n) {
+      n = std::min<std::size_t>(run, 63);
+      pcx += static_cast<char>(0xC0 | n);
+      pcx += last;
+    }
+  };
+  for (int y = 0; y < height; ++y) {
+    if (dark != nullptr || y == 0) {  // without `dark`, every row is the first
+      row.assign(static_cast<std::size_t>(line), '\xFF');
+      for (int x = 0; x < width; ++x)
+        if (dark == nullptr || dark(x, y)) row[x / 8] = static_cast<char>(row[x / 8] & ~(0x80 >> (x % 8)));
+    }
+    for (std::size_t b = 0, end; b < row.size(); b = end) {  // a stretch of equal bytes at a time
+      end = std::min(row.find_first_not_of(row[b], b), row.size());
+      if (row[b] != last) flush(), last = row[b];
+      run += end - b;
+    }
+  }
+  flush();
+  return pcx;
+}
+
+// The command that stores `pcx` as the graphic `name`.
+inline std::string Download(const std::string& name, const std::string& pcx) {
+  return "GM\"" + name + "\"" + std::to_string(pcx.size()) + "\r\n" + pcx;
+}
+
 inline kv::render::Bitmap ReadPicture(const std::filesystem::path& p, unsigned* per_metre = nullptr) {
   kv::render::Bitmap b;
   EXPECT_TRUE(kv::render::ReadPng(p.string(), b, 32768, per_metre)) << p;
@@ -76,26 +119,41 @@ inline bool WaitFor(const std::function<bool()>& done, int seconds = 30) {
   return true;
 }
 
-// Runs the program `args` (the first its path) in place of this process; 127 when it cannot.
+// A connection to `port` on the loopback address, whose sends wait 10 s at most; -1 when refused.
+inline int ConnectLoopback(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const timeval limit{10, 0};  // connecting waits this long at most
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return fd;
+  ::close(fd);
+  return -1;
+}
+
+// Runs the program `args` (its path, or a name found on PATH, first) in place of this process; 127 when it cannot.
 inline int Exec(std::vector<std::string> args) {
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
-  ::execv(argv[0], argv.data());
+  ::execvp(argv[0], argv.data());
   return 127;
 }
 
 // `run` in a process of its own, its result the exit status; standard output piped, standard error to `err_file`.
+// The process is stopped when the test program ends, however that ends.
 class Child {
  public:
   Child(const std::function<int()>& run, const std::filesystem::path& err_file) {
     int out[2];
-    if (::pipe(out) != 0) return;
+    if (::pipe2(out, O_CLOEXEC) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
+      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
       ::dup2(out[1], 1);
-      ::dup2(::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-      ::close(out[0]);
+      ::dup2(::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), 2);
       ::_exit(run());
     }
     ::close(out[1]);
@@ -107,13 +165,19 @@ class Child {
   }
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
+  pid_t pid() const { return pid_; }
 
-  // Sends `sig` (none for 0) and waits up to 30 s (then kills it) for the exit status; -1 for no clean exit.
-  int Wait(int sig = 0) {
+  // Sends `sig` (none for 0) and waits up to `seconds` (then kills it) for the exit status, calling `meanwhile`
+  // while it waits; -1 for no clean exit.
+  int Wait(int sig = 0, int seconds = 30, const std::function<void()>& meanwhile = nullptr) {
     if (pid_ <= 0) return -1;
     if (sig != 0) ::kill(pid_, sig);
     int status = 0;
-    if (!WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) != 0; })) {
+    const auto ended = [&] {
+      if (meanwhile) meanwhile();
+      return ::waitpid(pid_, &status, WNOHANG) != 0;
+    };
+    if (!WaitFor(ended, seconds)) {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, &status, 0);
       status = -1;

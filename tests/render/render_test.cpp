@@ -18,6 +18,7 @@ namespace {
 
 using kv::render::Bitmap;
 using kv::render::Ink;
+using kvtest::Download;
 using kvtest::Job;
 using kvtest::RenderJob;
 
@@ -108,37 +109,18 @@ TEST(BitmapTest, RefusesSizesOutsideTheBound) {
   EXPECT_TRUE(image.Reset(100, 100, 100));
 }
 
-// A rectangle in an element's frame lands where the quarter turns about the anchor put it.
-TEST(FrameTest, QuarterTurnsClockwiseAboutTheAnchor) {
-  struct Case {
-    int turns;
-    Box want;
-  };
-  // Local rectangle u 2..7, v 1..4 (5 x 3) about the anchor (20, 20).
-  const Case cases[] = {{0, {22, 21, 27, 24}}, {1, {16, 22, 19, 27}}, {2, {13, 16, 18, 19}}, {3, {21, 13, 24, 18}}};
-  for (const Case& c : cases) {
-    kv::render::Marks marks(16, 100);
-    kv::render::Frame{20, 20, c.turns}.Fill(marks, 2, 1, 5, 3, Ink::kBlack);
-    Bitmap image;
-    ASSERT_TRUE(image.Reset(40, 40, 100));
-    marks.Paint(image);
-    EXPECT_EQ(BlackBox(image), c.want) << "turns " << c.turns;
-  }
-}
-
 struct DrawCase {
   const char* name;
   std::string job;
   Box box;     // where the black dots of the first label lie
   long count;  // how many there are (-1: not checked)
-  int dpi = 203;
 };
 
 class DrawTest : public ::testing::TestWithParam<DrawCase> {};
 
 TEST_P(DrawTest, DrawsWhereTheCommandSays) {
   const DrawCase& c = GetParam();
-  const auto r = RenderJob(c.job, c.dpi);
+  const auto r = RenderJob(c.job);
   ASSERT_EQ(r.labels.size(), 1u) << r.Messages();
   EXPECT_EQ(BlackBox(r.labels[0]), c.box) << r.Messages();
   if (c.count >= 0) {
@@ -146,33 +128,9 @@ TEST_P(DrawTest, DrawsWhereTheCommandSays) {
   }
 }
 
-// A one-bit PCX image, every row run-length coded, with `dark` dots as 0 bits.
-std::string Pcx(int width, int height, bool (*dark)(int, int)) {
-  const int line = (width + 7) / 8;
-  std::string h(128, '\0');
-  h[0] = 0x0A, h[1] = 5, h[2] = 1, h[3] = 1;
-  h[8] = static_cast<char>((width - 1) & 0xFF), h[9] = static_cast<char>((width - 1) >> 8);
-  h[10] = static_cast<char>((height - 1) & 0xFF), h[11] = static_cast<char>((height - 1) >> 8);
-  h[65] = 1, h[66] = static_cast<char>(line);
-  for (int y = 0; y < height; ++y) {
-    for (int b = 0; b < line; ++b) {
-      unsigned char v = 0xFF;
-      for (int bit = 0; bit < 8; ++bit)
-        if (b * 8 + bit < width && dark(b * 8 + bit, y)) v = static_cast<unsigned char>(v & ~(0x80 >> bit));
-      h += static_cast<char>(0xC1);
-      h += static_cast<char>(v);
-    }
-  }
-  return h;
-}
-
-std::string Download(const std::string& name, const std::string& pcx) {
-  return "GM\"" + name + "\"" + std::to_string(pcx.size()) + "\r\n" + pcx;
-}
-
 const std::string kSmall = "N\r\nq100\r\nQ50,24\r\n";
 std::string Small(std::initializer_list<const char*> lines) { return kSmall + Job(lines); }
-const std::string kPcx8 = Pcx(8, 1, [](int, int) { return true; });  // one row of eight black dots
+const std::string kPcx8 = kvtest::Pcx(8, 1);  // one row of eight black dots
 
 // `pcx` with the bytes at the given places changed.
 std::string Patched(std::string pcx, std::initializer_list<std::pair<std::size_t, char>> bytes) {
@@ -194,16 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
         DrawCase{"OriginShifts", Small({"R5,7", "LO0,0,1,1", "P1"}), {5, 7, 6, 8}, 1},
         DrawCase{"BottomFirst", Small({"ZB", "LO0,0,10,5", "P1"}), {90, 45, 100, 50}, 50},
         DrawCase{"OffTheLabelClipped", Small({"LO-5,-5,10,10", "LO95,45,100,100", "P1"}), {0, 0, 100, 50}, 50},
-        // Reversed text fills exactly its cells: the cell sizes of the resident fonts.
-        DrawCase{"Font1Cells203", Small({"T0,0,0,1,1,1,R,\"AB\"", "P1"}), {0, 0, 16, 12}, -1},
-        DrawCase{"Font1Cells300", Small({"T0,0,0,1,1,1,R,\"AB\"", "P1"}), {0, 0, 24, 20}, -1, 300},
-        DrawCase{"Font5Cell203", Small({"T0,0,0,5,1,1,R,\"A\"", "P1"}), {0, 0, 32, 48}, -1},
-        DrawCase{"Font4Cell300", Small({"T0,0,0,4,1,1,R,\"A\"", "P1"}), {0, 0, 24, 44}, -1, 300},
-        DrawCase{"Multipliers", Small({"T0,0,0,2,2,3,R,\"A\"", "P1"}), {0, 0, 20, 48}, -1},
-        DrawCase{"TextTurnedOnce", Small({"T50,10,1,1,1,1,R,\"AB\"", "P1"}), {38, 10, 50, 26}, -1},
-        DrawCase{"TextTurnedTwice", Small({"T50,30,2,1,1,1,R,\"AB\"", "P1"}), {34, 18, 50, 30}, -1},
-        DrawCase{"TextTurnedThrice", Small({"T50,30,3,1,1,1,R,\"AB\"", "P1"}), {50, 14, 62, 30}, -1},
-        DrawCase{"SoftFontUsesFont3Cell", Small({"T0,0,0,A,1,1,R,\"A\"", "P1"}), {0, 0, 12, 20}, -1},
+        // Reversed text fills exactly its cells (font 1: 8 x 12 dots); the golden text job shows every font.
         DrawCase{"VariableShowsPrompt", Small({"V00,5,R", "\"ab\"", "T0,0,0,1,1,1,R,V00", "P1"}), {0, 0, 40, 12}, -1},
         DrawCase{
             "CounterShowsStart", Small({"C1,3,L,+1", ",\"n\"", "", "T0,0,0,1,1,1,R,C1", "P1"}), {0, 0, 24, 12}, -1},
@@ -215,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
                  9},
         // A stored graphic's 0 bits are ink, placed at its position shifted by the origin.
         DrawCase{"StoredGraphic",
-                 kSmall + Download("G", Pcx(12, 3, [](int x, int y) { return x == y || x == 11; })) +
+                 kSmall + Download("G", kvtest::Pcx(12, 3, [](int x, int y) { return x == y || x == 11; })) +
                      Job({"R1,1", "GG10,20,\"G\"", "P1"}),
                  {11, 21, 23, 24},
                  6},
@@ -254,15 +203,6 @@ TEST(PrintTest, CountOfLabelsAskedStopsAtTheLargest) {
   const auto r = RenderJob(Small({"P2147483647,2147483647", "P2147483647,2147483647", "P2147483647,2147483647"}));
   EXPECT_EQ(r.summary.copies, LLONG_MAX);
   EXPECT_EQ(r.labels.size(), 3u);
-}
-
-TEST(PrintTest, DefaultSizeIsFourBySixInches) {
-  for (auto [dpi, w, h] : {std::tuple{203, 812, 1218}, std::tuple{300, 1200, 1800}}) {
-    const auto r = RenderJob(Job({"N", "P1"}), dpi);
-    ASSERT_EQ(r.labels.size(), 1u);
-    EXPECT_EQ(r.labels[0].width(), w);
-    EXPECT_EQ(r.labels[0].height(), h);
-  }
 }
 
 TEST(PrintTest, LabelsBeyondTheLimitAreCountedNotDrawn) {
@@ -424,7 +364,7 @@ TEST(StopTest, FlagEndsTheJobWithAnError) {
   EXPECT_EQ(image.BlackCount(), 0u);
   EXPECT_FALSE(image.Rotate180(&stop));
   std::string notice, error;
-  const std::string pcx = Pcx(16, 2, [](int, int) { return true; });
+  const std::string pcx = kvtest::Pcx(16, 2);
   EXPECT_EQ(kv::render::DecodePcx(reinterpret_cast<const unsigned char*>(pcx.data()), pcx.size(), 32768, 1 << 20, image,
                                   notice, &stop),
             "stopped");
@@ -433,22 +373,6 @@ TEST(StopTest, FlagEndsTheJobWithAnError) {
   EXPECT_FALSE(kv::render::WritePng(f, image, 203, error, &stop));
   EXPECT_EQ(error, "stopped");
   std::fclose(f);
-}
-
-// A one-bit PCX image of `width` x `height` black dots, its runs crossing the rows.
-std::string BlackPcx(int width, int height) {
-  std::string pcx = kPcx8.substr(0, 128);
-  pcx[8] = static_cast<char>((width - 1) & 0xFF), pcx[9] = static_cast<char>((width - 1) >> 8);
-  pcx[10] = static_cast<char>((height - 1) & 0xFF), pcx[11] = static_cast<char>((height - 1) >> 8);
-  const int line = (width + 7) / 8;
-  pcx[66] = static_cast<char>(line & 0xFF), pcx[67] = static_cast<char>(line >> 8);
-  for (std::size_t left = static_cast<std::size_t>(line) * static_cast<std::size_t>(height); left > 0;) {
-    const std::size_t run = std::min<std::size_t>(left, 63);
-    pcx += static_cast<char>(0xC0 | run);
-    pcx += '\0';
-    left -= run;
-  }
-  return pcx;
 }
 
 std::string Repeated(const std::string& line, std::size_t times) {
@@ -500,7 +424,7 @@ TEST(CostTest, EveryJobStaysWithinTheBounds) {
        [](const Ran& r) -> std::uint64_t { return r.labels == 0 ? r.s.painted : 0; }, k4G - 16 * kMiB, k4G},
       {"LargeStoredGraphicPlacedTenTimes",
        [](int) {
-         return Job({"N", "q32768", "Q16000,0"}) + Download("G", BlackPcx(32768, 16000)) +
+         return Job({"N", "q32768", "Q16000,0"}) + Download("G", kvtest::Pcx(32768, 16000)) +
                 Repeated("GG0,0,\"G\"\r\n", 10) + "P1\r\n";
        },
        1, "4294967296 dots painted", true,

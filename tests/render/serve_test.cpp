@@ -1,13 +1,10 @@
 // The virtual printer as its clients meet it: jobs through the real spooler, state kept between jobs, clients
 // silent, slow or many, its bounds, stopping, and the names it writes in a folder that already holds files.
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
 
 #include <algorithm>
 #include <chrono>
@@ -83,16 +80,10 @@ class Server : public kvtest::Child {
 
 // A client connection; sends fail quietly once the printer has closed it.
 struct Client {
-  explicit Client(int port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    const timeval limit{10, 0};  // connecting waits this long at most
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connected = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  explicit Client(int port) : fd(kvtest::ConnectLoopback(port)), connected(fd >= 0) {}
+  ~Client() {
+    if (connected) ::close(fd);
   }
-  ~Client() { ::close(fd); }
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
 
@@ -107,7 +98,7 @@ struct Client {
   }
 
   int fd;
-  bool connected = false;
+  bool connected;
 };
 
 void SendJob(int port, const std::string& bytes) {
@@ -179,12 +170,7 @@ TEST_F(ServeTest, SampleLabelThroughTheSpoolerEqualsTheRenderedJob) {
 TEST_F(ServeTest, KeepsGraphicsAndFormsBetweenJobs) {
   Server server(dir_, {"--dpi", "300"});
   ASSERT_GT(server.port(), 0);
-  std::string pcx(128, '\0');
-  pcx[0] = 0x0A, pcx[2] = 1, pcx[3] = 1, pcx[8] = 7, pcx[65] = 1, pcx[66] = 1;
-  pcx += "\xC1";
-  pcx += '\0';  // one row of eight black dots
-  SendJob(server.port(),
-          "GM\"DOT\"" + std::to_string(pcx.size()) + "\r\n" + pcx + kvtest::Job({"FS\"F\"", "GG0,0,\"DOT\"", "FE"}));
+  SendJob(server.port(), kvtest::Download("DOT", kvtest::Pcx(8, 1)) + kvtest::Job({"FS\"F\"", "GG0,0,\"DOT\"", "FE"}));
   ASSERT_TRUE(WaitFor([&] { return fs::exists(out_ / "job-1.prn"); })) << server.Log();
   SendJob(server.port(), kvtest::Job({"N", "q16", "Q8,24", "FR\"F\"", "P1", "LO0,4,1,1", "P1"}));
   ASSERT_TRUE(WaitFor([&] { return fs::exists(out_ / "job-2.prn"); })) << server.Log();

@@ -46,8 +46,6 @@ int RunProgram(const std::vector<std::string>& args) {
 
 namespace {
 
-constexpr int kMaxSide = 1 << 15;
-
 // Page `page` of `pdf` drawn by `pdftoppm -mono` at `dpi`, or scaled to `width` x `height` dots when given.
 bool PdftoppmMono(const std::filesystem::path& pdf, int page, int dpi, kv::render::Bitmap* out, std::string* error,
                   int width = 0, int height = 0) {
@@ -61,7 +59,7 @@ bool PdftoppmMono(const std::filesystem::path& pdf, int page, int dpi, kv::rende
   args.insert(args.end(), {"-singlefile", pdf.string(), prefix.string()});
   const int status = RunProgram(args);
   if (status != 0) return *error = "pdftoppm failed with status " + std::to_string(status), false;
-  if (!kv::render::ReadPng(prefix.string() + ".png", *out, kMaxSide, nullptr))
+  if (!kv::render::ReadPng(prefix.string() + ".png", *out, 1 << 15, nullptr))
     return *error = "pdftoppm's picture cannot be read", false;
   return true;
 }
@@ -134,14 +132,6 @@ Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dp
   return a;
 }
 
-Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi,
-                              const std::filesystem::path& label_png, int max_shift) {
-  kv::render::Bitmap label;
-  if (!kv::render::ReadPng(label_png.string(), label, kMaxSide, nullptr))
-    return Agreement{label_png.string() + " cannot be read as a PNG"};
-  return CompareWithPdftoppm(pdf, page, dpi, label, max_shift);
-}
-
 std::vector<FoundBarcode> ReadBarcodes(const kv::render::Bitmap& label) {
   std::vector<FoundBarcode> found;
   if (label.empty()) return found;
@@ -156,12 +146,6 @@ FoundBarcode ReadBarcode(const kv::render::Bitmap& label, const std::string& for
   const ReaderInput in(label, format);
   const ZXing::Result r = ZXing::ReadBarcode(in.view, in.hints);
   return r.isValid() ? FoundBarcode{ZXing::ToString(r.format()), r.text()} : FoundBarcode{};
-}
-
-std::vector<FoundBarcode> ReadBarcodes(const std::filesystem::path& label_png) {
-  kv::render::Bitmap label;
-  if (!kv::render::ReadPng(label_png.string(), label, kMaxSide, nullptr)) return {};
-  return ReadBarcodes(label);
 }
 
 }  // namespace kvtest

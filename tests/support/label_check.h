@@ -24,9 +24,6 @@ struct Agreement {
 // Shifts of up to `max_shift` dots each way are tried and the best kept (a page placed a dot off by rounding).
 Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi, const kv::render::Bitmap& label,
                               int max_shift = 2);
-// The same for a label saved as a PNG (the virtual printer's pictures).
-Agreement CompareWithPdftoppm(const std::filesystem::path& pdf, int page, int dpi,
-                              const std::filesystem::path& label_png, int max_shift = 2);
 
 // A folder of its own under the temporary folder, removed with its content; path() is empty when none was made.
 class TempFolder {
@@ -49,9 +46,8 @@ struct FoundBarcode {
   std::string text;    // the data, as UTF-8
 };
 
-// Every barcode zxing-cpp finds on the label, in any rotation; none when the file cannot be read.
+// Every barcode zxing-cpp finds on the label, in any rotation.
 std::vector<FoundBarcode> ReadBarcodes(const kv::render::Bitmap& label);
-std::vector<FoundBarcode> ReadBarcodes(const std::filesystem::path& label_png);
 // The one barcode of `format` (zxing-cpp's name, e.g. "Code128") that zxing-cpp finds first; empty when none.
 FoundBarcode ReadBarcode(const kv::render::Bitmap& label, const std::string& format);
 

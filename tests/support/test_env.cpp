@@ -1,8 +1,6 @@
 #include "test_env.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "connection.h"
@@ -41,16 +39,6 @@ class SpoolerEnvironment : public ::testing::Environment {
 };
 
 }  // namespace
-
-std::string ReadWhole(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteWhole(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 fs::path EnterFreshDirectory(const char* prefix) {
   static int serial = 0;

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,8 +16,15 @@ namespace kvtest {
 // The printer that every end-to-end test prints to; the spooler's queue KIRV_R5.
 inline constexpr const char kPrinter[] = "KIRV R5";
 
-std::string ReadWhole(const std::filesystem::path& path);
-void WriteWhole(const std::filesystem::path& path, const std::string& bytes);
+// Defined here so that the test programs without the spooler's set-up (and its main) can use them too.
+inline std::string ReadWhole(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline void WriteWhole(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
 
 // Makes an empty folder for the running test, named after it, and makes it the current directory.
 std::filesystem::path EnterFreshDirectory(const char* prefix);
