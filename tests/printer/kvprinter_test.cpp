@@ -497,6 +497,7 @@ TEST_F(KvPrinter, CupsDrivesItAsADriverlessPrinter) {
     VirtualPrinter& vp = printers_[printer];
     ASSERT_TRUE(WaitFor([&] { return fs::exists(vp.Label(vp.jobs + 1)); }, 120));
     const kv::render::Bitmap label = kvtest::ReadPicture(vp.Label(++vp.jobs));
+    EXPECT_EQ(label.width(), dpi == 300 ? 1200 : 812) << "4 in at the printer's resolution";
     const kvtest::Agreement a = kvtest::CompareWithPdftoppm(dir_ / "ship.pdf", 0, dpi, label);
     EXPECT_EQ(a.error, "");
     EXPECT_GE(a.share, 0.99);
