@@ -24,8 +24,9 @@ using kvtest::ToolTest;
 
 using DialogTest = ToolTest;
 
-// The option list's entries in both languages: QtPanelTest.ListsAreFilledAndTheStatusLampShows; the
-// printer list and its lamps: PrinterTest.
+// The option list's entries and selection in both languages: QtPanelTest.ListsAreFilledAndTheStatusLampShows;
+// the disabled controls: QtPanelTest.EveryControlStandsWhereTheLayoutPutsIt; the printer list and its lamps:
+// PrinterTest.
 TEST_F(DialogTest, Initialisation) {
   const struct {
     Language language;
@@ -45,10 +46,7 @@ TEST_F(DialogTest, Initialisation) {
   EXPECT_TRUE(dialog_->Handle(view_->menu_items[0].first | 0x5, Event::MenuCommand)) << "low bits do not count";
   EXPECT_EQ(view_->abouts, 1);
   EXPECT_EQ(view_->timers, (std::vector<std::pair<unsigned, unsigned>>{{1, 1000}}));
-  EXPECT_EQ(view_->Selection(kIdOptionList), 0);
   EXPECT_EQ(view_->Text(kIdHelpText), ToolString(Language::English, HelpString(OptionKind::FactoryReset)));
-  EXPECT_GE(view_->Selection(kIdPrinterList), 0);
-  EXPECT_FALSE(view_->Enabled(kIdSendCommand)) << "no TestCmd.txt here";
   EXPECT_TRUE(dialog_->library().complete());
   EXPECT_TRUE(dialog_->TakeBackgroundPending());
   EXPECT_FALSE(dialog_->TakeBackgroundPending()) << "the background is drawn once";
@@ -258,19 +256,6 @@ TEST_F(DialogTest, SpoolerRefusals) {
   EXPECT_EQ(NextJob(), "#UM>OD07\r\n");
   EXPECT_EQ(Stored("KIRV R5", "OD"), "7");
   EXPECT_EQ(JobsBeforeMarker(), 0u);
-}
-
-TEST_F(DialogTest, TextTypedIntoTheOptionListSelectsNoOption) {
-  Start();
-  PickOption(3);
-  view_->Select(kIdOptionList, -1);
-  view_->Type(kIdOptionList, "Tear");
-  dialog_->OnOptionSelected();
-  EXPECT_EQ(dialog_->Kind(), OptionKind::None);
-  EXPECT_EQ(view_->Text(kIdValue), "");
-  SetValue("18.76");
-  EXPECT_EQ(JobsBeforeMarker(), 0u) << "Set sends nothing for an option that is not selected";
-  EXPECT_EQ(Stored("KIRV R5", "FD"), "");
 }
 
 // Started where no settings file can be made (nothing can be created in /proc, even by root): the

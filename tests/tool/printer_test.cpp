@@ -3,7 +3,6 @@
 // KIRV_R5_Stopped and the refusing Raw_Refusing).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -83,23 +82,6 @@ TEST_F(PrinterTest, SelectingAPrinterShowsItsOwnStoredValue) {
   EXPECT_EQ(view_->Text(kIdValue), "12.500mm") << "150 dots at 12 dots per millimetre";
   PickPrinter("Label 1");
   EXPECT_EQ(view_->Text(kIdValue), "0.000mm") << "a printer without a section";
-}
-
-TEST_F(PrinterTest, QueueStoppedWhileTheToolRuns) {
-  Start();
-  PickPrinter("KIRV R5i");
-  dialog_->OnTimer();
-  EXPECT_TRUE(OnLine());
-  if (!kvtest::kStoppedQueueIsOffLine) GTEST_SKIP() << "the spooler does not report a stopped queue";
-  struct Restart {
-    ~Restart() { EXPECT_EQ(std::system("cupsenable KIRV_R5i"), 0); }
-  } restart;
-  ASSERT_EQ(std::system("cupsdisable KIRV_R5i"), 0);
-  dialog_->OnTimer();
-  EXPECT_FALSE(OnLine());
-  ASSERT_EQ(std::system("cupsenable KIRV_R5i"), 0);
-  dialog_->OnTimer();
-  EXPECT_TRUE(OnLine());
 }
 
 TEST_F(PrinterTest, FailingListingShowsItsMessageOncePerRun) {

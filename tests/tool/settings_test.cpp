@@ -80,22 +80,6 @@ TEST_F(SettingsTest, AbsentFileIsCreatedEmptyByARead) {
   EXPECT_EQ(fs::file_size(Ini()), 0u);
 }
 
-// Nothing can be created in /proc, whoever asks: the tests run as root, for whom a read-only
-// directory's permission bits would not stop the creation.
-TEST_F(SettingsTest, DirectoryWhereNothingCanBeCreated) {
-  fs::current_path(kvtest::kUnwritableDirectory);
-  ToolProcess process = StartProgram(kv::plat::kLangEnglishUs);
-  int value = 42;
-  EXPECT_EQ(process.settings.ReadSettingInt("Setting", "DisplayLan", kSettingsFileName, &value), kErrSettingsFile);
-  EXPECT_EQ(value, 42);
-  char text[8] = "keep";
-  EXPECT_EQ(process.settings.ReadSettingText("Setting", "DisplayLan", kSettingsFileName, sizeof text, text),
-            kErrSettingsFile);
-  EXPECT_STREQ(text, "keep");
-  EXPECT_EQ(process.settings.WriteSetting("Setting", "DisplayLan", "1"), 0);
-  fs::current_path(dir_);
-}
-
 TEST_F(SettingsTest, ReadsTakeNoMoreThanTheirBuffer) {
   WriteWhole(Ini(), "[KIRV R5]\r\nIA=192.168.8.180\r\nFD=" + std::string(150, '7') + "\r\n");
   Settings settings(dir_.string());

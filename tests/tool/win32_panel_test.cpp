@@ -1,19 +1,17 @@
 // KVPanel.exe as a program in a real window (Wine on the tree's own X server), in both display
-// languages, driven through the dialog's own controls; a screenshot is kept as an artefact.
+// languages, driven through the dialog's own controls.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "capture.h"
 #include "kv/platform/wide.h"
 #include "resources/layouts.h"
 #include "resources/resource_ids.h"
-#include "resources/strings.h"
 #include "test_env.h"
 #include "tool_test.h"
 
@@ -28,32 +26,6 @@ std::string WinePath(const char* unix_path) {
   for (char& c : p)
     if (c == '/') c = '\\';
   return p;
-}
-
-// Saves what the window shows as a 24-bit BMP file.
-bool SaveScreenshot(HWND window, const fs::path& path) {
-  RECT r;
-  GetWindowRect(window, &r);
-  BITMAPINFOHEADER info = {sizeof info, r.right - r.left, r.bottom - r.top, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  HDC screen = GetWindowDC(window);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, info.biWidth, info.biHeight);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, info.biWidth, info.biHeight, screen, 0, 0, SRCCOPY);
-  SelectObject(memory, old);
-  std::string pixels(static_cast<std::size_t>((info.biWidth * 3 + 3) / 4 * 4 * info.biHeight), '\0');
-  GetDIBits(memory, bitmap, 0, static_cast<UINT>(info.biHeight), &pixels[0], reinterpret_cast<BITMAPINFO*>(&info),
-            DIB_RGB_COLORS);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(window, screen);
-  const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info;
-  const BITMAPFILEHEADER file = {0x4D42, offset + static_cast<DWORD>(pixels.size()), 0, 0, offset};
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(&file), sizeof file);
-  out.write(reinterpret_cast<const char*>(&info), sizeof info);
-  out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-  return static_cast<bool>(out);
 }
 
 // The dialog's base units as Windows reckons them for a template with its own font: the font's average
@@ -145,15 +117,6 @@ TEST_P(Win32PanelTest, ControlsStandWhereTheLayoutPutsThem) {
   EXPECT_NE(IsWindowVisible(Item(kIdOnLinePicture)), IsWindowVisible(Item(kIdOffLinePicture)))
       << "exactly one lamp shows";
   EXPECT_FALSE(IsWindowVisible(Item(kIdForward)));
-
-  const char* artefacts = std::getenv("KV_ARTEFACT_DIR");
-  ASSERT_NE(artefacts, nullptr);
-  const fs::path shot = fs::path(WinePath(artefacts)) /
-                        (std::string("KVPanel-") + (GetParam() == Language::English ? "english" : "chinese") + ".bmp");
-  fs::create_directories(shot.parent_path());
-  RedrawWindow(dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  Sleep(1000);
-  EXPECT_TRUE(SaveScreenshot(dialog_, shot));
 }
 
 // Set, and Enter in the value field, send the option's command; after Enter the dialog stays.
