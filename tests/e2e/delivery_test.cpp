@@ -16,7 +16,6 @@ namespace {
 
 using kvtest::Bytes;
 using kvtest::CapturedJobCount;
-using kvtest::kPrinter;
 using kvtest::WaitForJob;
 
 // What reached the printer: the bytes of the test's jobs in order, and how many jobs they were.
@@ -79,8 +78,7 @@ class AnyPrinterDeliveryTest : public DeliveryTest, public ::testing::WithParamI
 TEST_P(AnyPrinterDeliveryTest, LabelArrivesByteForByte) {
   kvtest::WriteWhole(dir_ / "logo.pcx", Bytes(12000, 8));
   kvtest::WriteWhole(dir_ / "graphic.bin", Bytes(3 * kv::kBufferSize - 17, 3));
-  ASSERT_EQ(OpenPort(printer()), KV_OK);
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(OpenAndClearBuffer(printer()), KV_OK);
   ASSERT_EQ(KV_SetLabelWidth(812), KV_OK);
   ASSERT_EQ(KV_DrawText(40, 30, 0, 4, 1, 1, 'N', "Font 4"), KV_OK);
   ASSERT_EQ(KV_PrintPCX(10, 10, "logo.pcx"), KV_OK);
@@ -95,8 +93,7 @@ TEST_P(AnyPrinterDeliveryTest, LabelArrivesByteForByte) {
 
 // A job of no bytes is taken and prints nothing; a second delivery sends the same job again.
 TEST_P(AnyPrinterDeliveryTest, EmptyJobPrintsNothingAndASecondDeliverySendsTheJobAgain) {
-  ASSERT_EQ(OpenPort(printer()), KV_OK);
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  ASSERT_EQ(OpenAndClearTmpFile(printer()), KV_OK);
   EXPECT_EQ(KV_WritePrinter(), KV_OK);
   const std::string label = "A10,10,0,1,1,1,N,\"twice\"\r\nW1,1\r\n";
   ASSERT_EQ(ClearTmpFile(), KV_OK);
@@ -126,15 +123,13 @@ TEST_P(AnyPrinterDeliveryTest, RefusedDataLeavesNoDocumentBehind) {
   if (!kvtest::kAbortEndsTheDocument) {
     // The refused document stays open on the printer handle and the next cannot start. On a stopped
     // printer, so that the document ended with the printer never reaches the capture printer.
-    ASSERT_EQ(OpenPort("KIRV R5 Stopped"), KV_OK);
-    ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+    ASSERT_EQ(OpenAndClearBuffer("KIRV R5 Stopped"), KV_OK);
     kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);
     ASSERT_EQ(KV_WritePrinter(), KV_ERR_WRITE_DATA);
     EXPECT_EQ(KV_WritePrinter(), KV_ERR_START_DOC);
     return;
   }
-  ASSERT_EQ(OpenPort(printer()), KV_OK);
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(OpenAndClearBuffer(printer()), KV_OK);
   kv::plat::fault_arm(kv::plat::FaultSite::SpoolWrite, 1);
   ASSERT_EQ(KV_WritePrinter(), KV_ERR_WRITE_DATA);
   // The abandoned document does not hold up or leak into the next job.
@@ -146,19 +141,5 @@ INSTANTIATE_TEST_SUITE_P(Printers, AnyPrinterDeliveryTest, ::testing::ValuesIn(k
                          [](const ::testing::TestParamInfo<kvtest::DeliveryPrinter>& printer) {
                            return printer.param.label;
                          });
-
-TEST_F(DeliveryTest, StoppedPrinterTakesTheJobAndHoldsIt) {
-  ASSERT_EQ(OpenPort("KIRV R5 Stopped"), KV_OK);
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
-  EXPECT_EQ(KV_WritePrinter(), KV_OK) << "a paused printer still accepts jobs";
-  EXPECT_EQ(DeliveredBeforeMarker(kPrinter).jobs, 0u) << "nothing reaches the printer while it is stopped";
-}
-
-TEST_F(DeliveryTest, PrinterRefusingJobsFailsTheDelivery) {
-  ASSERT_EQ(OpenPort("Raw Refusing"), KV_OK);
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
-  EXPECT_EQ(KV_WritePrinter(), kvtest::kRefusalAtStartOfDocument ? KV_ERR_START_DOC : KV_ERR_END_DOC);
-  EXPECT_EQ(DeliveredBeforeMarker(kPrinter).jobs, 0u);
-}
 
 }  // namespace

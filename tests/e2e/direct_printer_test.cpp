@@ -123,8 +123,7 @@ TEST_F(DirectPrinterTest, PrinterThatStopsReadingRefusesTheDataAndTheJobCanBeSen
   DeafListener deaf(8);
   deaf.AcceptAll();
   const std::string job = "N\r\n" + kvtest::Bytes(32u << 20, 5) + "W1,1\r\n";  // more than the kernel buffers
-  ASSERT_EQ(OpenPort(deaf.uri().c_str()), KV_OK);
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  ASSERT_EQ(OpenAndClearTmpFile(deaf.uri().c_str()), KV_OK);
   kvtest::WriteWhole(SpoolFile(), job);
   const auto start = Clock::now();
   EXPECT_EQ(KV_WritePrinter(), KV_ERR_WRITE_DATA);
@@ -143,8 +142,7 @@ TEST_F(DirectPrinterTest, PrinterThatKeepsTheConnectionOpenHasTakenTheJob) {
   DeafListener printer(8);
   std::string got;
   int kept = -1;
-  ASSERT_EQ(OpenPort(printer.uri().c_str()), KV_OK);
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  ASSERT_EQ(OpenAndClearTmpFile(printer.uri().c_str()), KV_OK);
   const std::string job = "N\r\n" + kvtest::Bytes(100000, 9) + "W1,1\r\n";
   kvtest::WriteWhole(SpoolFile(), job);
   // Reads the job to its end, then leaves the connection open (the probe of OpenPort came first).
@@ -172,8 +170,7 @@ TEST_F(DirectPrinterTest, DeviceWithoutReaderFailsToStartTheDocumentWithinTheCon
   ScopedEnv bound("KV_CONNECT_TIMEOUT_MS", "300");
   const std::string fifo = (dir_ / "lp0").string();
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  ASSERT_EQ(OpenPort(fifo.c_str()), KV_OK);
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(OpenAndClearBuffer(fifo.c_str()), KV_OK);
   const auto start = Clock::now();
   EXPECT_EQ(KV_WritePrinter(), KV_ERR_START_DOC);
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));

@@ -27,8 +27,7 @@ class ReferencePrinterTest : public kvtest::LibraryTest {
     // Never the machine's own spooler: the harness names the private one, a socket in its folder.
     const char* server = std::getenv("CUPS_SERVER");
     ASSERT_TRUE(server != nullptr && server[0] == '/') << "the test spooler is not set";
-    ASSERT_EQ(OpenPort(kvtest::kPrinter), KV_OK);
-    ASSERT_EQ(ClearTmpFile(), KV_OK);
+    ASSERT_EQ(OpenAndClearTmpFile(kvtest::kPrinter), KV_OK);
   }
 
   void TearDown() override {

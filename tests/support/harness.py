@@ -22,8 +22,7 @@ saved as DIR/jobs/job-NNNNNN.prn once the connection has ended (written first as
 so a reader never sees half a job); a connection without bytes prints nothing, as on a real printer.
 Every queue sends to it with socket://127.0.0.1:PORT. It also reads the FIFO DIR/device.fifo, which
 stands in for a printer's device file: what one writer sends between its open and close is a job
-(two writers in quick succession may arrive as one). The queue Raw_Unreachable points at a closed
-loopback port: CUPS accepts its jobs and holds them.
+(two writers in quick succession may arrive as one).
 
 The queues take their printer descriptions from DIR/ppd (the shipped ones, made from the table of models
 by data/make_ppd.py as the build makes them) or tests/support/ppd (made-up test printers); the spooler
@@ -77,7 +76,6 @@ QUEUES = [
     ("Office_Laser", "Office_Laser.ppd", "enabled"),
     ("KIRV_R5_Stopped", "KIRV_R5.ppd", "stopped"),
     ("Raw_Refusing", None, "rejecting"),
-    ("Raw_Unreachable", None, "unreachable"),
 ]
 
 
@@ -315,8 +313,7 @@ def start(d):
     # No SNMP: the capture printer has no agent, and the query would cost seconds per job.
     uri = f"socket://127.0.0.1:{port}/?snmp=false"
     for queue, ppd, state in QUEUES:
-        queue_uri = uri if state != "unreachable" else f"socket://127.0.0.1:{closed_port()}/?snmp=false"
-        args = ["lpadmin", "-p", queue, "-v", queue_uri, "-E"]
+        args = ["lpadmin", "-p", queue, "-v", uri, "-E"]
         if ppd:
             args += ["-P", ppd_path(d, ppd)]
         else:
@@ -324,7 +321,7 @@ def start(d):
         r = lp(d, *args, check=False)
         if r.returncode != 0 and ppd is None:
             # Newer CUPS has no "raw" model: a queue without any description is raw as well.
-            lp(d, "lpadmin", "-p", queue, "-v", queue_uri, "-E")
+            lp(d, "lpadmin", "-p", queue, "-v", uri, "-E")
         elif r.returncode != 0:
             raise SystemExit(f"harness: lpadmin for {queue} failed: {r.stderr.strip()}")
         if state == "stopped":
@@ -333,13 +330,6 @@ def start(d):
             lp(d, "cupsreject", queue)
     for line in env_lines(d):
         print(line)
-
-
-def closed_port():
-    """A loopback port that nothing listens on (bound once, then released)."""
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def launch_cupsd(d):

@@ -6,6 +6,7 @@
 #include "connection.h"
 #include "kv/platform/fault.h"
 #include "kv/platform/memory.h"
+#include "kvtaglib.h"
 #include "platform.h"
 
 namespace fs = std::filesystem;
@@ -116,6 +117,16 @@ void LibraryTest::TearDown() {
   kv::SetHostHandlers(nullptr, nullptr, nullptr);
   kv::SetMessageLanguage(kv::MessageLanguage::Locale);
   LeaveDirectory(dir_);
+}
+
+int LibraryTest::OpenAndClearTmpFile(const char* printer) {
+  const int rc = OpenPort(printer);
+  return rc != KV_OK ? rc : ClearTmpFile();
+}
+
+int LibraryTest::OpenAndClearBuffer(const char* printer) {
+  const int rc = OpenPort(printer);
+  return rc != KV_OK ? rc : KV_ClearBuffer();
 }
 
 fs::path LibraryTest::SpoolFile() const { return fs::path(kv::conn.TmpFileName); }

@@ -61,6 +61,10 @@ class LibraryTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
+  // OpenPort, then ClearTmpFile (an empty job) or KV_ClearBuffer (a job of "N"): the first code that is not 0.
+  static int OpenAndClearTmpFile(const char* printer);
+  static int OpenAndClearBuffer(const char* printer);
+
   // The spool file of the current job.
   std::filesystem::path SpoolFile() const;
   std::string SpoolBytes() const { return ReadWhole(SpoolFile()); }

@@ -269,8 +269,7 @@ class BuilderTest : public kvtest::LibraryTest, public ::testing::WithParamInter
 // closed code, not stored, with the connection closed or a printer opened alone (no command buffer).
 TEST_P(BuilderTest, ComposesItsLineOrRefusesAndAnswersEachState) {
   const BuilderCase& c = GetParam();
-  ASSERT_EQ(OpenPort(kHoldingPrinter), KV_OK);
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  ASSERT_EQ(OpenAndClearTmpFile(kHoldingPrinter), KV_OK);
   SetErrState(-77);
   EXPECT_EQ(c.call(), c.result);
   EXPECT_EQ(SpoolBytes(), c.bytes);
@@ -309,8 +308,7 @@ TEST_P(BuilderSweepTest, FailureAtEverySiteIsReportedAndLeavesTheJobWhole) {
       c.name,
       [] {
         if (!kv::PortIsClosed()) ClosePort();
-        ASSERT_EQ(OpenPort(kHoldingPrinter), KV_OK);
-        ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+        ASSERT_EQ(OpenAndClearBuffer(kHoldingPrinter), KV_OK);
       },
       c.call);
   sweep.appended = {"KIRVtemp.prn"};
@@ -332,8 +330,7 @@ using PrintLabelTest = kvtest::LibraryTest;
 // A bad count still delivers what the job holds; a failed delivery is the code returned, the bad count
 // the one stored.
 TEST_F(PrintLabelTest, BadCountStillDeliversAndAFailedDeliveryIsReportedFirst) {
-  ASSERT_EQ(OpenPort(kHoldingPrinter), KV_OK);
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(OpenAndClearBuffer(kHoldingPrinter), KV_OK);
   EXPECT_EQ(KV_PrintLabel(1, 65536), KV_ERR_PRINT_LABEL_CHECK);
   // Delivered: the spool file is closed, so the next append fails.
   EXPECT_EQ(KV_SetDarkness(5), KV_ERR_SET_DARKNESS_WRITE);

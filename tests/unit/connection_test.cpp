@@ -7,7 +7,6 @@
 
 #include "connection.h"
 #include "kv/platform/fault.h"
-#include "kv/platform/language.h"
 #include "kv/platform/memory.h"
 #include "kvtaglib.h"
 #include "test_env.h"
@@ -65,21 +64,8 @@ TEST_F(ConnectionTest, UnknownNullAndEmptyPrinterNamesShowTwoMessagesAndStayClos
   EXPECT_EQ(kv::plat::mem_blocks_in_use(), 2u) << "the buffers of the refused open were leaked";
 }
 
-// The messages in the language chosen for them; the locale's when none is (on Windows, Chinese).
-TEST_F(ConnectionTest, MessagesInTheLanguageChosen) {
-  kv::SetMessageLanguage(kv::MessageLanguage::English);
-  EXPECT_EQ(OpenPort("No Such Printer"), KV_ERR_OPEN_PRINTER);
-  EXPECT_EQ(TakeMessages(), (Messages{"Error opening the printer.", "Please check that the printer is installed."}));
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
-  EXPECT_EQ(OpenPort(kPrinter), KV_ERR_ALREADY_OPEN);
-  EXPECT_EQ(TakeMessages(), Messages{"Please check that the printer works."});
-  kv::SetMessageLanguage(kv::MessageLanguage::Locale);
-  EXPECT_EQ(kv::MessagesInChinese(), kv::plat::messages_in_chinese());
-}
-
 TEST_F(ConnectionTest, ClosePortEndsEverythingAndStoresMinusOne) {
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  ASSERT_EQ(OpenAndClearTmpFile(kPrinter), KV_OK);
   const auto spool = SpoolFile();
   ASSERT_TRUE(std::filesystem::exists(spool));
   ClosePort();
@@ -104,8 +90,7 @@ TEST_F(ConnectionTest, ClosingWhatIsNotOpenOnlyComplainsAboutThePrinter) {
 }
 
 TEST_F(ConnectionTest, PrinterClosedAloneKeepsComposingButCannotDeliverUntilOpenedAgain) {
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  ASSERT_EQ(OpenAndClearTmpFile(kPrinter), KV_OK);
   EXPECT_EQ(KV_ClosePrinter(), 1);
   EXPECT_EQ(conn.PrinterHandle, nullptr);
   EXPECT_FALSE(kv::PortIsClosed()) << "the connection still counts as open";
@@ -169,8 +154,7 @@ TEST_F(ConnectionTest, SerialSettingsFollowTheHandshakeFlag) {
 // After a delivery the spool file is closed: appends fail (one of no bytes still succeeds) and leave the
 // delivered job as it was, until the next job.
 TEST_F(ConnectionTest, WriteAfterDeliveryFailsAndSuccessDoesNotClearLastError) {
-  ASSERT_EQ(OpenPort(kPrinter), KV_OK);
-  ASSERT_EQ(KV_ClearBuffer(), KV_OK);
+  ASSERT_EQ(OpenAndClearBuffer(kPrinter), KV_OK);
   ASSERT_EQ(KV_WritePrinter(), KV_OK);
   ASSERT_EQ(OurSendFile(nullptr, 0), KV_ERR_FILE_OPEN);
   EXPECT_EQ(Pulse("x", 0, 0), KV_OK);

@@ -1,5 +1,5 @@
-// The font layer: its matches agree with fontconfig's; its cell glyphs' refused sizes, their ink in the
-// cell, sizes kept apart in the cache, and the fallback for characters the monospaced face lacks.
+// The font layer: its matches agree with fontconfig's; its cell glyphs' refused sizes, and the fallback for
+// characters the monospaced face lacks (the resident cells' dots: the golden text jobs, at both resolutions).
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
@@ -110,37 +110,6 @@ TEST(FontCellGlyph, RefusesCellsOutsideTheRange) {
   std::vector<unsigned char> ink;
   EXPECT_TRUE(font_cell_glyph(U'A', 1, 1, ink));
   EXPECT_EQ(ink.size(), 1u);
-}
-
-// The resident cells at both resolutions, and two sharing a width or a height with one (the cache keeps
-// sizes apart): the glyph fills the cell as the face says, and each character's ink lies where it should.
-TEST(FontCellGlyph, InkLiesWhereTheLetterPutsIt) {
-  const struct {
-    int w, h;
-  } cells[] = {{8, 12}, {10, 16}, {12, 20}, {14, 24}, {32, 48}, {24, 44}, {48, 80}, {16, 12}, {8, 16}};
-  for (const auto& c : cells) {
-    std::vector<unsigned char> ink;
-    auto box = [&](char32_t ch) {
-      EXPECT_TRUE(font_cell_glyph(ch, c.w, c.h, ink)) << static_cast<unsigned>(ch);
-      EXPECT_EQ(ink.size(), static_cast<std::size_t>(c.w) * static_cast<std::size_t>(c.h));
-      return ink.size() == static_cast<std::size_t>(c.w) * static_cast<std::size_t>(c.h) ? InkBox(ink, c.w, c.h)
-                                                                                         : Box{};
-    };
-    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h);
-    EXPECT_EQ(box(U' ').dots, 0) << "a blank has no ink";
-    const Box h = box(U'H'), g = box(U'g'), under = box(U'_'), quote = box(U'\''), dot = box(U'.'), m = box(U'M');
-    ASSERT_GT(h.dots, 0);
-    // The capital stands on the baseline and reaches well up; 'g' hangs below that baseline.
-    EXPECT_GT(g.bottom, h.bottom);
-    EXPECT_LE(h.top, c.h / 3);
-    EXPECT_GE(h.bottom - h.top + 1, c.h / 2) << "a capital is more than half the cell high";
-    // An apostrophe sits in the upper half, a full stop and an underscore in the lower.
-    EXPECT_LT(quote.bottom, c.h / 2);
-    EXPECT_GE(dot.top, c.h / 2);
-    EXPECT_GE(under.top, h.bottom);
-    // The face's advance fills the width: an M spans most of it and stays inside.
-    EXPECT_GE(m.right - m.left + 1, c.w * 6 / 10);
-  }
 }
 
 TEST(FontCellGlyph, FallsBackForCharactersTheFaceLacks) {

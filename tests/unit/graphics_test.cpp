@@ -30,8 +30,7 @@ class GraphicsTest : public kvtest::LibraryTest {
  protected:
   void SetUp() override {
     LibraryTest::SetUp();
-    ASSERT_EQ(OpenPort(kvtest::kPrinter), KV_OK);
-    ASSERT_EQ(ClearTmpFile(), KV_OK);
+    ASSERT_EQ(OpenAndClearTmpFile(kvtest::kPrinter), KV_OK);
   }
   void TearDown() override {
     EXPECT_FALSE(fs::exists(dir_ / "KIRV.pcx")) << "the work file is gone after every call";
@@ -304,12 +303,6 @@ TEST_F(TrueTypeTest, ChineseTextIsDrawnWithAFontThatHasIt) {
   ASSERT_EQ(b.rc, KV_OK);
   EXPECT_GT(a.image.DarkCount(), 40);
   EXPECT_NE(a.image.bits, b.image.bits);
-}
-
-TEST_F(TrueTypeTest, AbsentFaceIsSubstitutedAndStillDrawn) {
-  const Drawn d = Draw("Substitute", 36, 0, 400, 0, "No Such Face 12345");
-  ASSERT_EQ(d.rc, KV_OK);
-  EXPECT_GT(d.image.DarkCount(), 100);
 }
 
 TEST_F(TrueTypeTest, SecondReferencePrinterStandsInForTheFirst) {

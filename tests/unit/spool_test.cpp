@@ -57,15 +57,6 @@ TEST_F(SpoolTest, SpoolFileIsNamedOnceInTheCurrentDirectory) {
   EXPECT_EQ(GetErrState(), stored) << "closed codes are returned, not stored";
 }
 
-// KV_ClearBuffer, which makes the spool file the same way, is swept in sweep_test.cpp.
-TEST_F(SpoolTest, SpoolFileThatCannotBeCreatedLeavesNothingToAppendTo) {
-  kv::plat::fault_arm(FaultSite::FileCreate, 1);
-  EXPECT_EQ(ClearTmpFile(), KV_ERR_TMP_CREATE);
-  EXPECT_EQ(GetErrState(), KV_ERR_TMP_CREATE);
-  EXPECT_EQ(conn.TmpFileHandle, kv::plat::kInvalidFile);
-  EXPECT_EQ(Pulse("x", 1, 0), KV_ERR_TMP_WRITE);
-}
-
 // A work file's full name (directory, separator, name, terminating zero) must fit in 260 bytes: the spool
 // file's here, and the image work file's by the same rule.
 TEST_F(SpoolTest, CurrentDirectoryAtTheLimitOfTheName) {

@@ -83,8 +83,7 @@ TEST_F(TrueTypeRasterTest, DrawingIntoAPartOfTheTextKeepsEveryDotInPlace) {
 
 TEST_F(TrueTypeRasterTest, WorkMemoryIsAboutOneBitPerDot) {
   if (kAddressSanitizer) GTEST_SKIP() << "address space cannot be bounded under AddressSanitizer";
-  ASSERT_EQ(OpenPort(kvtest::kPrinter), KV_OK);
-  ASSERT_EQ(ClearTmpFile(), KV_OK);
+  ASSERT_EQ(OpenAndClearTmpFile(kvtest::kPrinter), KV_OK);
   // The image the text needs, one bit a dot, from its size at a sixteenth of the cell (which
   // opens the face before any bound, and leaves no large glyph behind in this process).
   const kv::plat::FontSpec font = {kCell / 16, 0, "DejaVu Sans", 0, 400, false, false, false};
