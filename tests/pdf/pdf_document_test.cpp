@@ -1,5 +1,5 @@
 // The printer application's PDF pages: the shipping label drawn as poppler draws one bit, its barcode read back;
-// documents refused with a sentence for the client, pages beyond their bounds, and a thousand pages.
+// documents refused with a sentence for the client, and pages beyond their bounds.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -259,24 +259,6 @@ TEST_P(DrawTest, DrawsOrSaysWhy) {
 
 INSTANTIATE_TEST_SUITE_P(Pages, DrawTest, ::testing::ValuesIn(kDrawCases),
                          [](const auto& row) { return std::string(row.param.name); });
-
-// A thousand pages open without drawing any; the first and the last are drawn, one at a time.
-TEST(PdfDocumentTest, ThousandPagesDrawnOneAtATime) {
-  const Bytes pdf = kvtest::PagesPdf(1000, 288, 432);
-  const long before = PeakKib();
-  std::string error;
-  const auto doc = PdfDocument::Open(pdf, &error);
-  ASSERT_TRUE(doc) << error;
-  ASSERT_EQ(doc->PageCount(), 1000);
-  for (int index : {0, 999}) {
-    GreyImage grey;
-    ASSERT_TRUE(doc->RenderPage(index, 203, std::size_t{1} << 24, &grey, &error)) << error;
-    ASSERT_EQ(grey.width, 812);
-    EXPECT_LT(*std::min_element(grey.pixels.begin(), grey.pixels.end()), 128) << "page " << index << " is blank";
-  }
-  EXPECT_FALSE(doc->RenderPage(1000, 203, std::size_t{1} << 24, nullptr, &error));
-  EXPECT_LT(PeakKib() - before, 100 * 1024) << "memory beyond a page or two";
-}
 
 // A small PDF whose page draws form 5, each form drawing the next twice, `depth` deep: hours of drawing.
 Bytes FormsDrawingForms(int depth) {

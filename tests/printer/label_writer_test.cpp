@@ -72,31 +72,6 @@ TEST(LabelWriter, TheHeadLinesFollowTheSettings) {
   }
 }
 
-TEST(LabelWriter, RefusesSettingsOutOfRange) {
-  struct Case {
-    const char* name;
-    void (*spoil)(LabelSettings&);
-  };
-  const Case cases[] = {
-      {"resolution", [](LabelSettings& s) { s.dpi = 600; }},
-      {"wider than any head", [](LabelSettings& s) { s.width = 1249; }},
-      {"no width", [](LabelSettings& s) { s.width = 0; }},
-      {"length", [](LabelSettings& s) { s.length = 70000; }},
-      {"darkness", [](LabelSettings& s) { s.darkness = 21; }},
-      {"speed", [](LabelSettings& s) { s.speed = -1; }},
-      {"copies", [](LabelSettings& s) { s.copies = 0; }},
-  };
-  for (const Case& c : cases) {
-    LabelSettings s;
-    c.spoil(s);
-    Collected out;
-    EXPECT_FALSE(out.writer.Begin(s)) << c.name;
-    EXPECT_FALSE(out.writer.error().empty()) << c.name;
-    EXPECT_FALSE(out.writer.AddRow(std::vector<std::uint8_t>(1300, 0).data())) << c.name;
-    EXPECT_EQ(out.bytes, "") << c.name;
-  }
-}
-
 TEST(LabelWriter, ThePrinterDrawsThePictureDotForDotInBoundedBands) {
   for (int dpi : {203, 300}) {
     LabelSettings s;
